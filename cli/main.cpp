@@ -1,0 +1,194 @@
+// tagshift-convert: the conversion without a window.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "convert/ConversionRun.h"
+#include "convert/Texts.h"
+#include "fs/FileSystem.h"
+
+namespace {
+
+constexpr const char* kVersion = "0.3";
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitPagesFailed = 3;
+constexpr int kExitFailed = 4;
+constexpr int kExitInterrupted = 130;
+
+const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] SOURCE\n";
+
+const char* const kHelp =
+    "Usage: tagshift-convert [--patterns LIST] [--verbose] SOURCE\n"
+    "\n"
+    "Copies the folder SOURCE to SOURCE_Converted and, in the copy, moves every\n"
+    "<object>...</object> and <embed>...</embed> block of the selected pages into\n"
+    "generated script files (object.js, embed.js) beside each page. SOURCE itself\n"
+    "is only read. A run log is written to SOURCE_Converted/converter_log.txt.\n"
+    "\n"
+    "Options:\n"
+    "  --patterns LIST  pages to convert, ';'-separated; a page is selected when its\n"
+    "                   name ends like the pattern after the pattern's first two\n"
+    "                   characters (default \"*.htm;*.html;*.php;*.php3;*.asp;*.aspx\")\n"
+    "  --verbose        print every status text to standard error\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0    converted; the summary is printed on standard output\n"
+    "  1    nothing done: SOURCE is not a folder, the pattern list is empty, or\n"
+    "       SOURCE_Converted already exists\n"
+    "  2    bad usage\n"
+    "  3    converted, but some pages could not be (listed on standard error and\n"
+    "       in converter_log.txt as \"Failed File:\" lines)\n"
+    "  4    the run could not be completed (copy, folder or log failure); the path\n"
+    "       and the reason are printed on standard error\n"
+    "  130  interrupted; pages already converted stay converted, none is left\n"
+    "       half-written, and no log is written\n";
+
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_bInterrupted = 1; }
+
+// Prints a message box's prompt, one output line per line of the prompt.
+void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
+    std::size_t iStart = 0;
+    for (;;) {
+        std::size_t iEnd = sPrompt.find(tagshift::texts::kCrLf, iStart);
+        oOut << sPrompt.substr(iStart, iEnd == std::string::npos ? std::string::npos : iEnd - iStart) << '\n';
+        if (iEnd == std::string::npos) break;
+        iStart = iEnd + 2;
+    }
+    oOut.flush();
+}
+
+class ConsoleHost : public tagshift::ConvertHost {
+public:
+    ConsoleHost(std::string sPatterns, bool bVerbose)
+        : m_sPatterns(std::move(sPatterns)), m_bVerbose(bVerbose), m_bProgressLine(!bVerbose && ::isatty(2)) {}
+
+    ~ConsoleHost() override { ClearProgress(); }
+
+    void ShowStatus(const std::string& sText) override {
+        if (m_bVerbose) {
+            std::cerr << sText << '\n';
+            return;
+        }
+        if (!m_bProgressLine) return;
+        auto oNow = std::chrono::steady_clock::now();
+        if (oNow - m_oLastDraw < std::chrono::milliseconds(100)) return;
+        m_oLastDraw = oNow;
+        std::string sLine = sText.substr(0, 79);
+        std::cerr << '\r' << sLine << std::string(m_iDrawn > sLine.size() ? m_iDrawn - sLine.size() : 0, ' ')
+                  << std::flush;
+        m_iDrawn = sLine.size();
+    }
+
+    void ProcessEvents() override {}
+    void SetActionsEnabled(bool) override {}
+    std::string PatternText() override { return m_sPatterns; }
+
+    void ShowMessage(const std::string& sPrompt, int iStyle, const std::string&) override {
+        ClearProgress();
+        PrintPrompt(iStyle == tagshift::texts::kStyleStop ? std::cerr : std::cout, sPrompt);
+    }
+
+    bool StopRequested() override { return g_bInterrupted != 0; }
+
+private:
+    void ClearProgress() {
+        if (m_iDrawn == 0) return;
+        std::cerr << '\r' << std::string(m_iDrawn, ' ') << '\r' << std::flush;
+        m_iDrawn = 0;
+    }
+
+    std::string m_sPatterns;
+    bool m_bVerbose;
+    bool m_bProgressLine;
+    std::size_t m_iDrawn = 0;
+    std::chrono::steady_clock::time_point m_oLastDraw{};
+};
+
+int UsageError(const std::string& sWhat) {
+    std::cerr << "tagshift-convert: " << sWhat << '\n' << kUsage << "Try 'tagshift-convert --help'.\n";
+    return kExitUsage;
+}
+
+// Drops trailing separators ("site/" converts to "site_Converted"); a root
+// stays a root.
+std::string WithoutTrailingSeparators(std::string sPath) {
+    while (sPath.size() > 1 && sPath.back() == tagshift::fs::kSeparator) sPath.pop_back();
+    return sPath;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string sPatterns = tagshift::texts::kDefaultPatterns;
+    bool bVerbose = false;
+    std::vector<std::string> aSources;
+    bool bOptionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string sArg = argv[i];
+        if (bOptionsEnded || sArg.empty() || sArg[0] != '-' || sArg == "-") {
+            aSources.push_back(sArg);
+        } else if (sArg == "--") {
+            bOptionsEnded = true;
+        } else if (sArg == "--help" || sArg == "-h") {
+            std::cout << kHelp;
+            return kExitOk;
+        } else if (sArg == "--version") {
+            std::cout << "tagshift-convert " << kVersion << '\n';
+            return kExitOk;
+        } else if (sArg == "--verbose" || sArg == "-v") {
+            bVerbose = true;
+        } else if (sArg == "--patterns") {
+            if (i + 1 >= argc) return UsageError("--patterns needs a list");
+            sPatterns = argv[++i];
+        } else if (sArg.rfind("--patterns=", 0) == 0) {
+            sPatterns = sArg.substr(11);
+        } else {
+            return UsageError("unknown option " + sArg);
+        }
+    }
+    if (aSources.empty()) return UsageError("no SOURCE folder given");
+    if (aSources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+
+    ConsoleHost oHost(sPatterns, bVerbose);
+    tagshift::ConversionRun oRun(oHost);
+    oRun.sSourceDir = WithoutTrailingSeparators(aSources.front());
+    oRun.cmd_Convert_Click();
+
+    switch (oRun.eOutcome) {
+        case tagshift::RunOutcome::Completed:
+            return kExitOk;
+        case tagshift::RunOutcome::CompletedWithFailures: {
+            std::size_t iStart = 0;
+            while ((iStart = oRun.sLog.find(tagshift::texts::kLogFailed, iStart)) != std::string::npos) {
+                std::size_t iEnd = oRun.sLog.find(tagshift::texts::kCrLf, iStart);
+                std::cerr << oRun.sLog.substr(iStart, iEnd - iStart) << '\n';
+                iStart = iEnd;
+            }
+            return kExitPagesFailed;
+        }
+        case tagshift::RunOutcome::Refused:
+            return kExitRefused;
+        case tagshift::RunOutcome::Stopped:
+            std::cerr << "tagshift-convert: interrupted; " << oRun.sDestDir << " is only partly converted\n";
+            return kExitInterrupted;
+        case tagshift::RunOutcome::Failed:
+        case tagshift::RunOutcome::NotRun:
+            break;
+    }
+    return kExitFailed;
+}

@@ -1,0 +1,77 @@
+// The conversion run: validation, the copy of the tree, the walk over the
+// copy, the rewrite of every selected page, the summary and the run log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/Host.h"
+#include "convert/ScriptFiles.h"
+#include "fs/FileSystem.h"
+
+namespace tagshift {
+
+// How the last run ended.
+enum class RunOutcome {
+    NotRun,                 // no run yet
+    Completed,              // every selected page converted
+    CompletedWithFailures,  // the run completed; some pages could not be converted
+    Refused,                // one of the three checks failed; nothing written
+    Failed,                 // the copy, the walk or the log failed; see sFailure
+    Stopped,                // the host asked the run to stop
+};
+
+// Splits the pattern text at every ';', keeping empty pieces; an empty text
+// gives an empty list.
+std::vector<std::string> SplitPatterns(const std::string& sText);
+
+// The page-pattern rule: the last (length of p - 2) bytes of the name equal
+// those of the pattern. Patterns shorter than two bytes select nothing.
+bool PatternMatches(const std::string& sPattern, const std::string& sName);
+
+class ConversionRun {
+public:
+    explicit ConversionRun(ConvertHost& oHost) : m_oHost(oHost) {}
+
+    // The Convert action. Does nothing while a run is in progress.
+    void cmd_Convert_Click();
+
+    bool IsRunning() const { return m_bRunning; }
+
+    // The walk (public so that tests and benchmarks can drive parts of it).
+    void ProcessDirectory(const std::string& sPath);
+    void ProcessFolder(const std::string& sPath);
+    void ProcessFile(const PageFile& oFile);
+    void RewritePage(const PageFile& oFile);
+
+    // The run state.
+    std::string sSourceDir;
+    std::string sDestDir;
+    std::vector<std::string> aPatterns;
+    std::string sLog;
+    long long iFileCount = 0;
+    long long iFunctionCount = 0;
+    long long iPattern = 0;
+    std::string sCurrentFile;
+
+    // What the last run left behind beyond the counters.
+    long long iFailedCount = 0;             // rewrites that could not be completed
+    RunOutcome eOutcome = RunOutcome::NotRun;
+    std::string sFailure;                   // for Failed: the path and the reason
+
+private:
+    RunOutcome RunSteps(std::string& sError);
+    bool Status(const char* sText);
+    RunOutcome Refuse(std::string& sError, const char* sMessage, const char* sLogLine);
+    RunOutcome Fail(std::string& sError, const char* sWhat, const std::string& sPathAndReason);
+    void Yield();
+    void FailPage(const fs::FsError& oError);
+    std::string SummaryText() const;
+
+    ConvertHost& m_oHost;
+    bool m_bRunning = false;
+    bool m_bStop = false;
+    std::string m_sWalkFailure;
+};
+
+}  // namespace tagshift

@@ -1,0 +1,89 @@
+#include "convert/ScriptFiles.h"
+
+#include <charconv>
+
+namespace tagshift {
+
+namespace {
+
+const TagKindTexts kObjectTexts{
+    "<object",
+    "</object>",
+    "<script src='object.js' type='text/javascript'></script>",
+    "<script type='text/javascript'>InsertObject",
+    "function InsertObject",
+    "object.js",
+};
+
+const TagKindTexts kEmbedTexts{
+    "<embed",
+    "</embed>",
+    "<script src='embed.js' type='text/javascript'></script>",
+    "<script type='text/javascript'>InsertEmbed",
+    "function InsertEmbed",
+    "embed.js",
+};
+
+void AppendNumber(std::string& sOut, long long iNumber) {
+    char aDigits[24];
+    auto oResult = std::to_chars(aDigits, aDigits + sizeof aDigits, iNumber);
+    sOut.append(aDigits, oResult.ptr);
+}
+
+// One line of the block inside document.write('...'): a backslash becomes
+// \\ and an apostrophe \', so the string holds exactly the line's bytes.
+void AppendWriteLine(std::string& sOut, std::string_view sLine) {
+    sOut += "document.write('";
+    std::size_t iStart = 0;
+    for (std::size_t i = 0; i < sLine.size(); ++i) {
+        const char c = sLine[i];
+        if (c == '\\' || c == '\'') {
+            sOut.append(sLine.data() + iStart, i - iStart);
+            sOut += '\\';
+            iStart = i;  // the character itself follows its backslash
+        }
+    }
+    sOut.append(sLine.data() + iStart, sLine.size() - iStart);
+    sOut += "');\r\n";
+}
+
+}  // namespace
+
+const TagKindTexts& KindTexts(TagKind eKind) { return eKind == TagKind::Object ? kObjectTexts : kEmbedTexts; }
+
+void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::string_view sBlock) {
+    sOut += KindTexts(eKind).sHeaderStart;
+    AppendNumber(sOut, iNumber);
+    sOut += "()\r\n{\r\n";
+    if (!sBlock.empty()) {
+        std::size_t iLineStart = 0;
+        for (std::size_t i = 0; i < sBlock.size(); ++i) {
+            const char c = sBlock[i];
+            if (c != '\r' && c != '\n') continue;
+            AppendWriteLine(sOut, sBlock.substr(iLineStart, i - iLineStart));
+            if (c == '\r' && i + 1 < sBlock.size() && sBlock[i + 1] == '\n') ++i;
+            iLineStart = i + 1;
+        }
+        AppendWriteLine(sOut, sBlock.substr(iLineStart));
+    }
+    sOut += "}\r\n";
+}
+
+std::string BuildFunctionText(TagKind eKind, long long iNumber, std::string_view sBlock) {
+    std::string sText;
+    sText.reserve(sBlock.size() + 64);
+    AppendFunctionTo(sText, eKind, iNumber, sBlock);
+    return sText;
+}
+
+std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
+    std::string sPath = oFile.Path.substr(0, oFile.Path.size() - oFile.Name.size());
+    sPath += KindTexts(eKind).sScriptFile;
+    return sPath;
+}
+
+fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendMark& oMark) {
+    return fs::AppendToFile(ScriptPath(oFile, eKind), sText, oMark);
+}
+
+}  // namespace tagshift

@@ -1,0 +1,49 @@
+// The two tag kinds and the script functions that carry a cut-out block.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fs/FileSystem.h"
+
+namespace tagshift {
+
+enum class TagKind { Object = 0, Embed = 1 };
+inline constexpr TagKind kTagKinds[] = {TagKind::Object, TagKind::Embed};
+
+struct TagKindTexts {
+    std::string_view sOpening;      // "<object"
+    std::string_view sClosing;      // "</object>"
+    std::string_view sIncludeTag;   // the script element that loads the script file
+    std::string_view sCallStart;    // the call element up to the function's number
+    std::string_view sHeaderStart;  // "function InsertObject"
+    std::string_view sScriptFile;   // "object.js"
+};
+const TagKindTexts& KindTexts(TagKind eKind);
+
+inline constexpr std::string_view kCallEnd = "();</script>";
+
+// A page of the destination tree: its full path and its name.
+struct PageFile {
+    std::string Path;
+    std::string Name;
+};
+
+// The function that writes sBlock back into the document: a header with the
+// block's number, then one document.write line per line of the block (split
+// at CR LF, lone CR and lone LF, the line ends dropped; backslashes and
+// apostrophes escaped), every line ending in CR LF.
+std::string BuildFunctionText(TagKind eKind, long long iNumber, std::string_view sBlock);
+
+// The same text, appended to sOut.
+void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::string_view sBlock);
+
+// The kind's script file beside the page: Path without Name, then the name.
+std::string ScriptPath(const PageFile& oFile, TagKind eKind);
+
+// Adds function text to the kind's script file in the page's folder, creating
+// the file when it does not exist. oMark records the file's state before the
+// first append of a page so that a failed page can be taken back.
+fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendMark& oMark);
+
+}  // namespace tagshift

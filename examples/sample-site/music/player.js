@@ -1,0 +1,2 @@
+// plain helper script, only copied
+function nothing() {}

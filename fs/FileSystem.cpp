@@ -1,0 +1,327 @@
+#include "fs/FileSystem.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace stdfs = std::filesystem;
+
+namespace tagshift::fs {
+
+namespace {
+
+FaultHook g_oFaultHook;
+
+std::string Injected(FsOp eOp, const std::string& sPath) {
+    return g_oFaultHook ? g_oFaultHook(eOp, sPath) : std::string();
+}
+
+FsError ErrnoError(const std::string& sPath, int iErrno) {
+    return FsError{sPath, std::strerror(iErrno)};
+}
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int iFd = -1) : m_iFd(iFd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { if (m_iFd >= 0) ::close(m_iFd); }
+    void Reset(int iFd) {
+        if (m_iFd >= 0) ::close(m_iFd);
+        m_iFd = iFd;
+    }
+    int get() const { return m_iFd; }
+    // Closes now and reports the close's own error (data not written).
+    int Close() {
+        int iResult = m_iFd >= 0 ? ::close(m_iFd) : 0;
+        m_iFd = -1;
+        return iResult;
+    }
+
+private:
+    int m_iFd;
+};
+
+int WriteAll(int iFd, const char* pData, std::size_t iLength) {
+    while (iLength > 0) {
+        ssize_t iWritten = ::write(iFd, pData, iLength);
+        if (iWritten < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        pData += iWritten;
+        iLength -= static_cast<std::size_t>(iWritten);
+    }
+    return 0;
+}
+
+std::string FolderOf(const std::string& sPath) {
+    std::size_t iSlash = sPath.find_last_of(kSeparator);
+    if (iSlash == std::string::npos) return ".";
+    if (iSlash == 0) return sPath.substr(0, 1);
+    return sPath.substr(0, iSlash);
+}
+
+std::string NameOf(const std::string& sPath) {
+    std::size_t iSlash = sPath.find_last_of(kSeparator);
+    return iSlash == std::string::npos ? sPath : sPath.substr(iSlash + 1);
+}
+
+bool IsNormalFile(const stdfs::path& oPath, const std::string& sName) {
+    if (sName.empty() || sName[0] == '.') return false;  // hidden
+    std::error_code oError;
+    return stdfs::is_regular_file(oPath, oError);
+}
+
+// Copies the bytes of one open file into another: the kernel's in-place
+// copy where it can, plain reads and writes where it cannot.
+int CopyData(int iFrom, int iTo) {
+#if defined(__linux__)
+    for (bool bFirst = true;; bFirst = false) {
+        ssize_t iDone = ::copy_file_range(iFrom, nullptr, iTo, nullptr, std::size_t{1} << 30, 0);
+        if (iDone > 0) continue;
+        if (iDone == 0) return 0;
+        if (errno == EINTR) continue;
+        if (bFirst && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) break;
+        return errno;
+    }
+#endif
+    static thread_local std::vector<char> aBuffer(std::size_t{1} << 18);
+    for (;;) {
+        ssize_t iRead = ::read(iFrom, aBuffer.data(), aBuffer.size());
+        if (iRead < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (iRead == 0) return 0;
+        if (int iError = WriteAll(iTo, aBuffer.data(), static_cast<std::size_t>(iRead))) return iError;
+    }
+}
+
+FsError CopyOneFile(const std::string& sFrom, const std::string& sTo) {
+    if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
+    Fd oFrom(::open(sFrom.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
+    struct stat oStat {};
+    if (::fstat(oFrom.get(), &oStat) != 0) return ErrnoError(sFrom, errno);
+    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, oStat.st_mode & 07777));
+    if (oTo.get() < 0) return ErrnoError(sTo, errno);
+    if (int iError = CopyData(oFrom.get(), oTo.get()))
+        return ErrnoError(sTo, iError);
+    // Keep the modification time, as a copy in a file manager does.
+    struct timespec aTimes[2] = {oStat.st_atim, oStat.st_mtim};
+    ::futimens(oTo.get(), aTimes);
+    if (oTo.Close() != 0) return ErrnoError(sTo, errno);
+    return {};
+}
+
+struct FolderId {
+    dev_t iDevice;
+    ino_t iInode;
+};
+
+FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const FolderId& oSkip) {
+    std::error_code oError;
+    stdfs::directory_iterator oIt(sFrom, oError);
+    if (oError) return FsError{sFrom, oError.message()};
+    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
+        const stdfs::directory_entry& oEntry = *oIt;
+        const std::string sName = oEntry.path().filename().string();
+        const std::string sChildFrom = sFrom + (sFrom.back() == kSeparator ? "" : std::string(1, kSeparator)) + sName;
+        const std::string sChildTo = sTo + kSeparator + sName;
+        stdfs::file_status oStatus = oEntry.symlink_status(oError);
+        if (oError) return FsError{sChildFrom, oError.message()};
+        switch (oStatus.type()) {
+            case stdfs::file_type::symlink: {
+                stdfs::path oTarget = stdfs::read_symlink(sChildFrom, oError);
+                if (oError) return FsError{sChildFrom, oError.message()};
+                stdfs::create_symlink(oTarget, sChildTo, oError);
+                if (oError) return FsError{sChildTo, oError.message()};
+                break;
+            }
+            case stdfs::file_type::directory: {
+                struct stat oStat {};
+                if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
+                if (oStat.st_dev == oSkip.iDevice && oStat.st_ino == oSkip.iInode) break;  // the copy itself
+                if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
+                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oSkip)) return oFail;
+                ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
+                break;
+            }
+            case stdfs::file_type::regular:
+                if (FsError oFail = CopyOneFile(sChildFrom, sChildTo)) return oFail;
+                break;
+            default:
+                break;  // pipes, sockets and devices are not part of a site
+        }
+    }
+    if (oError) return FsError{sFrom, oError.message()};
+    return {};
+}
+
+std::atomic<unsigned> g_iTempCounter{0};
+
+}  // namespace
+
+void SetFaultHookForTesting(FaultHook oHook) { g_oFaultHook = std::move(oHook); }
+
+bool DirExists(const std::string& sDirName) {
+    if (sDirName.empty()) return false;
+    std::error_code oError;
+    return stdfs::is_directory(sDirName, oError);
+}
+
+bool FileExists(const std::string& sFileName) {
+    if (sFileName.empty()) return false;
+    const std::string sName = NameOf(sFileName);
+    if (sName.find_first_of("*?") == std::string::npos) return IsNormalFile(sFileName, sName);
+    std::error_code oError;
+    stdfs::directory_iterator oIt(FolderOf(sFileName), oError);
+    for (; !oError && oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
+        const std::string sCandidate = oIt->path().filename().string();
+        if (::fnmatch(sName.c_str(), sCandidate.c_str(), 0) == 0 && IsNormalFile(oIt->path(), sCandidate))
+            return true;
+    }
+    return false;
+}
+
+FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
+    oListing.aFiles.clear();
+    oListing.aFolders.clear();
+    if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    std::error_code oError;
+    stdfs::directory_iterator oIt(sPath, oError);
+    if (oError) return FsError{sPath, oError.message()};
+    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
+        stdfs::file_type eType = oIt->symlink_status(oError).type();
+        if (oError) return FsError{oIt->path().string(), oError.message()};
+        if (eType == stdfs::file_type::regular)
+            oListing.aFiles.push_back(oIt->path().filename().string());
+        else if (eType == stdfs::file_type::directory)
+            oListing.aFolders.push_back(oIt->path().filename().string());
+    }
+    if (oError) return FsError{sPath, oError.message()};
+    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
+    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
+    return {};
+}
+
+FsError ReadWholeFile(const std::string& sPath, std::string& sData) {
+    sData.clear();
+    if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    Fd oFile(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (oFile.get() < 0) return ErrnoError(sPath, errno);
+    struct stat oStat {};
+    if (::fstat(oFile.get(), &oStat) != 0) return ErrnoError(sPath, errno);
+    std::size_t iCapacity = static_cast<std::size_t>(oStat.st_size) + 1;
+    sData.resize(iCapacity);
+    std::size_t iFilled = 0;
+    for (;;) {
+        if (iFilled == sData.size()) sData.resize(sData.size() * 2);
+        ssize_t iRead = ::read(oFile.get(), &sData[iFilled], sData.size() - iFilled);
+        if (iRead < 0) {
+            if (errno == EINTR) continue;
+            int iError = errno;
+            sData.clear();
+            return ErrnoError(sPath, iError);
+        }
+        if (iRead == 0) break;
+        iFilled += static_cast<std::size_t>(iRead);
+    }
+    sData.resize(iFilled);
+    return {};
+}
+
+FsError WriteFileAtomic(const std::string& sPath, std::string_view sData) {
+    if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    struct stat oOld {};
+    const bool bKeepMode = ::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode);
+    const std::string sFolder = FolderOf(sPath);
+    std::string sTemp;
+    Fd oFile;
+    for (int iTry = 0; iTry < 100 && oFile.get() < 0; ++iTry) {
+        sTemp = sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(::getpid()) + "-" +
+                std::to_string(g_iTempCounter++);
+        oFile.Reset(::open(sTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (oFile.get() < 0 && errno != EEXIST) return ErrnoError(sPath, errno);
+    }
+    if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
+    int iError = WriteAll(oFile.get(), sData.data(), sData.size());
+    if (!iError && bKeepMode && ::fchmod(oFile.get(), oOld.st_mode & 07777) != 0) iError = errno;
+    if (oFile.Close() != 0 && !iError) iError = errno;
+    if (!iError && ::rename(sTemp.c_str(), sPath.c_str()) != 0) iError = errno;
+    if (iError) {
+        ::unlink(sTemp.c_str());
+        return ErrnoError(sPath, iError);
+    }
+    return {};
+}
+
+FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark) {
+    oMark = AppendMark{};
+    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    struct stat oStat {};
+    Fd oFile;
+    if (::lstat(sPath.c_str(), &oStat) == 0) {
+        if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
+        if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
+        if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
+        oFile.Reset(::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+        if (oFile.get() < 0) return ErrnoError(sPath, errno);
+        oMark.bExisted = true;
+        oMark.iSize = static_cast<std::uint64_t>(oStat.st_size);
+    } else {
+        oFile.Reset(::open(sPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (oFile.get() < 0) return ErrnoError(sPath, errno);
+    }
+    int iError = WriteAll(oFile.get(), sData.data(), sData.size());
+    if (oFile.Close() != 0 && !iError) iError = errno;
+    if (iError) {
+        UndoAppend(sPath, oMark);
+        return ErrnoError(sPath, iError);
+    }
+    return {};
+}
+
+void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
+    if (oMark.bExisted) {
+        if (::truncate(sPath.c_str(), static_cast<off_t>(oMark.iSize)) != 0) { /* best effort */ }
+    } else {
+        ::unlink(sPath.c_str());
+    }
+}
+
+FsError CopyTree(const std::string& sSource, const std::string& sDest) {
+    struct stat oSource {};
+    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
+    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
+    if (::mkdir(sDest.c_str(), 0700) != 0) return ErrnoError(sDest, errno);
+    struct stat oDest {};
+    if (::lstat(sDest.c_str(), &oDest) != 0) {
+        FsError oFail = ErrnoError(sDest, errno);
+        RemoveTree(sDest);
+        return oFail;
+    }
+    FsError oFail = CopyFolderContents(sSource, sDest, FolderId{oDest.st_dev, oDest.st_ino});
+    if (oFail) {
+        RemoveTree(sDest);
+        return oFail;
+    }
+    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
+    return {};
+}
+
+void RemoveTree(const std::string& sPath) {
+    std::error_code oError;
+    stdfs::remove_all(sPath, oError);
+}
+
+}  // namespace tagshift::fs

@@ -1,0 +1,89 @@
+// File-system services: the two existence tests and every file operation
+// that the conversion uses. Paths are byte strings in the platform's native
+// form; nothing here converts code pages or normalises paths.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace tagshift::fs {
+
+// The platform's path separator as the callers append it to folder paths.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// True when sDirName names an existing folder (a link to a folder counts).
+// Never throws: every error gives false.
+bool DirExists(const std::string& sDirName);
+
+// True when a normal file matching sFileName exists: a regular file that is
+// not hidden (on this platform: its name does not start with '.'). "*" and
+// "?" in the last component match any run of characters / one character;
+// then any matching normal file gives true. Never throws.
+bool FileExists(const std::string& sFileName);
+
+// The outcome of a failed operation: which path, and why.
+struct FsError {
+    std::string sPath;
+    std::string sReason;
+    explicit operator bool() const { return !sReason.empty(); }
+};
+
+// One folder's entries, listed once, each group in ascending byte order of
+// the names. Links are listed separately and never followed; other kinds of
+// entry (pipes, sockets, devices) are left out.
+struct FolderListing {
+    std::vector<std::string> aFiles;    // names of regular files
+    std::vector<std::string> aFolders;  // names of real subfolders
+};
+FsError ListFolder(const std::string& sPath, FolderListing& oListing);
+
+// Reads the whole file as bytes into sData.
+FsError ReadWholeFile(const std::string& sPath, std::string& sData);
+
+// Replaces (or creates) sPath with exactly sData: the bytes go to a new file
+// in the same folder which is then renamed over sPath, so sPath is always
+// either its old or its new content. An existing file keeps its permission
+// bits; an existing link at sPath is replaced by the file, never followed.
+FsError WriteFileAtomic(const std::string& sPath, const std::string_view sData);
+
+// State of a file before an append, so that the append can be undone.
+struct AppendMark {
+    bool bExisted = false;
+    std::uint64_t iSize = 0;
+};
+
+// Appends sData at the end of sPath, creating it when bCreate is set and
+// sPath does not exist. Refuses to write through a link. oMark receives what
+// UndoAppend needs to put the file back as it was.
+FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark);
+
+// Puts a file back to the state recorded by AppendToFile. Best effort.
+void UndoAppend(const std::string& sPath, const AppendMark& oMark);
+
+// Copies the folder tree sSource to sDest, which must not exist yet:
+// folders (empty ones too), regular files with their contents and permission
+// bits, and links as links. Folders of the copy are always writable by their
+// owner. The copy never descends into sDest itself (a source whose
+// destination lies inside it). On failure the partial sDest is removed and
+// the error names the path that failed.
+FsError CopyTree(const std::string& sSource, const std::string& sDest);
+
+// Removes a whole tree; links are removed, never followed. Best effort.
+void RemoveTree(const std::string& sPath);
+
+// Fault injection for tests: when set, every operation above that reads or
+// writes a file first asks the hook; a non-empty reason makes it fail with
+// that reason for that path.
+enum class FsOp { Read, WriteAtomic, Append, CopyFile, ListFolder };
+using FaultHook = std::function<std::string(FsOp, const std::string& sPath)>;
+void SetFaultHookForTesting(FaultHook oHook);
+
+}  // namespace tagshift::fs
