@@ -1,0 +1,1 @@
+# Sources of the main window: target_sources(tagshift_gui PRIVATE ...)

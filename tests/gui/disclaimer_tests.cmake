@@ -1,0 +1,1 @@
+# Tests of the disclaimer window and start-up
