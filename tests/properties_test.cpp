@@ -1,0 +1,98 @@
+// Properties every conversion must have, checked on the sample site, on real
+// pages from public sites and on a fixture of awkward pages: the source tree
+// is left byte for byte as it was, every generated script is valid, and
+// running the scripts writes back exactly the blocks that were cut out.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "convert/ConversionRun.h"
+
+namespace tagshift {
+namespace {
+
+using test::ReadFile;
+using test::RecordingHost;
+using test::ShellQuote;
+using test::Snapshot;
+using test::TempDir;
+using test::WriteFile;
+namespace stdfs = std::filesystem;
+
+// Converts the tree at sSource and checks the three properties. Returns the
+// number of pages rewritten.
+int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx") {
+    const auto aBefore = Snapshot(sSource);
+    RecordingHost oHost;
+    oHost.sPatterns = sPatterns;
+    ConversionRun oRun(oHost);
+    oRun.sSourceDir = sSource;
+    oRun.cmd_Convert_Click();
+    EXPECT_EQ(oRun.eOutcome, RunOutcome::Completed) << oRun.sLog;
+    EXPECT_TRUE(Snapshot(sSource) == aBefore) << "the source tree changed";
+
+    const std::string sDest = oRun.sDestDir;
+    int iScripts = 0;
+    for (const auto& oEntry : stdfs::recursive_directory_iterator(sDest)) {
+        const std::string sName = oEntry.path().filename().string();
+        if (sName != "object.js" && sName != "embed.js") continue;
+        ++iScripts;
+        std::string sOutput;
+        EXPECT_EQ(test::RunCommand("node --check " + ShellQuote(oEntry.path().string()), &sOutput), 0)
+            << oEntry.path() << "\n" << sOutput;
+    }
+    if (oRun.iFunctionCount > 0) EXPECT_GT(iScripts, 0);
+
+    std::string sPages;
+    int iPages = 0;
+    const std::string sPrefix = "Processing File:" + sDest + "/";
+    for (std::size_t iAt = 0; (iAt = oRun.sLog.find(sPrefix, iAt)) != std::string::npos;) {
+        iAt += sPrefix.size();
+        sPages += " " + ShellQuote(oRun.sLog.substr(iAt, oRun.sLog.find("\r\n", iAt) - iAt));
+        ++iPages;
+    }
+    std::string sOutput;
+    EXPECT_EQ(test::RunCommand("node " + ShellQuote(std::string(TAGSHIFT_SOURCE_DIR) + "/tests/reconstruct.js") + " " +
+                                   ShellQuote(sSource) + " " + ShellQuote(sDest) + sPages,
+                               &sOutput),
+              0)
+        << sOutput;
+    return iPages;
+}
+
+TEST(ConversionProperties, SampleSite) {
+    TempDir oDir;
+    stdfs::copy(std::string(TAGSHIFT_SOURCE_DIR) + "/examples/sample-site", oDir / "sample-site",
+                stdfs::copy_options::recursive);
+    EXPECT_GE(ConvertAndCheck(oDir / "sample-site"), 5);
+}
+
+TEST(ConversionProperties, RealPagesFromPublicSites) {
+    const std::string sCorpus = TAGSHIFT_CORPUS_DIR;
+    if (!stdfs::is_directory(sCorpus)) GTEST_SKIP() << "no page corpus at " << sCorpus;
+    TempDir oDir;
+    stdfs::copy(sCorpus, oDir / "corpus", stdfs::copy_options::recursive);
+    EXPECT_GE(ConvertAndCheck(oDir / "corpus"), 20);
+}
+
+TEST(ConversionProperties, AwkwardPages) {
+    TempDir oDir;
+    const std::string sSite = oDir / "awkward";
+    WriteFile(sSite + "/quotes.html",
+              "<object data='it\\'s.swf'>\r\n<param name=\"a\" value='C:\\new\\'>\r\n</object>\\'");
+    WriteFile(sSite + "/cr-only.htm", "<p>\r<object>\r<param>\r\r</object>\r<embed a\rb></embed>\r");
+    WriteFile(sSite + "/lf-only.htm", "<object>\n\n  x\n</object>\n<embed src=y>\n");
+    WriteFile(sSite + "/encodings.html",
+              "caf\xc3\xa9<object alt=\"\xc3\xa9\xe2\x80\xa8\xe2\x80\xa9\">\xe9\xff</object>\x82\xa0");
+    WriteFile(sSite + "/nested.html",
+              "</object><object a><object b></object></object><object c><embed></embed></object><embed x>");
+    WriteFile(sSite + "/script-like.html", "<object><script>var s = \"</script>\"; // </object>\n</embed>");
+    WriteFile(sSite + "/sub/deeper/page.php", "<embed src=\"a.swf\"></embed><embed src=\"b.swf\"></embed>");
+    WriteFile(sSite + "/sub/object.js", "var alreadyHere = 1;\r\n");
+    WriteFile(sSite + "/sub/twice.html", "<object>twice</object>");
+    EXPECT_EQ(ConvertAndCheck(sSite, "*.htm;*.html;*.php;*.html"), 13);
+}
+
+}  // namespace
+}  // namespace tagshift

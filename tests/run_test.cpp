@@ -1,0 +1,471 @@
+// Whole conversion runs on real folder trees, driven through a recording
+// host, and the headless converter's command line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "convert/ConversionRun.h"
+#include "fs/FileSystem.h"
+
+namespace tagshift {
+namespace {
+
+using test::Exists;
+using test::ReadFile;
+using test::RecordingHost;
+using test::ShellQuote;
+using test::Snapshot;
+using test::TempDir;
+using test::WriteFile;
+namespace stdfs = std::filesystem;
+
+const std::string kObj = "<script src='object.js' type='text/javascript'></script><script type='text/javascript'>InsertObject";
+const std::string kEmb = "<script src='embed.js' type='text/javascript'></script><script type='text/javascript'>InsertEmbed";
+
+std::vector<std::string> CheckedFiles(const RecordingHost& oHost) {
+    std::vector<std::string> aNames;
+    const std::string sPrefix = "Progress: Checking File: ";
+    for (const std::string& sStatus : oHost.aStatuses)
+        if (sStatus.rfind(sPrefix, 0) == 0) aNames.push_back(sStatus.substr(sPrefix.size()));
+    return aNames;
+}
+
+struct Fixture {
+    TempDir oDir;
+    RecordingHost oHost;
+    ConversionRun oRun{oHost};
+    std::string Source() const { return oDir / "site"; }
+    std::string Dest() const { return oDir / "site_Converted"; }
+    void Convert() {
+        oRun.sSourceDir = Source();
+        oRun.cmd_Convert_Click();
+    }
+};
+
+TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
+    Fixture f;
+    WriteFile(f.Source() + "/index.html", "<p>\r\n<object data=a>\r\n<param name=b>\r\n</object>\r\n<embed src=c></embed>");
+    WriteFile(f.Source() + "/plain.htm", "no blocks here\n");
+    WriteFile(f.Source() + "/image.gif", "GIF89a");
+    WriteFile(f.Source() + "/sub/page.php", "<object></object>");
+    f.Convert();
+
+    const std::vector<std::string> aFirst(f.oHost.aStatuses.begin(), f.oHost.aStatuses.begin() + 5);
+    EXPECT_EQ(aFirst, (std::vector<std::string>{"Progress: Disabling Interface", "Progress: Checking Directory",
+                                                "Progress: Checking File Names", "Progress: Copying Directory",
+                                                "Progress: Preparing Javascript"}));
+    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"image.gif", "index.html", "plain.htm", "page.php"}));
+    EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Website Converted");
+    EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
+
+    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
+    const RecordingHost::Message& oSummary = f.oHost.aMessages[0];
+    EXPECT_EQ(oSummary.sPrompt,
+              "Files Converted: 3 | Functions Replaced: 3\r\nYour new website(s) are visible at " + f.Dest());
+    EXPECT_EQ(oSummary.sTitle, "Process Complete");
+    EXPECT_EQ(oSummary.iStyle, 64);
+    EXPECT_FALSE(oSummary.bActionsEnabled);
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+
+    EXPECT_EQ(ReadFile(f.Dest() + "/converter_log.txt"),
+              "Process Started\r\nCopying Folder:" + f.Source() + "\r\nDestination Folder:" + f.Dest() +
+                  "\r\nProcessing File:" + f.Dest() + "/index.html\r\nProcessing File:" + f.Dest() +
+                  "/plain.htm\r\nProcessing File:" + f.Dest() + "/sub/page.php\r\nProcess Complete");
+    EXPECT_EQ(ReadFile(f.Dest() + "/index.html"), "<p>\r\n" + kObj + "1();</script>\r\n" + kEmb + "2();</script>");
+    EXPECT_EQ(ReadFile(f.Dest() + "/object.js"),
+              "function InsertObject1()\r\n{\r\ndocument.write('<object data=a>');\r\n"
+              "document.write('<param name=b>');\r\ndocument.write('</object>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"),
+              "function InsertEmbed2()\r\n{\r\ndocument.write('<embed src=c></embed>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/plain.htm"), "no blocks here\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/sub/page.php"), kObj + "3();</script>");
+    EXPECT_EQ(ReadFile(f.Dest() + "/sub/object.js"),
+              "function InsertObject3()\r\n{\r\ndocument.write('<object></object>');\r\n}\r\n");
+    EXPECT_FALSE(Exists(f.Dest() + "/sub/embed.js"));
+}
+
+TEST(ConversionRun, WalkVisitsFilesBeforeSubfoldersInByteOrder) {
+    Fixture f;
+    for (const char* sPath : {"a2", "a1", "D/d1", "B/C/c1", "B/b1"}) WriteFile(f.Source() + "/" + sPath, "");
+    stdfs::create_directories(f.Source() + "/B/empty");
+    f.Convert();
+    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"a1", "a2", "b1", "c1", "d1"}));
+    // Yields: entering, between files and subfolders, and leaving each of
+    // the five folders, plus one per status text.
+    EXPECT_EQ(f.oHost.iYields, 5 * 3 + static_cast<long long>(f.oHost.aStatuses.size()));
+}
+
+TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
+    struct Case {
+        const char* sName;
+        std::function<void(Fixture&)> fSetUp;
+        std::string sError;
+        std::string sLogLine;
+        std::string sStatus;
+    };
+    const std::vector<Case> aCases = {
+        {"no folder chosen", [](Fixture& f) { f.oRun.sSourceDir = ""; },
+         "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
+         "Progress: Checking Directory"},
+        {"a file, not a folder",
+         [](Fixture& f) {
+             WriteFile(f.oDir / "file", "x");
+             f.oRun.sSourceDir = f.oDir / "file";
+         },
+         "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
+         "Progress: Checking Directory"},
+        {"empty pattern list",
+         [](Fixture& f) {
+             WriteFile(f.Source() + "/a.html", "");
+             f.oRun.sSourceDir = f.Source();
+             f.oHost.sPatterns = "";
+         },
+         "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
+        {"destination exists",
+         [](Fixture& f) {
+             WriteFile(f.Source() + "/a.html", "");
+             WriteFile(f.Dest() + "/earlier.txt", "earlier result");
+             f.oRun.sSourceDir = f.Source();
+         },
+         "A converted folder of this name already exists - have you already converted this one?",
+         "Converted folder already exists", "Progress: Copying Directory"},
+    };
+    for (const Case& oCase : aCases) {
+        Fixture f;
+        f.oRun.iFileCount = 5;
+        f.oRun.iFunctionCount = 7;
+        oCase.fSetUp(f);
+        const auto aBefore = Snapshot(f.oDir.Path());
+        f.oRun.cmd_Convert_Click();
+        EXPECT_EQ(Snapshot(f.oDir.Path()), aBefore) << oCase.sName;
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Refused) << oCase.sName;
+        EXPECT_EQ(f.oRun.sLog, "Process Started\r\n" + oCase.sLogLine + "\r\n") << oCase.sName;
+        EXPECT_EQ(f.oHost.aStatuses.back(), oCase.sStatus) << oCase.sName;
+        EXPECT_EQ(f.oRun.iFileCount, 0) << oCase.sName;
+        EXPECT_EQ(f.oRun.iFunctionCount, 0) << oCase.sName;
+        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true})) << oCase.sName;
+        ASSERT_EQ(f.oHost.aMessages.size(), 1u) << oCase.sName;
+        EXPECT_EQ(f.oHost.aMessages[0].sPrompt, oCase.sError) << oCase.sName;
+        EXPECT_EQ(f.oHost.aMessages[0].sTitle, "Error");
+        EXPECT_EQ(f.oHost.aMessages[0].iStyle, 16);
+        EXPECT_TRUE(f.oHost.aMessages[0].bActionsEnabled) << "the box comes after the controls are enabled";
+    }
+}
+
+TEST(ConversionRun, PatternSelection) {
+    struct Case {
+        std::string sPatterns;
+        std::vector<std::string> aProcessed;  // pages rewritten, in order
+    };
+    const std::vector<std::string> aNames = {"INDEX.HTM", "a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm",
+                                             "x.html", "y.js"};
+    const std::vector<Case> aCases = {
+        {"*.htm;*.html;*.php;*.php3;*.asp;*.aspx", {"a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm", "x.html"}},
+        {";", {}},
+        {"*.", aNames},
+        {"*.html;*.html", {"page.shtml", "page.shtml", "x.html", "x.html"}},
+        {"*.htm; *.html", {"htm", "page.xhtm", "x.html"}},
+        {"x", {}},
+        {"*.HTM", {"INDEX.HTM"}},
+    };
+    for (const Case& oCase : aCases) {
+        Fixture f;
+        for (const std::string& sName : aNames) WriteFile(f.Source() + "/" + sName, "<object></object>");
+        f.oHost.sPatterns = oCase.sPatterns;
+        f.Convert();
+        std::vector<std::string> aProcessed;
+        std::size_t iAt = 0;
+        const std::string sPrefix = "Processing File:" + f.Dest() + "/";
+        while ((iAt = f.oRun.sLog.find(sPrefix, iAt)) != std::string::npos) {
+            iAt += sPrefix.size();
+            aProcessed.push_back(f.oRun.sLog.substr(iAt, f.oRun.sLog.find('\r', iAt) - iAt));
+        }
+        EXPECT_EQ(aProcessed, oCase.aProcessed) << oCase.sPatterns;
+        EXPECT_EQ(f.oRun.iFileCount, static_cast<long long>(oCase.aProcessed.size())) << oCase.sPatterns;
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed) << oCase.sPatterns;
+    }
+}
+
+TEST(ConversionRun, ScriptFilesPerFolderKeepEarlierContentAndRunWideNumbers) {
+    Fixture f;
+    WriteFile(f.Source() + "/object.js", "// site's own script\n");
+    WriteFile(f.Source() + "/a.html", "<object>1</object><object>2</object>");
+    WriteFile(f.Source() + "/b.html", "<embed>3</embed><object>4</object>");
+    WriteFile(f.Source() + "/sub/c.html", "<object>5</object>");
+    f.Convert();
+    EXPECT_EQ(ReadFile(f.Dest() + "/object.js"),
+              "// site's own script\n"
+              "function InsertObject1()\r\n{\r\ndocument.write('<object>1</object>');\r\n}\r\n"
+              "function InsertObject2()\r\n{\r\ndocument.write('<object>2</object>');\r\n}\r\n"
+              "function InsertObject3()\r\n{\r\ndocument.write('<object>4</object>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"),
+              "function InsertEmbed4()\r\n{\r\ndocument.write('<embed>3</embed>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/sub/object.js"),
+              "function InsertObject5()\r\n{\r\ndocument.write('<object>5</object>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Source() + "/object.js"), "// site's own script\n");
+}
+
+TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
+    Fixture f;
+    WriteFile(f.Source() + "/a.html", "<object>a</object>");
+    // In "broken" the embed script cannot be written (a folder has its name):
+    // the page's object function that was already appended is taken back.
+    WriteFile(f.Source() + "/broken/b.html", "<object>b</object><embed>b</embed>");
+    WriteFile(f.Source() + "/broken/c.html", "<object>c</object>");
+    stdfs::create_directories(f.Source() + "/broken/embed.js");
+    // A page that cannot be read, and one that cannot be written back.
+    WriteFile(f.Source() + "/d.html", "<object>d</object>");
+    WriteFile(f.Source() + "/e.html", "<object>e</object>");
+    WriteFile(f.Source() + "/z.html", "<embed>z</embed>");
+    fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) -> std::string {
+        if (sPath.find("_Converted") == std::string::npos) return "";
+        if (eOp == fs::FsOp::Read && sPath.find("/d.html") != std::string::npos) return "Permission denied";
+        if (eOp == fs::FsOp::WriteAtomic && sPath.find("/e.html") != std::string::npos) return "No space left on device";
+        return "";
+    });
+    f.Convert();
+    fs::SetFaultHookForTesting(nullptr);
+
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::CompletedWithFailures);
+    EXPECT_EQ(f.oRun.iFailedCount, 3);
+    EXPECT_EQ(f.oRun.iFileCount, 3);      // a, c, z
+    EXPECT_EQ(f.oRun.iFunctionCount, 3);  // one block each
+    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
+    EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "Files Converted: 3 | Functions Replaced: 3\r\n"
+                                            "Your new website(s) are visible at " + f.Dest() +
+                                                "\r\nPages Not Converted: 3 (see converter_log.txt)");
+    const std::string sLog = ReadFile(f.Dest() + "/converter_log.txt");
+    EXPECT_NE(sLog.find("Processing File:" + f.Dest() + "/broken/b.html\r\nFailed File:" + f.Dest() +
+                        "/broken/b.html - " + f.Dest() + "/broken/embed.js: Is a directory\r\n"),
+              std::string::npos)
+        << sLog;
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + "/d.html - Permission denied\r\n"), std::string::npos);
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + "/e.html - No space left on device\r\n"), std::string::npos);
+
+    for (const char* sPage : {"/broken/b.html", "/d.html", "/e.html"})
+        EXPECT_EQ(ReadFile(f.Dest() + sPage), ReadFile(f.Source() + sPage)) << sPage;
+    // The failed pages' numbers are reused: the script files hold exactly
+    // the functions of the converted pages.
+    EXPECT_EQ(ReadFile(f.Dest() + "/object.js"),
+              "function InsertObject1()\r\n{\r\ndocument.write('<object>a</object>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"),
+              "function InsertEmbed2()\r\n{\r\ndocument.write('<embed>z</embed>');\r\n}\r\n");
+    EXPECT_EQ(ReadFile(f.Dest() + "/z.html"), kEmb + "2();</script>");
+    EXPECT_EQ(ReadFile(f.Dest() + "/broken/object.js"),
+              "function InsertObject3()\r\n{\r\ndocument.write('<object>c</object>');\r\n}\r\n");
+    // No temporary file is left anywhere.
+    for (const auto& [sPath, sEntry] : Snapshot(f.Dest()))
+        EXPECT_EQ(sPath.find(".tagshift-"), std::string::npos) << sPath;
+}
+
+TEST(ConversionRun, LinksAreCopiedButNeverFollowedOrWritten) {
+    Fixture f;
+    WriteFile(f.oDir / "outside/page.html", "<object>outside</object>");
+    WriteFile(f.oDir / "outside/object.js", "// not ours\n");
+    WriteFile(f.Source() + "/in/page.html", "<object>in</object>");
+    stdfs::create_symlink(f.oDir / "outside/page.html", f.Source() + "/linked.html");
+    stdfs::create_directory_symlink(f.oDir / "outside", f.Source() + "/linked-folder");
+    stdfs::create_symlink(f.oDir / "outside/object.js", f.Source() + "/in/object.js");
+    const auto aOutside = Snapshot(f.oDir / "outside");
+    f.Convert();
+    EXPECT_EQ(Snapshot(f.oDir / "outside"), aOutside);
+    EXPECT_TRUE(stdfs::is_symlink(f.Dest() + "/linked.html"));
+    EXPECT_TRUE(stdfs::is_symlink(f.Dest() + "/linked-folder"));
+    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"page.html"}));
+    EXPECT_EQ(f.oRun.iFailedCount, 1);  // its script file is a link out of the tree
+    EXPECT_EQ(ReadFile(f.Dest() + "/in/page.html"), "<object>in</object>");
+}
+
+TEST(ConversionRun, RunWithMoreThan32767BlocksAndLongPages) {
+    Fixture f;
+    std::string sPage(40000, ' ');
+    for (int i = 0; i < 12000; ++i) sPage += "<object>" + std::to_string(i) + "</object>\r\n";
+    for (const char* sName : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + sName, sPage);
+    f.Convert();
+    EXPECT_EQ(f.oRun.iFunctionCount, 36000);
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+    const std::string sConverted = ReadFile(f.Dest() + "/c.html");
+    EXPECT_EQ(sConverted.substr(0, 40000), std::string(40000, ' '));
+    EXPECT_NE(sConverted.find("InsertObject36000();</script>\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(f.Dest() + "/object.js").find("function InsertObject36000()\r\n"), std::string::npos);
+}
+
+TEST(ConversionRun, SourceEndingInASeparatorAndAnOldLogInTheSource) {
+    Fixture f;
+    WriteFile(f.Source() + "/converter_log.txt", "old log");
+    WriteFile(f.Source() + "/a.html", "<object></object>");
+    const auto aBefore = Snapshot(f.Source());
+    f.oRun.sSourceDir = f.Source() + "/";
+    f.oRun.cmd_Convert_Click();
+    EXPECT_EQ(f.oRun.sDestDir, f.Source() + "/_Converted");
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+    EXPECT_FALSE(Exists(f.Source() + "/_Converted/_Converted"));
+    EXPECT_EQ(ReadFile(f.Source() + "/_Converted/converter_log.txt").substr(0, 15), "Process Started");
+    auto aAfter = Snapshot(f.Source());
+    for (auto oIt = aAfter.begin(); oIt != aAfter.end();)
+        oIt = oIt->first.rfind("_Converted", 0) == 0 ? aAfter.erase(oIt) : std::next(oIt);
+    EXPECT_EQ(aAfter, aBefore);
+}
+
+TEST(ConversionRun, ReentryAndStopRequests) {
+    // A click while a run is in progress does nothing.
+    {
+        Fixture f;
+        WriteFile(f.Source() + "/a.html", "<object></object>");
+        WriteFile(f.Source() + "/b.html", "<object></object>");
+        int iNested = 0;
+        f.oHost.fOnStatus = [&](const std::string& sStatus) {
+            if (sStatus == "Progress: Checking File: b.html") {
+                ++iNested;
+                f.oRun.cmd_Convert_Click();
+            }
+        };
+        f.Convert();
+        EXPECT_EQ(iNested, 1);
+        EXPECT_EQ(f.oRun.iFunctionCount, 2);
+        EXPECT_EQ(f.oHost.aMessages.size(), 1u);
+        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
+    }
+    // A stop request ends the run after the page in progress, quietly.
+    {
+        Fixture f;
+        for (const char* sName : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + sName, "<object></object>");
+        f.oHost.fOnStatus = [&](const std::string& sStatus) {
+            if (sStatus == "Progress: Checking File: b.html") f.oHost.bStop = true;
+        };
+        f.Convert();
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
+        EXPECT_TRUE(f.oHost.aMessages.empty());
+        EXPECT_FALSE(Exists(f.Dest() + "/converter_log.txt"));
+        EXPECT_EQ(ReadFile(f.Dest() + "/a.html"), kObj + "1();</script>");
+        EXPECT_EQ(ReadFile(f.Dest() + "/c.html"), "<object></object>");
+        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
+        EXPECT_FALSE(f.oRun.IsRunning());
+    }
+}
+
+TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
+    {
+        Fixture f;
+        WriteFile(f.Source() + "/a.html", "a");
+        WriteFile(f.Source() + "/b.gif", "b");
+        fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) {
+            return eOp == fs::FsOp::CopyFile && sPath.find("b.gif") != std::string::npos ? "Input/output error" : "";
+        });
+        f.Convert();
+        fs::SetFaultHookForTesting(nullptr);
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
+        EXPECT_EQ(f.oRun.sFailure, f.Source() + "/b.gif - Input/output error");
+        EXPECT_FALSE(Exists(f.Dest()));
+        ASSERT_EQ(f.oHost.aMessages.size(), 1u);
+        EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+                  "The folder could not be copied: " + f.Source() + "/b.gif - Input/output error");
+        EXPECT_EQ(f.oHost.aMessages[0].sTitle, "Error");
+        EXPECT_TRUE(f.oHost.aMessages[0].bActionsEnabled);
+        // The cause removed, the same source converts.
+        f.oHost.aMessages.clear();
+        f.oRun.cmd_Convert_Click();
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+    }
+    {
+        Fixture f;
+        WriteFile(f.Source() + "/a.html", "a");
+        fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) {
+            return eOp == fs::FsOp::WriteAtomic && sPath.find("converter_log.txt") != std::string::npos
+                       ? "Read-only file system"
+                       : "";
+        });
+        f.Convert();
+        fs::SetFaultHookForTesting(nullptr);
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
+        ASSERT_EQ(f.oHost.aMessages.size(), 2u);  // the summary, then the error
+        EXPECT_EQ(f.oHost.aMessages[1].sPrompt,
+                  "The run log could not be written: " + f.Dest() + "/converter_log.txt - Read-only file system");
+        EXPECT_FALSE(Exists(f.Dest() + "/converter_log.txt"));
+        EXPECT_NE(f.oHost.aStatuses.back(), "Progress: Website Converted");
+    }
+}
+
+// The headless converter.
+struct CliResult {
+    int iStatus;
+    std::string sOut;
+    std::string sErr;
+};
+
+CliResult RunCli(const std::string& sArguments, const TempDir& oDir) {
+    CliResult oResult{};
+    const std::string sErrFile = oDir / "stderr.txt";
+    oResult.iStatus = test::RunCommand(ShellQuote(TAGSHIFT_CLI) + " " + sArguments + " 2>" + ShellQuote(sErrFile) +
+                                           " </dev/null",
+                                       &oResult.sOut, false);
+    oResult.sErr = ReadFile(sErrFile);
+    return oResult;
+}
+
+TEST(HeadlessConverter, ExitStatusesAndOutput) {
+    TempDir oDir;
+    WriteFile(oDir / "site/a.html", "<object></object>");
+    WriteFile(oDir / "site/b.htm", "<embed></embed>");
+
+    CliResult oOk = RunCli(ShellQuote(oDir / "site") + "//", oDir);
+    EXPECT_EQ(oOk.iStatus, 0);
+    EXPECT_EQ(oOk.sOut, "Files Converted: 2 | Functions Replaced: 2\nYour new website(s) are visible at " +
+                            (oDir / "site_Converted") + "\n");
+    EXPECT_EQ(oOk.sErr, "");  // not a terminal: no progress line
+
+    CliResult oAgain = RunCli(ShellQuote(oDir / "site"), oDir);
+    EXPECT_EQ(oAgain.iStatus, 1);
+    EXPECT_EQ(oAgain.sOut, "");
+    EXPECT_EQ(oAgain.sErr, "A converted folder of this name already exists - have you already converted this one?\n");
+
+    EXPECT_EQ(RunCli(ShellQuote(oDir / "missing"), oDir).iStatus, 1);
+    CliResult oNoPatterns = RunCli("--patterns '' " + ShellQuote(oDir / "site"), oDir);
+    EXPECT_EQ(oNoPatterns.iStatus, 1);
+    EXPECT_EQ(oNoPatterns.sErr, "You must select a pattern...\n");
+
+    for (const std::string& sBad : {std::string(""), std::string("--bogus x"), std::string("a b"),
+                                    std::string("--patterns")}) {
+        CliResult oUsage = RunCli(sBad, oDir);
+        EXPECT_EQ(oUsage.iStatus, 2) << sBad;
+        EXPECT_NE(oUsage.sErr.find("Usage: tagshift-convert"), std::string::npos) << sBad;
+    }
+    CliResult oHelp = RunCli("--help", oDir);
+    EXPECT_EQ(oHelp.iStatus, 0);
+    for (const char* sStatus : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
+        EXPECT_NE(oHelp.sOut.find(sStatus), std::string::npos) << sStatus;
+    EXPECT_EQ(RunCli("--version", oDir).sOut, "tagshift-convert 0.3\n");
+
+    // --verbose shows every status on standard error; --patterns selects.
+    WriteFile(oDir / "other/x.txt", "<object></object>");
+    CliResult oVerbose = RunCli("--verbose --patterns='*.txt' " + ShellQuote(oDir / "other"), oDir);
+    EXPECT_EQ(oVerbose.iStatus, 0);
+    EXPECT_EQ(oVerbose.sErr,
+              "Progress: Disabling Interface\nProgress: Checking Directory\nProgress: Checking File Names\n"
+              "Progress: Copying Directory\nProgress: Preparing Javascript\nProgress: Checking File: x.txt\n"
+              "Progress: Website Converted\n");
+    EXPECT_NE(oVerbose.sOut.find("Files Converted: 1 | Functions Replaced: 1\n"), std::string::npos);
+}
+
+TEST(HeadlessConverter, FailedPagesAndFailedRuns) {
+    TempDir oDir;
+    WriteFile(oDir / "site/a.html", "<object></object>");
+    stdfs::create_directories(oDir / "site/object.js");
+    CliResult oPages = RunCli(ShellQuote(oDir / "site"), oDir);
+    EXPECT_EQ(oPages.iStatus, 3);
+    EXPECT_NE(oPages.sOut.find("\nPages Not Converted: 1 (see converter_log.txt)\n"), std::string::npos);
+    EXPECT_NE(oPages.sErr.find("Failed File:" + (oDir / "site_Converted/a.html")), std::string::npos);
+
+    // The destination's parent cannot take a new folder: exit 4 with the path.
+    WriteFile(oDir / "ro/site/a.html", "x");
+    const std::string sBlocker = oDir / "ro/site_Converted";
+    stdfs::create_symlink(oDir / "nowhere/at/all", sBlocker);  // a dangling link is no folder, but is in the way
+    CliResult oFailed = RunCli(ShellQuote(oDir / "ro/site"), oDir);
+    EXPECT_EQ(oFailed.iStatus, 4);
+    EXPECT_NE(oFailed.sErr.find(sBlocker), std::string::npos) << oFailed.sErr;
+    EXPECT_TRUE(stdfs::is_symlink(sBlocker));
+}
+
+}  // namespace
+}  // namespace tagshift
