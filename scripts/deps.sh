@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev libgmock-dev chromium)
+  want+=(libgtest-dev libgmock-dev chromium desktop-file-utils)
   command -v node >/dev/null 2>&1 || want+=(nodejs)
 fi
 
