@@ -1,0 +1,70 @@
+// Renders the main window to PNG files under the offscreen platform: at
+// rest, with the hover feedback lit, and after a run over a copy of a site.
+// Usage: tagshift_window_screenshot OUTPUT_FOLDER SITE_FOLDER
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "app/form1.h"
+
+namespace {
+
+class NoChooser : public tagshift::app::FolderChooser {
+public:
+    std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return std::nullopt; }
+};
+
+class NoLauncher : public tagshift::app::Launcher {
+public:
+    bool OpenWebPage(const QString&) override { return true; }
+    bool OpenTextFile(const QString&) override { return true; }
+};
+
+class PrintedMessages : public tagshift::app::MessageBoxes {
+public:
+    void Show(QWidget*, const QString& sPrompt, int, const QString& sTitle) override {
+        std::printf("[%s] %s\n", qPrintable(sTitle), qPrintable(sPrompt));
+    }
+};
+
+bool Save(QWidget& oWindow, const QString& sPath) {
+    QCoreApplication::processEvents();
+    if (!oWindow.grab().save(sPath)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(sPath));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(sPath));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication oApp(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER SITE_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QDir oOut(QString::fromLocal8Bit(argv[1]));
+    NoChooser oChooser;
+    NoLauncher oLauncher;
+    PrintedMessages oMessages;
+    tagshift::app::form1 oWindow({&oChooser, &oLauncher, &oMessages});
+    oWindow.show();
+    if (!Save(oWindow, oOut.filePath("window-idle.png"))) return 1;
+
+    QTemporaryDir oWork;
+    const QString sSite = oWork.filePath("sample-site");
+    if (QProcess::execute("cp", {"-r", QString::fromLocal8Bit(argv[2]), sSite}) != 0) return 1;
+    oWindow.Run().sSourceDir = QFile::encodeName(sSite).toStdString();
+    oWindow.lbl_directname->setText(sSite);
+    oWindow.cmd_Convert_Click();
+    // The pointer rests on the Convert label and the donation badge.
+    oWindow.Label4->setFont([&] { QFont f = oWindow.Label4->font(); f.setUnderline(true); return f; }());
+    oWindow.cmd_Donate->setBorderStyle(1);
+    return Save(oWindow, oOut.filePath("window-after-run.png")) ? 0 : 1;
+}
