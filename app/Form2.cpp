@@ -112,6 +112,7 @@ Form2::Form2(StartUpPaths oPaths, Actions oActions, QWidget* pParent)
     QPalette oCheckPalette = chk_shhhh->palette();
     oCheckPalette.setColor(QPalette::Window, Qt::white);
     chk_shhhh->setPalette(oCheckPalette);
+    chk_shhhh->setBackgroundRole(QPalette::Window);  // buttons fill with the button colour otherwise
     chk_shhhh->setAutoFillBackground(true);
 
     Label6 = MakeLabel(this, "Label6", kParagraph6, TwipRect(150, 2640, 4920, 1005), false);
