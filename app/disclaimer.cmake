@@ -12,3 +12,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/readme.txt DESTINATION ${CMAKE_INSTALL_BINDI
 if(UNIX AND NOT APPLE)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/tagshift.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
+if(UNIX AND NOT APPLE)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME tagshift.svg)
+endif()
