@@ -28,6 +28,8 @@ const CHROMIUM_FLAGS = [
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
   '--disable-default-apps', '--disable-extensions', '--mute-audio',
   '--no-default-browser-check', '--disable-dev-shm-usage',
+  // The default encoding of a page that declares none follows the language.
+  '--lang=en-US',
   // No name resolves, so an outside address fails at once even if a request
   // slipped past the interception below.
   '--host-resolver-rules=MAP * ~NOTFOUND',
