@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -67,37 +69,70 @@ struct ProcessResult {
     std::string sOut;
 };
 
-// Runs a command, its standard output captured; the time is wall time from
-// fork to reaping, the peak memory the child's own maximum resident set.
+// Runs a command, its standard output captured. The command is started by a
+// fresh copy of this program (--spawn-child), which times it from fork to
+// reaping and reads its peak resident set: a child forked straight from the
+// benchmark, which holds large pages in memory, would count the benchmark's
+// own memory as its peak.
 ProcessResult RunProcess(const std::vector<std::string>& aArgs) {
-    int aPipe[2];
-    if (::pipe2(aPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    int aOut[2], aReport[2];
+    if (::pipe2(aOut, O_CLOEXEC) != 0 || ::pipe2(aReport, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> aSpawn{"tagshift-bench", "--spawn-child"};
+    aSpawn.insert(aSpawn.end(), aArgs.begin(), aArgs.end());
     std::vector<char*> aArgv;
-    for (const std::string& sArg : aArgs) aArgv.push_back(const_cast<char*>(sArg.c_str()));
+    for (const std::string& sArg : aSpawn) aArgv.push_back(const_cast<char*>(sArg.c_str()));
     aArgv.push_back(nullptr);
-    ProcessResult oResult;
-    const Clock::time_point oStart = Clock::now();
     const pid_t iPid = ::fork();
     if (iPid < 0) throw std::runtime_error("fork failed");
     if (iPid == 0) {
-        ::dup2(aPipe[1], 1);
-        ::execvp(aArgv[0], aArgv.data());
+        ::dup2(aOut[1], 1);
+        ::dup2(aReport[1], 3);
+        ::execv("/proc/self/exe", aArgv.data());
         ::_exit(127);
     }
-    ::close(aPipe[1]);
-    char aBuffer[4096];
-    for (ssize_t n; (n = ::read(aPipe[0], aBuffer, sizeof aBuffer)) != 0;) {
-        if (n > 0) oResult.sOut.append(aBuffer, static_cast<std::size_t>(n));
-        else if (errno != EINTR) break;
+    ::close(aOut[1]);
+    ::close(aReport[1]);
+    auto ReadAll = [](int iFd) {
+        std::string sData;
+        char aBuffer[4096];
+        for (ssize_t n; (n = ::read(iFd, aBuffer, sizeof aBuffer)) != 0;) {
+            if (n > 0) sData.append(aBuffer, static_cast<std::size_t>(n));
+            else if (errno != EINTR) break;
+        }
+        ::close(iFd);
+        return sData;
+    };
+    ProcessResult oResult;
+    oResult.sOut = ReadAll(aOut[0]);
+    const std::string sReport = ReadAll(aReport[0]);
+    int iStatus = 0;
+    while (::waitpid(iPid, &iStatus, 0) < 0 && errno == EINTR) {}
+    long iPeakKb = 0;
+    if (std::sscanf(sReport.c_str(), "%lf %ld %d", &oResult.dSeconds, &iPeakKb, &oResult.iExit) != 3)
+        throw std::runtime_error("could not run " + aArgs.front());
+    oResult.dPeakMiB = static_cast<double>(iPeakKb) / 1024.0;
+    return oResult;
+}
+
+// The other end of RunProcess: runs aArgs and writes "seconds peak-KiB exit"
+// to descriptor 3.
+int SpawnChild(char** aArgs) {
+    const Clock::time_point oStart = Clock::now();
+    const pid_t iPid = ::fork();
+    if (iPid < 0) return 127;
+    if (iPid == 0) {
+        ::close(3);
+        ::execvp(aArgs[0], aArgs);
+        ::_exit(127);
     }
-    ::close(aPipe[0]);
     int iStatus = 0;
     struct rusage oUsage {};
     while (::wait4(iPid, &iStatus, 0, &oUsage) < 0 && errno == EINTR) {}
-    oResult.dSeconds = Seconds(oStart, Clock::now());
-    oResult.dPeakMiB = static_cast<double>(oUsage.ru_maxrss) / 1024.0;
-    oResult.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
-    return oResult;
+    const double dSeconds = Seconds(oStart, Clock::now());
+    const int iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
+    const std::string sReport = std::to_string(dSeconds) + " " + std::to_string(oUsage.ru_maxrss) + " " +
+                                std::to_string(iExit) + "\n";
+    return ::write(3, sReport.data(), sReport.size()) == static_cast<ssize_t>(sReport.size()) ? 0 : 1;
 }
 
 void Settle(const Options& oOptions) {
@@ -129,45 +164,82 @@ void CheckSummary(const ProcessResult& oRun, long long iPages, long long iBlocks
                                  oRun.sOut + "\", expected \"" + sWant + "\"");
 }
 
-// Times a plain copy and the converter on one source folder, alternating
-// which goes first, and returns the medians.
+// The least that a copy followed by a rewrite of every page with a block
+// can cost: cp -r, then each such page of the copy read and written back
+// unchanged, through a new file renamed over it (as the converter replaces
+// pages), or with bInPlace over its own bytes (not atomic).
+void CopyAndReplacePages(const std::string& sFolder, bool bInPlace) {
+    fs::FolderListing oListing;
+    if (fs::ListFolder(sFolder, oListing)) throw std::runtime_error("cannot list " + sFolder);
+    static const std::vector<std::string> aPatterns = SplitPatterns(texts::kDefaultPatterns);
+    std::string sPage;
+    for (const std::string& sName : oListing.aFiles) {
+        if (std::none_of(aPatterns.begin(), aPatterns.end(),
+                         [&](const std::string& sPattern) { return PatternMatches(sPattern, sName); }))
+            continue;
+        const std::string sPath = sFolder + "/" + sName;
+        if (fs::ReadWholeFile(sPath, sPage)) throw std::runtime_error("cannot read " + sPath);
+        if (sPage.find("<object") == std::string::npos && sPage.find("<embed") == std::string::npos) continue;
+        if (bInPlace) bench::WriteFile(sPath, sPage);
+        else if (fs::WriteFileAtomic(sPath, sPage)) throw std::runtime_error("cannot write " + sPath);
+    }
+    for (const std::string& sName : oListing.aFolders) CopyAndReplacePages(sFolder + "/" + sName, bInPlace);
+}
+
+// Times a plain copy and the converter on one source folder (and, with
+// bFloor, the copy with the pages replaced), rotating which goes first, and
+// returns the medians.
 struct Pair {
-    double dCopy = 0, dConvert = 0, dPeakMiB = 0;
+    double dCopy = 0, dConvert = 0, dFloor = 0, dInPlace = 0, dPeakMiB = 0;
 };
 
 Pair TimeAgainstCopy(const Options& oOptions, const std::string& sSource, long long iPages, long long iBlocks,
-                     int iRuns, const std::string& sAttic) {
+                     int iRuns, const std::string& sAttic, bool bFloor = false) {
     const std::string sCopy = sSource + "_copy";
     const std::string sConverted = sSource + texts::kDestSuffix;
+    Pair oPair;
     auto Copy = [&] {
         Settle(oOptions);
         ProcessResult oRun = RunProcess({"cp", "-r", sSource, sCopy});
         if (oRun.iExit != 0) throw std::runtime_error("cp -r failed");
         Retire(sCopy, sAttic);
-        return oRun;
+        return oRun.dSeconds;
     };
     auto Convert = [&] {
         Settle(oOptions);
         ProcessResult oRun = RunProcess({oOptions.sConvert, sSource});
         CheckSummary(oRun, iPages, iBlocks, sSource);
         Retire(sConverted, sAttic);
-        return oRun;
+        oPair.dPeakMiB = std::max(oPair.dPeakMiB, oRun.dPeakMiB);
+        return oRun.dSeconds;
     };
-    Copy();  // warm-up: the programs and the source in the page cache
-    Convert();
-    std::vector<double> aCopy, aConvert;
-    Pair oPair;
-    for (int i = 0; i < iRuns; ++i) {
-        ProcessResult oFirst = i % 2 ? Convert() : Copy();
-        ProcessResult oSecond = i % 2 ? Copy() : Convert();
-        const ProcessResult& oCopy = i % 2 ? oSecond : oFirst;
-        const ProcessResult& oConvert = i % 2 ? oFirst : oSecond;
-        aCopy.push_back(oCopy.dSeconds);
-        aConvert.push_back(oConvert.dSeconds);
-        oPair.dPeakMiB = std::max(oPair.dPeakMiB, oConvert.dPeakMiB);
+    auto Floor = [&](bool bInPlace) {
+        Settle(oOptions);
+        const Clock::time_point oStart = Clock::now();
+        if (RunProcess({"cp", "-r", sSource, sCopy}).iExit != 0) throw std::runtime_error("cp -r failed");
+        CopyAndReplacePages(sCopy, bInPlace);
+        const double dSeconds = Seconds(oStart, Clock::now());
+        Retire(sCopy, sAttic);
+        return dSeconds;
+    };
+    std::vector<std::function<double()>> aTimed{Copy, Convert};
+    if (bFloor) {
+        aTimed.push_back([&] { return Floor(false); });
+        aTimed.push_back([&] { return Floor(true); });
     }
-    oPair.dCopy = Median(aCopy);
-    oPair.dConvert = Median(aConvert);
+    std::vector<std::vector<double>> aTimes(aTimed.size());
+    for (auto& oTimed : aTimed) oTimed();  // warm-up: the programs and the source in the page cache
+    for (int i = 0; i < iRuns; ++i)
+        for (std::size_t k = 0; k < aTimed.size(); ++k) {
+            const std::size_t j = (k + static_cast<std::size_t>(i)) % aTimed.size();
+            aTimes[j].push_back(aTimed[j]());
+        }
+    oPair.dCopy = Median(aTimes[0]);
+    oPair.dConvert = Median(aTimes[1]);
+    if (bFloor) {
+        oPair.dFloor = Median(aTimes[2]);
+        oPair.dInPlace = Median(aTimes[3]);
+    }
     return oPair;
 }
 
@@ -229,7 +301,8 @@ std::vector<SiteRow> BenchSites(const Options& oOptions, const std::string& sWor
                     static_cast<double>(oRow.oStats.iBytes) / 1e6, oRow.oStats.iPages, oRow.oStats.iBlocks,
                     Seconds(oStart, Clock::now()), static_cast<unsigned long long>(oRow.oStats.iHash));
         std::fflush(stdout);
-        oRow.oPair = TimeAgainstCopy(oOptions, sSource, oRow.oStats.iPages, oRow.oStats.iBlocks, iRuns, sWork + "/attic");
+        oRow.oPair =
+            TimeAgainstCopy(oOptions, sSource, oRow.oStats.iPages, oRow.oStats.iBlocks, iRuns, sWork + "/attic", true);
 
         // One run in this process, split into the copy and the walk.
         TimingHost oHost;
@@ -245,12 +318,16 @@ std::vector<SiteRow> BenchSites(const Options& oOptions, const std::string& sWor
         Retire(oRun.sDestDir, sWork + "/attic");
 
         oRow.dLimitMiB = 64 + 3 * static_cast<double>(oRow.oStats.iLargestPage) / kMiB;
-        std::printf("  cp -r %.3f s, convert %.3f s, ratio %.2f, peak %.1f MiB (limit %.1f); "
+        std::printf("  cp -r %.3f s, convert %.3f s, ratio %.2f; cp -r + pages replaced %.3f s, ratio %.2f; "
+                    "cp -r + pages overwritten %.3f s, ratio %.2f;\n  peak %.1f MiB (limit %.1f); "
                     "in-process: copy %.3f s + walk %.3f s\n",
                     oRow.oPair.dCopy, oRow.oPair.dConvert, oRow.oPair.dConvert / oRow.oPair.dCopy,
+                    oRow.oPair.dFloor, oRow.oPair.dFloor / oRow.oPair.dCopy, oRow.oPair.dInPlace,
+                    oRow.oPair.dInPlace / oRow.oPair.dCopy,
                     oRow.oPair.dPeakMiB, oRow.dLimitMiB, oRow.dSplitCopy, oRow.dSplitWalk);
         std::fflush(stdout);
         aRows.push_back(oRow);
+        if (!oOptions.bKeep) fs::RemoveTree(sWork + "/attic");
     }
     return aRows;
 }
@@ -274,68 +351,84 @@ struct PageRow {
     double dLimitMiB = 0;
 };
 
+double ThreadCpuSeconds() {
+    struct timespec oNow {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &oNow);
+    return static_cast<double>(oNow.tv_sec) + static_cast<double>(oNow.tv_nsec) / 1e9;
+}
+
+// The sizes take turns in every round, so that a busy spell of the machine
+// does not fall on one size only. The rewrite in memory is timed in this
+// thread's processor time (other programs on the machine do not count); the
+// rewrite of the page file (RewritePage: read, rewrite, script files,
+// replacement) in wall time.
 std::vector<PageRow> BenchPages(const Options& oOptions, const std::string& sWork, int iRuns) {
     std::vector<int> aSizes{1, 2, 4, 8, 16};
     if (oOptions.bQuick) aSizes.pop_back();
-    std::vector<PageRow> aRows;
-    for (int iMiB : aSizes) {
-        PageRow oRow;
-        oRow.iMiB = iMiB;
-        const std::string sPage =
-            bench::MakeDensePage(static_cast<std::size_t>(iMiB) << 20, 400, LineEnds::CrLf, 7, oRow.iBlocks);
+    std::vector<PageRow> aRows(aSizes.size());
+    std::vector<std::string> aPages(aSizes.size());
+    for (std::size_t k = 0; k < aSizes.size(); ++k) {
+        aRows[k].iMiB = aSizes[k];
+        aPages[k] = bench::MakeDensePage(static_cast<std::size_t>(aSizes[k]) << 20, 400, LineEnds::CrLf, 7,
+                                         aRows[k].iBlocks);
+    }
 
-        std::vector<double> aMemory;
-        for (int i = 0; i < std::max(iRuns, 7); ++i) {
-            std::string sText = sPage;
+    std::vector<std::vector<double>> aMemory(aSizes.size()), aFile(aSizes.size());
+    for (int i = 0; i < std::max(3 * iRuns, 15); ++i)
+        for (std::size_t k = 0; k < aSizes.size(); ++k) {
+            std::string sText = aPages[k];
             FunctionSink oSink;
             long long iCount = 0;
-            const Clock::time_point oStart = Clock::now();
+            const double dStart = ThreadCpuSeconds();
             RewriteText(sText, iCount, oSink);
-            aMemory.push_back(Seconds(oStart, Clock::now()));
-            if (iCount != oRow.iBlocks) throw std::runtime_error("rewrite in memory: wrong block count");
+            aMemory[k].push_back(ThreadCpuSeconds() - dStart);
+            if (iCount != aRows[k].iBlocks) throw std::runtime_error("rewrite in memory: wrong block count");
         }
-        oRow.dMemory = Median(aMemory);
 
-        const std::string sFolder = sWork + "/page-" + std::to_string(iMiB);
-        ::mkdir(sFolder.c_str(), 0755);
-        const PageFile oFile{sFolder + "/page.html", "page.html"};
-        std::vector<double> aFile;
-        for (int i = 0; i < iRuns; ++i) {
-            bench::WriteFile(oFile.Path, sPage);
-            ::unlink((sFolder + "/object.js").c_str());
-            ::unlink((sFolder + "/embed.js").c_str());
+    auto FolderOf = [&](std::size_t k) { return sWork + "/page-" + std::to_string(aSizes[k]); };
+    auto Reset = [&](std::size_t k) {
+        ::unlink((FolderOf(k) + "/object.js").c_str());
+        ::unlink((FolderOf(k) + "/embed.js").c_str());
+        bench::WriteFile(FolderOf(k) + "/page.html", aPages[k]);
+    };
+    for (std::size_t k = 0; k < aSizes.size(); ++k) ::mkdir(FolderOf(k).c_str(), 0755);
+    for (int i = 0; i < iRuns; ++i)
+        for (std::size_t k = 0; k < aSizes.size(); ++k) {
+            Reset(k);
             Settle(oOptions);
             QuietHost oHost;
             ConversionRun oRun(oHost);
             const Clock::time_point oStart = Clock::now();
-            oRun.RewritePage(oFile);
-            aFile.push_back(Seconds(oStart, Clock::now()));
-            if (oRun.iFunctionCount != oRow.iBlocks || oRun.iFailedCount != 0)
+            oRun.RewritePage(PageFile{FolderOf(k) + "/page.html", "page.html"});
+            aFile[k].push_back(Seconds(oStart, Clock::now()));
+            if (oRun.iFunctionCount != aRows[k].iBlocks || oRun.iFailedCount != 0)
                 throw std::runtime_error("RewritePage: wrong block count or failed page");
         }
-        oRow.dFile = Median(aFile);
-        ::unlink((sFolder + "/object.js").c_str());
-        ::unlink((sFolder + "/embed.js").c_str());
-        bench::WriteFile(oFile.Path, sPage);
 
-        oRow.oPair = TimeAgainstCopy(oOptions, sFolder, 1, oRow.iBlocks, iRuns, sWork + "/attic");
-        oRow.dLimitMiB = 64 + 3.0 * static_cast<double>(sPage.size()) / kMiB;
+    for (std::size_t k = 0; k < aSizes.size(); ++k) {
+        PageRow& oRow = aRows[k];
+        const int iMiB = oRow.iMiB;
+        oRow.dMemory = Median(aMemory[k]);
+        oRow.dFile = Median(aFile[k]);
+        Reset(k);
+        oRow.oPair = TimeAgainstCopy(oOptions, FolderOf(k), 1, oRow.iBlocks, iRuns, sWork + "/attic");
+        oRow.dLimitMiB = 64 + 3.0 * static_cast<double>(aPages[k].size()) / kMiB;
         std::printf("page %2d MB, %6lld blocks: in memory %7.1f ms (%5.2f ms/MB), with its files %7.1f ms "
                     "(%5.2f ms/MB); converter %.3f s vs cp -r %.3f s, peak %.1f MiB (limit %.1f)\n",
                     iMiB, oRow.iBlocks, oRow.dMemory * 1e3, oRow.dMemory * 1e3 / iMiB, oRow.dFile * 1e3,
                     oRow.dFile * 1e3 / iMiB, oRow.oPair.dConvert, oRow.oPair.dCopy, oRow.oPair.dPeakMiB,
                     oRow.dLimitMiB);
         std::fflush(stdout);
-        aRows.push_back(oRow);
     }
     return aRows;
 }
 
 // The window program converts the site once and prints the seconds from the
-// click to the end of the run and the number of repaints it saw.
+// click to the end of the run, the paints of the status label and the
+// longest time without one.
 struct WindowRow {
-    double dWindow = 0, dHeadless = 0, dPeakMiB = 0;
-    long long iRepaints = 0;
+    double dWindow = 0, dNoPaint = 0, dHeadless = 0, dPeakMiB = 0, dMaxGapMs = 0;
+    long long iRepaints = -1;
 };
 
 WindowRow BenchWindow(const Options& oOptions, const std::string& sWork, int iRuns) {
@@ -343,59 +436,69 @@ WindowRow BenchWindow(const Options& oOptions, const std::string& sWork, int iRu
     const std::string sSource = sWork + "/site-window";
     const SiteStats oStats = bench::GenerateSite(oSpec, sSource);
     const std::string sConverted = sSource + texts::kDestSuffix;
-    auto Window = [&] {
+    const std::string sAttic = sWork + "/attic";
+    WindowRow oRow;
+    auto Window = [&](bool bPaint) {
         Settle(oOptions);
-        ProcessResult oRun = RunProcess({oOptions.sWindow, sSource});
-        double dSeconds = 0;
+        ProcessResult oRun = bPaint ? RunProcess({oOptions.sWindow, sSource})
+                                    : RunProcess({oOptions.sWindow, "--no-status-paint", sSource});
+        double dSeconds = 0, dGap = 0;
         long long iRepaints = 0, iPages = 0, iBlocks = 0;
-        if (oRun.iExit != 0 || std::sscanf(oRun.sOut.c_str(), "seconds %lf repaints %lld pages %lld blocks %lld",
-                                           &dSeconds, &iRepaints, &iPages, &iBlocks) != 4 ||
+        if (oRun.iExit != 0 ||
+            std::sscanf(oRun.sOut.c_str(), "seconds %lf repaints %lld pages %lld blocks %lld maxgap %lf", &dSeconds,
+                        &iRepaints, &iPages, &iBlocks, &dGap) != 5 ||
             iPages != oStats.iPages || iBlocks != oStats.iBlocks)
             throw std::runtime_error("window run failed: exit " + std::to_string(oRun.iExit) + ", \"" + oRun.sOut +
                                      "\"");
-        Retire(sConverted, sWork + "/attic");
-        oRun.dSeconds = dSeconds;
-        return std::make_pair(oRun, iRepaints);
+        Retire(sConverted, sAttic);
+        if (bPaint) {
+            oRow.dMaxGapMs = std::max(oRow.dMaxGapMs, dGap);
+            oRow.iRepaints = oRow.iRepaints < 0 ? iRepaints : std::min(oRow.iRepaints, iRepaints);
+            oRow.dPeakMiB = std::max(oRow.dPeakMiB, oRun.dPeakMiB);
+        }
+        return dSeconds;
     };
     auto Headless = [&] {
         Settle(oOptions);
         ProcessResult oRun = RunProcess({oOptions.sConvert, sSource});
         CheckSummary(oRun, oStats.iPages, oStats.iBlocks, sSource);
-        Retire(sConverted, sWork + "/attic");
-        return oRun;
+        Retire(sConverted, sAttic);
+        return oRun.dSeconds;
     };
-    Window();
-    Headless();
-    std::vector<double> aWindow, aHeadless;
-    WindowRow oRow;
-    oRow.iRepaints = -1;
-    for (int i = 0; i < iRuns; ++i) {
-        if (i % 2) aHeadless.push_back(Headless().dSeconds);
-        auto [oWindow, iRepaints] = Window();
-        aWindow.push_back(oWindow.dSeconds);
-        oRow.dPeakMiB = std::max(oRow.dPeakMiB, oWindow.dPeakMiB);
-        oRow.iRepaints = oRow.iRepaints < 0 ? iRepaints : std::min(oRow.iRepaints, iRepaints);
-        if (i % 2 == 0) aHeadless.push_back(Headless().dSeconds);
-    }
-    oRow.dWindow = Median(aWindow);
-    oRow.dHeadless = Median(aHeadless);
-    std::printf("window: %lld files, %lld pages: window %.3f s vs headless %.3f s, ratio %.2f, "
-                "at least %lld repaints during a run, peak %.1f MiB\n",
+    const std::vector<std::function<double()>> aTimed{Headless, [&] { return Window(true); },
+                                                      [&] { return Window(false); }};
+    for (const auto& oTimed : aTimed) oTimed();  // warm-up
+    oRow = WindowRow{};
+    std::vector<std::vector<double>> aTimes(aTimed.size());
+    for (int i = 0; i < iRuns; ++i)
+        for (std::size_t k = 0; k < aTimed.size(); ++k) {
+            const std::size_t j = (k + static_cast<std::size_t>(i)) % aTimed.size();
+            aTimes[j].push_back(aTimed[j]());
+        }
+    oRow.dHeadless = Median(aTimes[0]);
+    oRow.dWindow = Median(aTimes[1]);
+    oRow.dNoPaint = Median(aTimes[2]);
+    std::printf("window: %lld files, %lld pages: window %.3f s vs headless %.3f s, ratio %.2f "
+                "(status label not painted: %.3f s, ratio %.2f);\n  at least %lld paints of the status per run, "
+                "longest without one %.0f ms; peak %.1f MiB\n",
                 oStats.iFiles, oStats.iPages, oRow.dWindow, oRow.dHeadless, oRow.dWindow / oRow.dHeadless,
-                oRow.iRepaints, oRow.dPeakMiB);
+                oRow.dNoPaint, oRow.dNoPaint / oRow.dHeadless, oRow.iRepaints, oRow.dMaxGapMs, oRow.dPeakMiB);
     std::fflush(stdout);
+    if (!oOptions.bKeep) fs::RemoveTree(sAttic);
     return oRow;
 }
 
 void PrintTables(const std::vector<SiteRow>& aSites, const std::vector<PageRow>& aPages) {
     if (!aSites.empty()) {
-        std::printf("\n| site | files | folders | MB | pages | blocks | `cp -r` s | convert s | ratio | peak MiB |\n"
-                    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        std::printf("\n| site | files | folders | MB | pages | blocks | `cp -r` s | convert s | ratio | "
+                    "`cp -r` + pages replaced: ratio | `cp -r` + pages overwritten: ratio | peak MiB |\n"
+                    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         for (const SiteRow& o : aSites)
-            std::printf("| %s | %lld | %lld | %.0f | %lld | %lld | %.3f | %.3f | %.2f | %.1f |\n", o.sName.c_str(),
-                        o.oStats.iFiles, o.oStats.iFolders, static_cast<double>(o.oStats.iBytes) / 1e6,
-                        o.oStats.iPages, o.oStats.iBlocks, o.oPair.dCopy, o.oPair.dConvert,
-                        o.oPair.dConvert / o.oPair.dCopy, o.oPair.dPeakMiB);
+            std::printf("| %s | %lld | %lld | %.0f | %lld | %lld | %.3f | %.3f | %.2f | %.2f | %.2f | %.1f |\n",
+                        o.sName.c_str(), o.oStats.iFiles, o.oStats.iFolders,
+                        static_cast<double>(o.oStats.iBytes) / 1e6, o.oStats.iPages, o.oStats.iBlocks,
+                        o.oPair.dCopy, o.oPair.dConvert, o.oPair.dConvert / o.oPair.dCopy,
+                        o.oPair.dFloor / o.oPair.dCopy, o.oPair.dInPlace / o.oPair.dCopy, o.oPair.dPeakMiB);
     }
     if (!aPages.empty()) {
         std::printf("\n| page MB | blocks | rewrite in memory ms/MB | page with its files ms/MB | converter s | "
@@ -423,6 +526,7 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--spawn-child") == 0) return SpawnChild(argv + 2);
     Options oOptions;
     for (int i = 1; i < argc; ++i) {
         const std::string sArg = argv[i];
