@@ -209,21 +209,8 @@ TEST_F(Disclaimer, AnyMarkerInEitherFolderSkipsTheDisclaimerUnseen) {
     }
 }
 
-TEST_F(Disclaimer, TickedContinueLeavesAnExistingMarkerAlone) {
-    // A marker that appears while the disclaimer is open (another start of
-    // the program) is not emptied.
-    auto pForm = Start();
-    ASSERT_EQ(pForm->state(), Form2::State::Shown);
-    Write(ProgramMarker(), "kept");
-    pForm->chk_shhhh->setChecked(true);
-    pForm->Command1_Click();
-    EXPECT_EQ(Read(ProgramMarker()), "kept");
-    EXPECT_FALSE(IsFile(ConfigMarker()));
-    EXPECT_EQ(m_iMainShows, 1);
-}
-
 // Ways in which the program folder refuses the marker.
-enum class Refusal { ReadOnlyFolder, NotAFolder, NameTakenByFolder, WriteDenied };
+enum class Refusal { ReadOnlyFolder, NotAFolder, NameTakenByFolder, WriteDenied, BothFolders };
 
 TEST_F(Disclaimer, AnUnwritableProgramFolderKeepsTheChoiceInTheConfigurationFolder) {
     struct Case {
@@ -235,6 +222,9 @@ TEST_F(Disclaimer, AnUnwritableProgramFolderKeepsTheChoiceInTheConfigurationFold
         {"program path is a file", Refusal::NotAFolder},
         {"skip.col is a folder", Refusal::NameTakenByFolder},
         {"write denied by the file system", Refusal::WriteDenied},
+        // The configuration folder cannot be created below a file either:
+        // nothing is kept, so the disclaimer comes back.
+        {"neither folder takes it", Refusal::BothFolders},
     };
     for (const Case& oCase : aCases) {
         SCOPED_TRACE(oCase.sName);
@@ -244,6 +234,7 @@ TEST_F(Disclaimer, AnUnwritableProgramFolderKeepsTheChoiceInTheConfigurationFold
             continue;
         }
         QDir(QString::fromStdString(Path("config"))).removeRecursively();
+        QFile::remove(QString::fromStdString(Path("config")));
         QDir(QString::fromStdString(m_oPaths.sProgramDir)).removeRecursively();
         QFile::remove(QString::fromStdString(m_oPaths.sProgramDir));
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(m_oPaths.sProgramDir)));
@@ -255,6 +246,7 @@ TEST_F(Disclaimer, AnUnwritableProgramFolderKeepsTheChoiceInTheConfigurationFold
                 Write(m_oPaths.sProgramDir, "a file");
                 break;
             case Refusal::NameTakenByFolder: ASSERT_TRUE(QDir().mkpath(QString::fromStdString(ProgramMarker()))); break;
+            case Refusal::BothFolders: Write(Path("config"), "a file"); [[fallthrough]];
             case Refusal::WriteDenied: {
                 const std::string sDenied = m_oPaths.sProgramDir;
                 tagshift::fs::SetFaultHookForTesting([sDenied](tagshift::fs::FsOp, const std::string& sPath) {
@@ -270,32 +262,18 @@ TEST_F(Disclaimer, AnUnwritableProgramFolderKeepsTheChoiceInTheConfigurationFold
         QTest::mouseClick(pForm->Command1, Qt::LeftButton);
         EXPECT_EQ(m_iMainShows, 1) << "Continue still opens the main window";
         EXPECT_EQ(pForm->state(), Form2::State::Gone);
+        const bool bKept = oCase.eRefusal != Refusal::BothFolders;
         EXPECT_FALSE(IsFile(ProgramMarker()));
-        EXPECT_TRUE(IsFile(ConfigMarker()));
-        EXPECT_EQ(Read(ConfigMarker()), "");
+        EXPECT_EQ(IsFile(ConfigMarker()), bKept);
+        if (bKept) {
+            EXPECT_EQ(Read(ConfigMarker()), "");
+        }
 
         auto pNext = Start();
-        EXPECT_EQ(pNext->state(), Form2::State::Skipped);
-        EXPECT_EQ(m_oShows.iShows, 0);
+        EXPECT_EQ(pNext->state(), bKept ? Form2::State::Skipped : Form2::State::Shown);
+        EXPECT_EQ(m_oShows.iShows, bKept ? 0 : 1);
         ::chmod(m_oPaths.sProgramDir.c_str(), 0755);
     }
-}
-
-TEST_F(Disclaimer, WhenNeitherFolderTakesTheMarkerContinueStillOpensTheMainWindow) {
-    // The configuration folder cannot be created below a file, and the
-    // program folder refuses every write.
-    Write(Path("config"), "a file");
-    const std::string sDenied = m_oPaths.sProgramDir;
-    tagshift::fs::SetFaultHookForTesting([sDenied](tagshift::fs::FsOp, const std::string& sPath) {
-        return sPath.rfind(sDenied + "/", 0) == 0 ? std::string("Read-only file system") : std::string();
-    });
-    auto pForm = Start();
-    pForm->chk_shhhh->setChecked(true);
-    QTest::mouseClick(pForm->Command1, Qt::LeftButton);
-    EXPECT_EQ(m_iMainShows, 1);
-    EXPECT_FALSE(IsFile(ProgramMarker()));
-    EXPECT_FALSE(IsFile(ConfigMarker()));
-    EXPECT_EQ(Start()->state(), Form2::State::Shown) << "nothing kept, so the disclaimer comes back";
 }
 
 // The real event loop: the program must neither end when the disclaimer

@@ -3,7 +3,6 @@
 // window as it shows after Continue.
 // Usage: tagshift_startup_screenshot OUTPUT.png
 #include <cstdio>
-#include <optional>
 
 #include <QApplication>
 #include <QPainter>
@@ -11,24 +10,9 @@
 
 #include "app/Form2.h"
 #include "app/form1.h"
+#include "tests/gui/WindowFakes.h"
 
 namespace {
-
-class NoChooser : public tagshift::app::FolderChooser {
-public:
-    std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return std::nullopt; }
-};
-
-class NoLauncher : public tagshift::app::Launcher {
-public:
-    bool OpenWebPage(const QString&) override { return true; }
-    bool OpenTextFile(const QString&) override { return true; }
-};
-
-class NoMessages : public tagshift::app::MessageBoxes {
-public:
-    void Show(QWidget*, const QString&, int, const QString&) override {}
-};
 
 constexpr int kGap = 16;
 constexpr int kTitle = 22;
@@ -62,9 +46,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir oProgram;
-    NoChooser oChooser;
-    NoLauncher oLauncher;
-    NoMessages oMessages;
+    tagshift::app::testing::FakeChooser oChooser;
+    tagshift::app::testing::FakeLauncher oLauncher;
+    tagshift::app::testing::FakeMessages oMessages;
     std::unique_ptr<tagshift::app::form1> pMain;
     tagshift::app::Form2 oDisclaimer({oProgram.path().toStdString(), ""},
                                      {[&] {

@@ -1,9 +1,7 @@
 // The whole start: the disclaimer's marker check hands over to the real main
 // window, whose load converts a folder named on the command line.
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,39 +14,13 @@
 
 #include "app/Form2.h"
 #include "app/form1.h"
+#include "tests/gui/WindowFakes.h"
 
 using tagshift::app::Form2;
 using tagshift::app::form1;
+using namespace tagshift::app::testing;
 
 namespace {
-
-class NoChooser : public tagshift::app::FolderChooser {
-public:
-    std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return std::nullopt; }
-};
-
-class NoLauncher : public tagshift::app::Launcher {
-public:
-    bool OpenWebPage(const QString&) override { return true; }
-    bool OpenTextFile(const QString&) override { return true; }
-};
-
-// Records the message boxes, and whether either window was visible then.
-class RecordedMessages : public tagshift::app::MessageBoxes {
-public:
-    struct Shown {
-        QString sPrompt;
-        QString sTitle;
-        bool bDisclaimerVisible;
-        bool bMainVisible;
-    };
-    std::vector<Shown> aShown;
-    Form2* pDisclaimer = nullptr;
-    QWidget* pMain = nullptr;
-    void Show(QWidget* pOwner, const QString& sPrompt, int, const QString& sTitle) override {
-        aShown.push_back({sPrompt, sTitle, pDisclaimer && pDisclaimer->isVisible(), pOwner && pOwner->isVisible()});
-    }
-};
 
 bool CopySite(const QString& sFrom, const QString& sTo) {
     QDir().mkpath(sTo);
@@ -88,20 +60,20 @@ TEST(StartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
         QString sArguments = oCase.sArguments;
         sArguments.replace("@", sRoot);
 
-        NoChooser oChooser;
-        NoLauncher oLauncher;
-        RecordedMessages oMessages;
+        FakeChooser oChooser;
+        FakeLauncher oLauncher;
+        FakeMessages oMessages;
         std::unique_ptr<form1> pMain;
+        bool bDisclaimerVisibleAtMessage = false;
         Form2::Actions oActions;
         oActions.fnShowMainWindow = [&] {
             pMain = std::make_unique<form1>(tagshift::app::Services{&oChooser, &oLauncher, &oMessages});
-            oMessages.pMain = pMain.get();
             pMain->Form_Load(sArguments);
             pMain->show();
         };
         oActions.fnEndProgram = [] {};
         Form2 oDisclaimer({(sRoot + "/program").toStdString(), (sRoot + "/config").toStdString()}, oActions);
-        oMessages.pDisclaimer = &oDisclaimer;
+        oMessages.fOnShow = [&](const Message&) { bDisclaimerVisibleAtMessage = oDisclaimer.isVisible(); };
         oDisclaimer.Start();
 
         EXPECT_EQ(oDisclaimer.isVisible(), oCase.bDisclaimerShown);
@@ -122,8 +94,8 @@ TEST(StartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
             EXPECT_EQ(pMain->lbl_directname->text(), sRoot + "/site");
             ASSERT_EQ(oMessages.aShown.size(), 1u);
             EXPECT_EQ(oMessages.aShown[0].sTitle, QStringLiteral("Process Complete"));
-            EXPECT_FALSE(oMessages.aShown[0].bDisclaimerVisible) << "the disclaimer is gone before the run";
-            EXPECT_FALSE(oMessages.aShown[0].bMainVisible) << "the run ends before the main window shows";
+            EXPECT_FALSE(bDisclaimerVisibleAtMessage) << "the disclaimer is gone before the run";
+            EXPECT_FALSE(oMessages.aShown[0].bWindowVisible) << "the run ends before the main window shows";
         } else {
             EXPECT_TRUE(oMessages.aShown.empty());
         }
