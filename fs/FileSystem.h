@@ -60,9 +60,9 @@ struct AppendMark {
     std::uint64_t iSize = 0;
 };
 
-// Appends sData at the end of sPath, creating it when bCreate is set and
-// sPath does not exist. Refuses to write through a link. oMark receives what
-// UndoAppend needs to put the file back as it was.
+// Appends sData at the end of sPath, creating the file when it does not
+// exist. Refuses to write through a link. oMark receives what UndoAppend
+// needs to put the file back as it was.
 FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark);
 
 // Puts a file back to the state recorded by AppendToFile. Best effort.
