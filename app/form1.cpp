@@ -39,6 +39,9 @@ constexpr const char* kChooseTip =
     "Click to choose the directory containing the website(s) you wish to update";
 constexpr const char* kHelpFile = "readme.txt";
 
+// The shortest time between two repaints of the status line during a run.
+constexpr qint64 kStatusFrameMs = 20;
+
 // The window font: Liberation Sans, the metric twin of Arial and the
 // nearest installed match for MS Sans Serif, at 8.25 pt (11 pixels at 96
 // dots per inch). Sizes are set in pixels so that the text keeps fitting the
@@ -383,13 +386,24 @@ void form1::closeEvent(QCloseEvent* pEvent) {
 // --- The run's host ------------------------------------------------------
 
 void form1::ShowStatus(const std::string& sText) {
+    // The label always holds the latest text, but it is repainted at most
+    // once a frame: a walk over thousands of small files would otherwise
+    // spend much of its time painting texts too brief to be read.
+    const bool bFrameDue = !m_oStatusFrame.isValid() || m_oStatusFrame.hasExpired(kStatusFrameMs);
+    if (bFrameDue) m_oStatusFrame.start();
+    if (lbl_Progress->updatesEnabled() != bFrameDue) lbl_Progress->setUpdatesEnabled(bFrameDue);
     lbl_Progress->setText(FromNative(sText));
     QCoreApplication::processEvents();
+}
+
+void form1::FlushStatus() {
+    if (!lbl_Progress->updatesEnabled()) lbl_Progress->setUpdatesEnabled(true);  // repaints the latest text
 }
 
 void form1::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void form1::SetActionsEnabled(bool bEnabled) {
+    FlushStatus();
     cmd_Directory->setEnabled(bEnabled);
     cmd_Convert->setEnabled(bEnabled);
 }
@@ -397,6 +411,7 @@ void form1::SetActionsEnabled(bool bEnabled) {
 std::string form1::PatternText() { return ToNative(txt_Pattern->text()); }
 
 void form1::ShowMessage(const std::string& sPrompt, int iStyle, const std::string& sTitle) {
+    FlushStatus();
     m_oServices.pMessages->Show(isVisible() ? this : nullptr, FromNative(sPrompt), iStyle, FromNative(sTitle));
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include "app/PictureBox.h"
@@ -88,11 +89,13 @@ private:
     void RunConversion();
     void Launch(bool bOpened, const QString& sWhat);
     void ShowError(const QString& sPrompt);
+    void FlushStatus();
 
     Services m_oServices;
     ConversionRun m_oRun;
     QPixmap m_oBackground;
     QWidget* m_pPressed = nullptr;
+    QElapsedTimer m_oStatusFrame;  // since the last repaint of the status line
     bool m_bCloseRequested = false;
 };
 

@@ -13,6 +13,9 @@
 #include "app/CommandLine.h"
 #include "tests/gui/WindowFakes.h"
 
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& sText, std::ostream* pOut) { *pOut << '"' << sText.toStdString() << '"'; }
+
 namespace tagshift::app::testing {
 namespace {
 
@@ -318,6 +321,42 @@ TEST_F(WindowTest, ClosingDuringARunEndsItAfterThePageInProgress) {
     }
     EXPECT_EQ(iConverted, 2) << "the walk ends at the third file, before converting it";
     EXPECT_EQ(ReadAll(sSite + "_Converted/object.js").count("function InsertObject"), iConverted);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int iPaints = 0;
+    QString sLastPainted;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::Paint) {
+            ++iPaints;
+            sLastPainted = static_cast<QLabel*>(pWatched)->text();
+        }
+        return false;
+    }
+};
+
+TEST_F(WindowTest, StatusLineKeepsRepaintingDuringARunAndEndsOnTheLastText) {
+    Show();
+    QTemporaryDir oDir;
+    const QString sSite = MakeSite(oDir, 4);
+    oWindow.Run().sSourceDir = Native(sSite);
+    PaintCounter oCounter;
+    oWindow.lbl_Progress->installEventFilter(&oCounter);
+    QString sPaintedAtSummary;
+    oWindow.fOnStatus = [&](const StatusSeen& oSeen) {
+        if (oSeen.sText.startsWith("Progress: Checking File: ")) QTest::qWait(30);  // a slow page
+    };
+    oMessages.fOnShow = [&](const Message&) {
+        QCoreApplication::processEvents();
+        sPaintedAtSummary = oCounter.sLastPainted;
+    };
+    oWindow.cmd_Convert_Click();
+    QCoreApplication::processEvents();
+    EXPECT_GE(oCounter.iPaints, 5) << "one repaint per slow file at least";
+    EXPECT_EQ(sPaintedAtSummary, "Progress: Checking File: style.css");
+    EXPECT_EQ(oCounter.sLastPainted, "Progress: Website Converted");
 }
 
 // --- The pattern box -----------------------------------------------------
