@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Builds Tagshift and runs it. With no argument it converts a fresh copy of
-# examples/sample-site in a temporary folder.
+# Builds Tagshift and opens its window; with a FOLDER argument the window
+# converts FOLDER as it opens. Without a display (neither DISPLAY nor
+# WAYLAND_DISPLAY set) it runs the headless converter instead: FOLDER, or a
+# fresh copy of examples/sample-site in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAGSHIFT_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build/app/tagshift" "$@"
+fi
+echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): running the headless converter instead of the window" >&2
 if [ $# -gt 0 ]; then
   exec "$build/tagshift-convert" "$@"
 fi

@@ -393,6 +393,11 @@ TEST_F(WindowTest, DonationAndInformationPagesOpenTheirAddresses) {
         "/library/default.asp?url=/workshop/author/dhtml/overview/activating_activex.asp"));
     EXPECT_TRUE(oMessages.aShown.empty());
 
+    oWindow.cmd_Donate->setFocus();
+    QTest::keyClick(oWindow.cmd_Donate, Qt::Key_Space);  // the focused picture clicks from the keyboard
+    ASSERT_EQ(oLauncher.aPages.size(), 3u);
+    EXPECT_EQ(oLauncher.aPages[2], oLauncher.aPages[0]);
+
     oLauncher.bSucceeds = false;
     QTest::mouseClick(oWindow.cmd_Donate, Qt::LeftButton);
     ASSERT_EQ(oMessages.aShown.size(), 1u);
