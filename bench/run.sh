@@ -27,7 +27,7 @@ if [ "${BENCH_LOOP:-1}" = 1 ] && [ "$(id -u)" -eq 0 ] && command -v mkfs.ext4 >/
   }
   trap cleanup EXIT
   truncate -s 10G "$img"
-  mkfs.ext4 -q -F "$img"
+  mkfs.ext4 -q -F -i 4096 "$img"  # one inode per 4 KiB: every output is kept until a site is done
   mount -o loop "$img" "$mnt"
   echo "work file system: fresh ext4 (journal) on a loop device, 10 GB image $img" >&2
   "${bench[@]}" --work "$mnt" "$@"

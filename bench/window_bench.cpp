@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
+#include <unistd.h>
 #include <optional>
 
 #include "app/Services.h"
@@ -80,6 +82,16 @@ public:
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A private runtime folder when there is none (root without a session),
+    // so that Qt does not warn on every run.
+    char aRuntime[] = "/tmp/tagshift-bench-runtime-XXXXXX";
+    const bool bOwnRuntime = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && ::mkdtemp(aRuntime);
+    if (bOwnRuntime) qputenv("XDG_RUNTIME_DIR", aRuntime);
+    struct RemoveRuntime {
+        bool bOwn;
+        const char* sPath;
+        ~RemoveRuntime() { if (bOwn) ::rmdir(sPath); }
+    } oRemoveRuntime{bOwnRuntime, aRuntime};
     QApplication oApp(argc, argv);
     const bool bNoPaint = argc == 3 && std::strcmp(argv[1], "--no-status-paint") == 0;
     if (argc != 2 && !bNoPaint) {
