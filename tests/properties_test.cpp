@@ -42,7 +42,9 @@ int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "
         EXPECT_EQ(test::RunCommand("node --check " + ShellQuote(oEntry.path().string()), &sOutput), 0)
             << oEntry.path() << "\n" << sOutput;
     }
-    if (oRun.iFunctionCount > 0) EXPECT_GT(iScripts, 0);
+    if (oRun.iFunctionCount > 0) {
+        EXPECT_GT(iScripts, 0);
+    }
 
     std::string sPages;
     int iPages = 0;

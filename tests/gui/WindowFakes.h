@@ -21,7 +21,8 @@ public:
         aOwners.push_back(pOwner);
         aTitles.push_back(sTitle);
         if (aAnswers.empty()) return std::nullopt;
-        std::optional<QString> oAnswer = aAnswers.front();
+        std::optional<QString> oAnswer;
+        oAnswer.swap(aAnswers.front());
         aAnswers.pop_front();
         return oAnswer;
     }
