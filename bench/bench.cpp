@@ -50,6 +50,7 @@ struct Options {
     std::string sWindow = TAGSHIFT_WINDOW_BENCH;  // empty when the window is not built
     bool bSites = true, bPages = true, bWindow = true;
     bool bKeep = false;
+    bool bCheck = false;
 };
 
 double Seconds(Clock::time_point oFrom, Clock::time_point oTo) {
@@ -521,13 +522,50 @@ void PrintTables(const std::vector<SiteRow>& aSites, const std::vector<PageRow>&
     }
 }
 
+// --check: the generator's promises that the figures rest on. Returns the
+// number of broken ones.
+int CheckGenerator(const Options& oOptions, const std::string& sWork) {
+    int iBroken = 0;
+    auto Expect = [&](bool bHolds, const std::string& sWhat) {
+        std::printf("%s: %s\n", bHolds ? "ok" : "BROKEN", sWhat.c_str());
+        if (!bHolds) ++iBroken;
+    };
+    SiteSpec oSpec = Spec(5, 300, 12, 4000);
+    const SiteStats oFirst = bench::GenerateSite(oSpec, sWork + "/check-a");
+    const SiteStats oAgain = bench::GenerateSite(oSpec, sWork + "/check-b");
+    oSpec.iSeed = 6;
+    const SiteStats oOther = bench::GenerateSite(oSpec, sWork + "/check-c");
+    Expect(oFirst.iHash == oAgain.iHash && oFirst.iBytes == oAgain.iBytes, "the same seed gives the same site");
+    Expect(oFirst.iHash != oOther.iHash, "another seed gives another site");
+    Expect(oFirst.iFiles == 300 && oFirst.iPages == 180 && oFirst.iFolders == 12,
+           "300 files, 12 folders, exactly 60 % pages");
+    const ProcessResult oRun = RunProcess({oOptions.sConvert, sWork + "/check-a"});
+    const std::string sWant = std::string(texts::kSummaryFiles) + std::to_string(oFirst.iPages) +
+                              texts::kSummaryFunctions + std::to_string(oFirst.iBlocks) + "\n";
+    Expect(oRun.iExit == 0 && oRun.sOut.rfind(sWant, 0) == 0,
+           "the converter selects every page once and replaces every block: " + sWant.substr(0, sWant.size() - 1));
+    for (std::size_t iBytes : {std::size_t{1} << 20, std::size_t{3000}}) {
+        long long iBlocks = 0;
+        const std::string sPage = bench::MakeDensePage(iBytes, 400, LineEnds::Lf, 1, iBlocks);
+        FunctionSink oSink;
+        long long iCount = 0;
+        std::string sText = sPage;
+        RewriteText(sText, iCount, oSink);
+        Expect(sPage.size() == iBytes && iBlocks == static_cast<long long>(iBytes / 400) && iCount == iBlocks,
+               "a dense page of " + std::to_string(iBytes) + " bytes has a block every 400 bytes (" +
+                   std::to_string(iCount) + " replaced)");
+    }
+    return iBroken;
+}
+
 const char* const kUsage =
     "Usage: tagshift-bench [--quick] [--runs N] [--cold] [--work DIR] [--keep]\n"
     "                      [--only sites|pages|window] [--convert PATH] [--window PATH]\n"
     "Times tagshift-convert against cp -r on synthetic sites (runs alternate,\n"
     "medians are printed), and the rewrite of single pages of 1 to 16 MB with a\n"
     "block every 400 bytes. --quick: smaller sites, pages up to 8 MB, 3 runs.\n"
-    "--keep leaves the work folder (sites and every output) in place.\n";
+    "--keep leaves the work folder (sites and every output) in place.\n"
+    "--check only checks the site generator (a few seconds).\n";
 
 }  // namespace
 
@@ -544,6 +582,7 @@ int main(int argc, char** argv) {
             if (sArg == "--quick") oOptions.bQuick = true;
             else if (sArg == "--cold") oOptions.bCold = true;
             else if (sArg == "--keep") oOptions.bKeep = true;
+            else if (sArg == "--check") oOptions.bCheck = true;
             else if (sArg == "--runs") oOptions.iRuns = std::max(1, std::atoi(Value().c_str()));
             else if (sArg == "--work") oOptions.sWork = Value();
             else if (sArg == "--convert") oOptions.sConvert = Value();
@@ -573,11 +612,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string sWork = sTemplate;
-    std::printf("tagshift-bench: %s mode, %d runs each, %s page cache, work folder %s\n",
+    if (!oOptions.bCheck)
+        std::printf("tagshift-bench: %s mode, %d runs each, %s page cache, work folder %s\n",
                 oOptions.bQuick ? "quick" : "full", iRuns, oOptions.bCold ? "cold (dropped before each run)" : "warm",
                 sWork.c_str());
     int iExit = 0;
     try {
+        if (oOptions.bCheck) {
+            iExit = CheckGenerator(oOptions, sWork) == 0 ? 0 : 1;
+            if (!oOptions.bKeep) fs::RemoveTree(sWork);
+            return iExit;
+        }
         std::vector<SiteRow> aSites;
         std::vector<PageRow> aPages;
         if (oOptions.bSites) aSites = BenchSites(oOptions, sWork, iRuns);
