@@ -614,8 +614,8 @@ int main(int argc, char** argv) {
     const std::string sWork = sTemplate;
     if (!oOptions.bCheck)
         std::printf("tagshift-bench: %s mode, %d runs each, %s page cache, work folder %s\n",
-                oOptions.bQuick ? "quick" : "full", iRuns, oOptions.bCold ? "cold (dropped before each run)" : "warm",
-                sWork.c_str());
+                    oOptions.bQuick ? "quick" : "full", iRuns,
+                    oOptions.bCold ? "cold (dropped before each run)" : "warm", sWork.c_str());
     int iExit = 0;
     try {
         if (oOptions.bCheck) {
