@@ -3,8 +3,8 @@
 //
 // Every timed command runs with the source tree in the page cache and with
 // no dirty pages of an earlier run waiting to be written: sync() is called
-// before each run starts. Outputs are moved aside, not deleted, until the
-// benchmark ends (see Retire). With --cold the page cache is also dropped
+// before each run starts. Outputs are moved aside, not deleted, until all
+// runs on a site are done (see Retire). With --cold the page cache is also dropped
 // before each timed run (needs root).
 #include <fcntl.h>
 #include <malloc.h>
@@ -149,7 +149,7 @@ void Settle(const Options& oOptions) {
 // that avoids reusing recently freed inodes (ext4 without a journal scans
 // past every inode freed in the last minutes on each file it creates),
 // deleting a tree of many files would slow down the runs that follow it; so
-// outputs are kept until the whole benchmark has ended.
+// outputs are kept until all runs on a site are done.
 void Retire(const std::string& sPath, const std::string& sAttic) {
     static long long iRetired = 0;
     ::mkdir(sAttic.c_str(), 0755);
