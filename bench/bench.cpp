@@ -406,7 +406,7 @@ std::vector<PageRow> BenchPages(const Options& oOptions, const std::string& sWor
             QuietHost oHost;
             ConversionRun oRun(oHost);
             const Clock::time_point oStart = Clock::now();
-            oRun.RewritePage(PageFile{FolderOf(k) + "/page.html", "page.html"});
+            oRun.RewritePage(PageFile{FolderOf(k) + "/page.html", "page.html", ""});
             aFile[k].push_back(Seconds(oStart, Clock::now()));
             if (oRun.iFunctionCount != aRows[k].iBlocks || oRun.iFailedCount != 0)
                 throw std::runtime_error("RewritePage: wrong block count or failed page");

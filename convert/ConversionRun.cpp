@@ -25,7 +25,7 @@ std::string Join(const std::string& sFolder, const std::string& sName) {
 // back from the script files.
 class PageFunctions : public BlockSink {
 public:
-    explicit PageFunctions(const PageFile& oFile) : m_oFile(oFile) {}
+    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2]) : m_oFile(oFile), m_aScripts(aScripts) {}
 
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
@@ -43,7 +43,7 @@ public:
     void Undo() {
         for (TagKind eKind : kTagKinds) {
             const Kind& oKind = m_aKinds[static_cast<int>(eKind)];
-            if (oKind.bWritten) fs::UndoAppend(ScriptPath(m_oFile, eKind), oKind.oMark);
+            if (oKind.bMarked) m_aScripts[static_cast<int>(eKind)].Undo(oKind.oMark);
         }
     }
 
@@ -53,20 +53,22 @@ private:
     struct Kind {
         std::string sBuffer;
         fs::AppendMark oMark;
-        bool bWritten = false;
+        bool bMarked = false;  // oMark holds the script file's state before this page
     };
 
     void Flush(TagKind eKind) {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
         if (oKind.sBuffer.empty() || m_oError) return;
-        fs::AppendMark oMark;
-        m_oError = AppendFunctionText(m_oFile, eKind, oKind.sBuffer, oMark);
-        if (!oKind.bWritten) oKind.oMark = oMark;
-        if (!m_oError) oKind.bWritten = true;
+        // The first append of the page marks the file's state; when it
+        // could not even open the file, taking it back does nothing.
+        m_oError = AppendFunctionText(m_oFile, eKind, oKind.sBuffer, m_aScripts[static_cast<int>(eKind)],
+                                      oKind.bMarked ? nullptr : &oKind.oMark);
+        oKind.bMarked = true;
         oKind.sBuffer.clear();
     }
 
     const PageFile& m_oFile;
+    fs::AppendFile (&m_aScripts)[2];
     Kind m_aKinds[2];
     fs::FsError m_oError;
 };
@@ -106,6 +108,7 @@ bool PatternMatches(const std::string& sPattern, const std::string& sName) {
 }
 
 void ConversionRun::Yield() {
+    if (m_bStop) return;
     m_oHost.ProcessEvents();
     if (m_oHost.StopRequested()) m_bStop = true;
 }
@@ -119,6 +122,7 @@ void ConversionRun::cmd_Convert_Click() {
     sFailure.clear();
     std::string sError;
     eOutcome = RunSteps(sError);
+    CloseScriptFiles();
     m_oHost.SetActionsEnabled(true);
     if (!sError.empty() && eOutcome != RunOutcome::Stopped) m_oHost.ShowMessage(sError, kStyleStop, kTitleError);
 }
@@ -159,14 +163,26 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
     if (!Status(kStatusCopying)) return RunOutcome::Stopped;
     sDestDir = sSourceDir + kDestSuffix;
     if (fs::DirExists(sDestDir)) return Refuse(sError, kErrorDestExists, kLogDestExists);
-    if (fs::FsError oCopy = fs::CopyTree(sSourceDir, sDestDir))
-        return Fail(sError, kErrorCopyFailed, oCopy.sPath + " - " + oCopy.sReason);
+    // Selected pages are left out of the copy: the walk writes each of them
+    // once, converted or as it is.
+    const fs::FsError oCopy = fs::CopyTree(
+        sSourceDir, sDestDir, [this](const std::string& sName) { return IsSelected(sName); },
+        [this] {
+            Yield();
+            return !m_bStop;
+        });
+    if (m_bStop) return RunOutcome::Stopped;
+    if (oCopy) return Fail(sError, kErrorCopyFailed, oCopy.sPath + " - " + oCopy.sReason);
     sLog += kLogCopying + sSourceDir + kCrLf;
     sLog += kLogDestination + sDestDir + kCrLf;
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
     ProcessDirectory(sDestDir);
-    if (!m_sWalkFailure.empty()) return Fail(sError, kErrorWalkFailed, m_sWalkFailure);
+    if (!m_sWalkFailure.empty()) {
+        // The copy is incomplete: take it away, as a failed copy is.
+        fs::RemoveTree(sDestDir);
+        return Fail(sError, kErrorWalkFailed, m_sWalkFailure);
+    }
     if (m_bStop) return RunOutcome::Stopped;
 
     m_oHost.ShowMessage(SummaryText(), kStyleInformation, kTitleComplete);
@@ -184,70 +200,111 @@ std::string ConversionRun::SummaryText() const {
     return sText;
 }
 
-void ConversionRun::ProcessDirectory(const std::string& sPath) {
-    ProcessFolder(sPath);
+bool ConversionRun::IsSelected(const std::string& sName) const {
+    // The script files are the conversion's own output: rewriting one would
+    // lose the functions appended to it.
+    if (sName == KindTexts(TagKind::Object).sScriptFile || sName == KindTexts(TagKind::Embed).sScriptFile)
+        return false;
+    for (const std::string& sPattern : aPatterns)
+        if (PatternMatches(sPattern, sName)) return true;
+    return false;
 }
 
-void ConversionRun::ProcessFolder(const std::string& sPath) {
+void ConversionRun::ProcessDirectory(const std::string& sPath) {
+    ProcessFolder(sSourceDir, sPath);
+}
+
+// The walk lists each folder's twin in the source tree: the copy left the
+// selected pages out, and each page's first rewrite writes it.
+void ConversionRun::ProcessFolder(const std::string& sSource, const std::string& sPath) {
     fs::FolderListing oListing;
-    if (fs::FsError oList = fs::ListFolder(sPath, oListing)) {
+    if (fs::FsError oList = fs::ListFolder(sSource, oListing)) {
         m_sWalkFailure = oList.sPath + " - " + oList.sReason;
         return;
     }
     Yield();
     for (const std::string& sName : oListing.aFiles) {
-        if (m_bStop) return;
-        ProcessFile(PageFile{Join(sPath, sName), sName});
+        if (!m_sWalkFailure.empty()) break;
+        ProcessFile(PageFile{Join(sPath, sName), sName, Join(sSource, sName)});
     }
-    if (m_bStop) return;
+    CloseScriptFiles();
+    if (!m_sWalkFailure.empty()) return;
     Yield();
     for (const std::string& sName : oListing.aFolders) {
-        if (m_bStop || !m_sWalkFailure.empty()) return;
-        ProcessFolder(Join(sPath, sName));
+        if (!m_sWalkFailure.empty()) return;
+        const std::string sSourceFolder = Join(sSource, sName);
+        if (sSourceFolder == sDestDir) continue;  // the copy itself, inside a source ending in a separator
+        ProcessFolder(sSourceFolder, Join(sPath, sName));
     }
-    if (m_bStop || !m_sWalkFailure.empty()) return;
     Yield();
 }
 
 void ConversionRun::ProcessFile(const PageFile& oFile) {
-    m_oHost.ShowStatus(kStatusCheckingFile + oFile.Name);
-    if (m_oHost.StopRequested()) {
-        m_bStop = true;
+    if (!m_bStop) {
+        m_oHost.ShowStatus(kStatusCheckingFile + oFile.Name);
+        if (m_oHost.StopRequested()) m_bStop = true;
+    }
+    if (m_bStop) {
+        // After a stop request the walk only completes the copy.
+        if (IsSelected(oFile.Name)) CopyUnconverted(oFile);
         return;
     }
+    if (!IsSelected(oFile.Name)) return;
+    PageFile oPage = oFile;
     const long long iLast = static_cast<long long>(aPatterns.size()) - 1;
     for (iPattern = 0; iPattern <= iLast; ++iPattern) {
         if (!PatternMatches(aPatterns[static_cast<std::size_t>(iPattern)], oFile.Name)) continue;
         ++iFileCount;
-        RewritePage(oFile);
+        RewritePage(oPage);
+        oPage.SourcePath.clear();  // written now: a further rewrite reads the page itself
+        if (!m_sWalkFailure.empty()) return;
     }
 }
 
 void ConversionRun::RewritePage(const PageFile& oFile) {
     sCurrentFile = oFile.Path;
     sLog += kLogProcessing + sCurrentFile + kCrLf;
+    const bool bFromSource = !oFile.SourcePath.empty();
     std::string sPage;
-    if (fs::FsError oRead = fs::ReadWholeFile(sCurrentFile, sPage)) return FailPage(oRead);
+    fs::FileInfo oInfo;
+    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : sCurrentFile, sPage, &oInfo))
+        return FailPage(oFile, oRead);
 
     const long long iCountBefore = iFunctionCount;
-    PageFunctions oFunctions(oFile);
-    if (RewriteText(sPage, iFunctionCount, oFunctions) == 0) return;  // nothing to replace: the copy stays
-    fs::FsError oError = oFunctions.Finish();
-    if (!oError) oError = fs::WriteFileAtomic(sCurrentFile, sPage);
+    PageFunctions oFunctions(oFile, m_aScriptFiles);
+    fs::FsError oError;
+    if (RewriteText(sPage, iFunctionCount, oFunctions) == 0) {
+        // Nothing to replace: the page is a plain copy.
+        if (bFromSource) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo, true);
+        if (oError) FailPage(oFile, oError);
+        return;
+    }
+    oError = oFunctions.Finish();
+    if (!oError) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo);
     if (oError) {
         oFunctions.Undo();
         iFunctionCount = iCountBefore;
-        FailPage(oError);
+        FailPage(oFile, oError);
     }
 }
 
-void ConversionRun::FailPage(const fs::FsError& oError) {
+void ConversionRun::FailPage(const PageFile& oFile, const fs::FsError& oError) {
     // The page keeps its copied content and counts as not converted.
     --iFileCount;
     ++iFailedCount;
     sLog += kLogFailed + sCurrentFile + " - ";
-    if (oError.sPath != sCurrentFile) sLog += oError.sPath + ": ";
+    if (oError.sPath != sCurrentFile && oError.sPath != oFile.SourcePath) sLog += oError.sPath + ": ";
     sLog += oError.sReason + kCrLf;
+    if (!oFile.SourcePath.empty()) CopyUnconverted(oFile);
+}
+
+void ConversionRun::CloseScriptFiles() {
+    for (fs::AppendFile& oScript : m_aScriptFiles) oScript.Close();
+}
+
+void ConversionRun::CopyUnconverted(const PageFile& oFile) {
+    if (fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path))
+        m_sWalkFailure = oCopy.sPath + " - " + oCopy.sReason;
 }
 
 }  // namespace tagshift

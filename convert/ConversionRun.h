@@ -39,10 +39,15 @@ public:
     bool IsRunning() const { return m_bRunning; }
 
     // The walk (public so that tests and benchmarks can drive parts of it).
+    // sSource is the folder's twin in the source tree.
     void ProcessDirectory(const std::string& sPath);
-    void ProcessFolder(const std::string& sPath);
+    void ProcessFolder(const std::string& sSource, const std::string& sPath);
     void ProcessFile(const PageFile& oFile);
     void RewritePage(const PageFile& oFile);
+
+    // A file the walk converts: a pattern matches its name, and it is not one
+    // of the script files.
+    bool IsSelected(const std::string& sName) const;
 
     // The run state.
     std::string sSourceDir;
@@ -65,13 +70,16 @@ private:
     RunOutcome Refuse(std::string& sError, const char* sMessage, const char* sLogLine);
     RunOutcome Fail(std::string& sError, const char* sWhat, const std::string& sPathAndReason);
     void Yield();
-    void FailPage(const fs::FsError& oError);
+    void FailPage(const PageFile& oFile, const fs::FsError& oError);
+    void CopyUnconverted(const PageFile& oFile);
+    void CloseScriptFiles();
     std::string SummaryText() const;
 
     ConvertHost& m_oHost;
     bool m_bRunning = false;
     bool m_bStop = false;
     std::string m_sWalkFailure;
+    fs::AppendFile m_aScriptFiles[2];  // the script files of the folder being walked, by kind
 };
 
 }  // namespace tagshift

@@ -82,8 +82,12 @@ std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
     return sPath;
 }
 
-fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendMark& oMark) {
-    return fs::AppendToFile(ScriptPath(oFile, eKind), sText, oMark);
+fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
+                               fs::AppendMark* pMark) {
+    fs::AppendMark oMark;
+    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark)) return oOpen;
+    if (pMark) *pMark = oMark;
+    return oScript.Append(sText);
 }
 
 }  // namespace tagshift

@@ -23,10 +23,13 @@ const TagKindTexts& KindTexts(TagKind eKind);
 
 inline constexpr std::string_view kCallEnd = "();</script>";
 
-// A page of the destination tree: its full path and its name.
+// A page of the destination tree: its full path and its name. SourcePath,
+// when set, is the page's twin in the source tree, which is read instead of
+// the page (the copy leaves selected pages for their first rewrite to write).
 struct PageFile {
     std::string Path;
     std::string Name;
+    std::string SourcePath;
 };
 
 // The function that writes sBlock back into the document: a header with the
@@ -42,8 +45,11 @@ void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::
 std::string ScriptPath(const PageFile& oFile, TagKind eKind);
 
 // Adds function text to the kind's script file in the page's folder, creating
-// the file when it does not exist. oMark records the file's state before the
-// first append of a page so that a failed page can be taken back.
-fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendMark& oMark);
+// the file when it does not exist. oScript keeps the file open from one call
+// to the next (it opens the file of another folder when the page lies
+// elsewhere). pMark, when given, receives the file's state before this text,
+// so that a failed page can be taken back.
+fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
+                               fs::AppendMark* pMark);
 
 }  // namespace tagshift

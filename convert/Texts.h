@@ -25,7 +25,7 @@ inline constexpr const char* kErrorNoPattern = "You must select a pattern...";
 inline constexpr const char* kErrorDestExists =
     "A converted folder of this name already exists - have you already converted this one?";
 inline constexpr const char* kErrorCopyFailed = "The folder could not be copied: ";
-inline constexpr const char* kErrorWalkFailed = "The converted folder could not be read: ";
+inline constexpr const char* kErrorWalkFailed = "A folder of the site could not be read: ";
 inline constexpr const char* kErrorLogFailed = "The run log could not be written: ";
 inline constexpr const char* kSummaryFiles = "Files Converted: ";
 inline constexpr const char* kSummaryFunctions = " | Functions Replaced: ";

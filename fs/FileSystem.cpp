@@ -106,7 +106,9 @@ int CopyData(int iFrom, int iTo) {
     }
 }
 
-FsError CopyOneFile(const std::string& sFrom, const std::string& sTo) {
+}  // namespace
+
+FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
     if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
     Fd oFrom(::open(sFrom.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
@@ -123,12 +125,20 @@ FsError CopyOneFile(const std::string& sFrom, const std::string& sTo) {
     return {};
 }
 
+namespace {
+
 struct FolderId {
     dev_t iDevice;
     ino_t iInode;
 };
 
-FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const FolderId& oSkip) {
+struct CopyRules {
+    FolderId oSkip;
+    const std::function<bool(const std::string&)>& fLeaveOut;
+    const std::function<bool()>& fAfterFolder;
+};
+
+FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
     std::error_code oError;
     stdfs::directory_iterator oIt(sFrom, oError);
     if (oError) return FsError{sFrom, oError.message()};
@@ -150,24 +160,41 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             case stdfs::file_type::directory: {
                 struct stat oStat {};
                 if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
-                if (oStat.st_dev == oSkip.iDevice && oStat.st_ino == oSkip.iInode) break;  // the copy itself
+                if (oStat.st_dev == oRules.oSkip.iDevice && oStat.st_ino == oRules.oSkip.iInode) break;  // the copy
                 if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
-                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oSkip)) return oFail;
+                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oFail;
                 ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
                 break;
             }
             case stdfs::file_type::regular:
-                if (FsError oFail = CopyOneFile(sChildFrom, sChildTo)) return oFail;
+                if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
+                if (FsError oFail = CopyFile(sChildFrom, sChildTo)) return oFail;
                 break;
             default:
                 break;  // pipes, sockets and devices are not part of a site
         }
     }
     if (oError) return FsError{sFrom, oError.message()};
+    if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
     return {};
 }
 
 std::atomic<unsigned> g_iTempCounter{0};
+
+pid_t ProcessId() {
+    static const pid_t iId = ::getpid();
+    return iId;
+}
+
+// The permission bits the process's umask takes off new files.
+mode_t CreationMask() {
+    static const mode_t iMask = [] {
+        mode_t iOld = ::umask(022);
+        ::umask(iOld);
+        return iOld;
+    }();
+    return iMask;
+}
 
 // Puts the complete file sTemp in the place of sPath in one step. When sPath
 // exists the two are exchanged and the old file, now under the temporary
@@ -234,13 +261,14 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
     return {};
 }
 
-FsError ReadWholeFile(const std::string& sPath, std::string& sData) {
+FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
     sData.clear();
     if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
     Fd oFile(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (oFile.get() < 0) return ErrnoError(sPath, errno);
     struct stat oStat {};
     if (::fstat(oFile.get(), &oStat) != 0) return ErrnoError(sPath, errno);
+    if (pInfo) *pInfo = FileInfo{static_cast<unsigned>(oStat.st_mode & 07777), oStat.st_atim, oStat.st_mtim};
     std::size_t iCapacity = static_cast<std::size_t>(oStat.st_size) + 1;
     sData.resize(iCapacity);
     std::size_t iFilled = 0;
@@ -260,23 +288,43 @@ FsError ReadWholeFile(const std::string& sPath, std::string& sData) {
     return {};
 }
 
-FsError WriteFileAtomic(const std::string& sPath, std::string_view sData) {
+FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
     if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
     struct stat oOld {};
     const bool bExists = ::lstat(sPath.c_str(), &oOld) == 0;
-    const bool bKeepMode = bExists && S_ISREG(oOld.st_mode);
+    const unsigned iMode = pLike ? pLike->iMode : bExists && S_ISREG(oOld.st_mode) ? oOld.st_mode & 07777 : 0;
     const std::string sFolder = FolderOf(sPath);
+
+    // A new file is written unnamed and linked in under its name when it is
+    // complete; an existing one through a temporary file beside it.
     std::string sTemp;
     Fd oFile;
+#if defined(__linux__) && defined(O_TMPFILE)
+    if (!bExists) oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+#endif
     for (int iTry = 0; iTry < 100 && oFile.get() < 0; ++iTry) {
-        sTemp = sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(::getpid()) + "-" +
+        sTemp = sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(ProcessId()) + "-" +
                 std::to_string(g_iTempCounter++);
         oFile.Reset(::open(sTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (oFile.get() < 0 && errno != EEXIST) return ErrnoError(sPath, errno);
     }
     if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
     int iError = WriteAll(oFile.get(), sData.data(), sData.size());
-    if (!iError && bKeepMode && ::fchmod(oFile.get(), oOld.st_mode & 07777) != 0) iError = errno;
+    if (!iError && iMode != 0 && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
+        iError = errno;
+    if (!iError && pLike && bKeepTimes) {
+        struct timespec aTimes[2] = {pLike->oAccessed, pLike->oModified};
+        ::futimens(oFile.get(), aTimes);
+    }
+    if (sTemp.empty()) {
+        // The unnamed file: give it its name, which must still be free.
+        if (!iError) {
+            const std::string sSelf = "/proc/self/fd/" + std::to_string(oFile.get());
+            if (::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sPath.c_str(), AT_SYMLINK_FOLLOW) != 0) iError = errno;
+        }
+        if (oFile.Close() != 0 && !iError) iError = errno;
+        return iError ? ErrnoError(sPath, iError) : FsError{};
+    }
     if (oFile.Close() != 0 && !iError) iError = errno;
     if (!iError) iError = ReplaceWith(sTemp, sPath, bExists && !S_ISDIR(oOld.st_mode));
     if (iError) {
@@ -320,7 +368,55 @@ void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
     }
 }
 
-FsError CopyTree(const std::string& sSource, const std::string& sDest) {
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+    if (m_iFd >= 0 && sPath == m_sPath) {
+        oMark = AppendMark{true, m_iSize};
+        return {};
+    }
+    Close();
+    oMark = AppendMark{};
+    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    struct stat oStat {};
+    if (::lstat(sPath.c_str(), &oStat) == 0) {
+        if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
+        if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
+        if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
+        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
+    } else {
+        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    }
+    if (m_iFd < 0) return ErrnoError(sPath, errno);
+    m_sPath = sPath;
+    m_iSize = oMark.iSize;
+    return {};
+}
+
+FsError AppendFile::Append(std::string_view sData) {
+    if (m_iFd < 0) return ErrnoError(m_sPath, EBADF);
+    if (int iError = WriteAll(m_iFd, sData.data(), sData.size())) return ErrnoError(m_sPath, iError);
+    m_iSize += sData.size();
+    return {};
+}
+
+void AppendFile::Undo(const AppendMark& oMark) {
+    if (m_iFd < 0) return;
+    if (!oMark.bExisted) {
+        Close();
+        ::unlink(m_sPath.c_str());
+        return;
+    }
+    if (::ftruncate(m_iFd, static_cast<off_t>(oMark.iSize)) == 0) m_iSize = oMark.iSize;
+}
+
+void AppendFile::Close() {
+    if (m_iFd >= 0) ::close(m_iFd);
+    m_iFd = -1;
+}
+
+FsError CopyTree(const std::string& sSource, const std::string& sDest,
+                 const std::function<bool(const std::string& sName)>& fLeaveOut,
+                 const std::function<bool()>& fAfterFolder) {
     struct stat oSource {};
     if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
     if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
@@ -331,7 +427,7 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest) {
         RemoveTree(sDest);
         return oFail;
     }
-    FsError oFail = CopyFolderContents(sSource, sDest, FolderId{oDest.st_dev, oDest.st_ino});
+    FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder});
     if (oFail) {
         RemoveTree(sDest);
         return oFail;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -45,14 +46,25 @@ struct FolderListing {
 };
 FsError ListFolder(const std::string& sPath, FolderListing& oListing);
 
-// Reads the whole file as bytes into sData.
-FsError ReadWholeFile(const std::string& sPath, std::string& sData);
+// What a file's copy takes over from it: permission bits and times.
+struct FileInfo {
+    unsigned iMode = 0644;
+    struct timespec oAccessed {};
+    struct timespec oModified {};
+};
+
+// Reads the whole file as bytes into sData; pInfo, when given, receives the
+// file's permission bits and times.
+FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo = nullptr);
 
 // Replaces (or creates) sPath with exactly sData: the bytes go to a new file
-// in the same folder which is then renamed over sPath, so sPath is always
-// either its old or its new content. An existing file keeps its permission
-// bits; an existing link at sPath is replaced by the file, never followed.
-FsError WriteFileAtomic(const std::string& sPath, const std::string_view sData);
+// in the same folder which then takes the place of sPath in one step, so
+// sPath is always either missing, or complete with its old or its new
+// content. The new file gets pLike's permission bits when given (and its
+// times too with bKeepTimes), else those of the file it replaces; an
+// existing link at sPath is replaced by the file, never followed.
+FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike = nullptr,
+                        bool bKeepTimes = false);
 
 // State of a file before an append, so that the append can be undone.
 struct AppendMark {
@@ -68,13 +80,46 @@ FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMar
 // Puts a file back to the state recorded by AppendToFile. Best effort.
 void UndoAppend(const std::string& sPath, const AppendMark& oMark);
 
+// A file that text is appended to, kept open from one append to the next.
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile() { Close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Makes sPath the open file (created when missing, never through a
+    // link), closing another one first. oMark receives its current state.
+    FsError Open(const std::string& sPath, AppendMark& oMark);
+    FsError Append(std::string_view sData);
+    // Puts the open file back to the state of oMark: cut back to its size,
+    // or removed when it did not exist then. Best effort.
+    void Undo(const AppendMark& oMark);
+    void Close();
+
+private:
+    std::string m_sPath;
+    int m_iFd = -1;
+    std::uint64_t m_iSize = 0;
+};
+
+// Copies one regular file to sTo, which must not exist, with its permission
+// bits and times.
+FsError CopyFile(const std::string& sFrom, const std::string& sTo);
+
 // Copies the folder tree sSource to sDest, which must not exist yet:
-// folders (empty ones too), regular files with their contents and permission
-// bits, and links as links. Folders of the copy are always writable by their
-// owner. The copy never descends into sDest itself (a source whose
-// destination lies inside it). On failure the partial sDest is removed and
-// the error names the path that failed.
-FsError CopyTree(const std::string& sSource, const std::string& sDest);
+// folders (empty ones too), regular files with their contents, permission
+// bits and times, and links as links. Folders of the copy are always
+// writable by their owner. The copy never descends into sDest itself (a
+// source whose destination lies inside it). Regular files for which
+// fLeaveOut(name) is true are not copied (their folder is). fAfterFolder is
+// called after each folder; when it returns false the copy stops. On failure
+// or stop the partial sDest is removed; the error names the path that failed
+// (kStopped is the reason of a stop).
+inline constexpr const char* kStopped = "stopped";
+FsError CopyTree(const std::string& sSource, const std::string& sDest,
+                 const std::function<bool(const std::string& sName)>& fLeaveOut = nullptr,
+                 const std::function<bool()>& fAfterFolder = nullptr);
 
 // Removes a whole tree; links are removed, never followed. Best effort.
 void RemoveTree(const std::string& sPath);

@@ -2,7 +2,9 @@
 // host, and the headless converter's command line.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
@@ -91,9 +93,10 @@ TEST(ConversionRun, WalkVisitsFilesBeforeSubfoldersInByteOrder) {
     stdfs::create_directories(f.Source() + "/B/empty");
     f.Convert();
     EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"a1", "a2", "b1", "c1", "d1"}));
-    // Yields: entering, between files and subfolders, and leaving each of
-    // the five folders, plus one per status text.
-    EXPECT_EQ(f.oHost.iYields, 5 * 3 + static_cast<long long>(f.oHost.aStatuses.size()));
+    // Yields: after copying each of the five folders, and when the walk
+    // enters it, goes from its files to its subfolders and leaves it; plus
+    // one per status text.
+    EXPECT_EQ(f.oHost.iYields, 5 * 4 + static_cast<long long>(f.oHost.aStatuses.size()));
 }
 
 TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
@@ -219,7 +222,6 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + "/e.html", "<object>e</object>");
     WriteFile(f.Source() + "/z.html", "<embed>z</embed>");
     fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) -> std::string {
-        if (sPath.find("_Converted") == std::string::npos) return "";
         if (eOp == fs::FsOp::Read && sPath.find("/d.html") != std::string::npos) return "Permission denied";
         if (eOp == fs::FsOp::WriteAtomic && sPath.find("/e.html") != std::string::npos) return "No space left on device";
         return "";
@@ -327,10 +329,12 @@ TEST(ConversionRun, ReentryAndStopRequests) {
         EXPECT_EQ(f.oHost.aMessages.size(), 1u);
         EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
     }
-    // A stop request ends the run after the page in progress, quietly.
+    // A stop request ends the run after the page in progress, quietly; the
+    // pages not reached yet are copied as they are.
     {
         Fixture f;
-        for (const char* sName : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + sName, "<object></object>");
+        for (const char* sName : {"/a.html", "/b.html", "/c.html", "/d/e.htm"})
+            WriteFile(f.Source() + sName, "<object></object>");
         f.oHost.fOnStatus = [&](const std::string& sStatus) {
             if (sStatus == "Progress: Checking File: b.html") f.oHost.bStop = true;
         };
@@ -339,10 +343,64 @@ TEST(ConversionRun, ReentryAndStopRequests) {
         EXPECT_TRUE(f.oHost.aMessages.empty());
         EXPECT_FALSE(Exists(f.Dest() + "/converter_log.txt"));
         EXPECT_EQ(ReadFile(f.Dest() + "/a.html"), kObj + "1();</script>");
-        EXPECT_EQ(ReadFile(f.Dest() + "/c.html"), "<object></object>");
+        for (const char* sName : {"/b.html", "/c.html", "/d/e.htm"}) EXPECT_EQ(ReadFile(f.Dest() + sName), "<object></object>");
+        EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: b.html");
         EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
         EXPECT_FALSE(f.oRun.IsRunning());
     }
+    // A stop request during the copy takes the partial copy away.
+    {
+        Fixture f;
+        WriteFile(f.Source() + "/a/x.html", "x");
+        WriteFile(f.Source() + "/b/y.html", "y");
+        int iYieldsWhileCopying = 0;  // the first is the status text's own
+        f.oHost.fOnYield = [&] {
+            if (f.oHost.aStatuses.back() == "Progress: Copying Directory" && ++iYieldsWhileCopying == 2)
+                f.oHost.bStop = true;
+        };
+        f.Convert();
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
+        EXPECT_EQ(iYieldsWhileCopying, 2);
+        EXPECT_TRUE(f.oHost.aMessages.empty());
+        EXPECT_FALSE(Exists(f.Dest()));
+    }
+}
+
+TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
+    Fixture f;
+    WriteFile(f.Source() + "/plain.html", "no blocks");
+    WriteFile(f.Source() + "/page.html", "<object></object>");
+    WriteFile(f.Source() + "/embed.js", "// <embed></embed>\n");
+    for (const char* sName : {"/plain.html", "/page.html"}) {
+        ::chmod((f.Source() + sName).c_str(), 0604);
+        stdfs::last_write_time(f.Source() + sName, stdfs::file_time_type::clock::now() - std::chrono::hours(48));
+    }
+    f.oHost.sPatterns = "*.html;*.js";
+    f.Convert();
+    EXPECT_EQ(f.oRun.iFileCount, 2);
+    EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"), "// <embed></embed>\n");
+    for (const char* sName : {"/plain.html", "/page.html"})
+        EXPECT_EQ(stdfs::status(f.Dest() + sName).permissions(), stdfs::perms(0604)) << sName;
+    EXPECT_EQ(stdfs::last_write_time(f.Dest() + "/plain.html"), stdfs::last_write_time(f.Source() + "/plain.html"));
+    EXPECT_GT(stdfs::last_write_time(f.Dest() + "/page.html"), stdfs::last_write_time(f.Source() + "/page.html"));
+}
+
+TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
+    Fixture f;
+    WriteFile(f.Source() + "/a.html", "<object></object>");
+    WriteFile(f.Source() + "/sub/b.html", "<object></object>");
+    bool bCopied = false;
+    fs::SetFaultHookForTesting([&](fs::FsOp eOp, const std::string& sPath) -> std::string {
+        if (eOp == fs::FsOp::CopyFile) bCopied = true;
+        return eOp == fs::FsOp::ListFolder && sPath == f.Source() + "/sub" ? "Permission denied" : "";
+    });
+    f.Convert();
+    fs::SetFaultHookForTesting(nullptr);
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
+    EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
+    EXPECT_FALSE(Exists(f.Dest()));
+    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
+    EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "A folder of the site could not be read: " + f.Source() + "/sub - Permission denied");
 }
 
 TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
