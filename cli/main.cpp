@@ -50,8 +50,9 @@ const char* const kHelp =
     "       in converter_log.txt as \"Failed File:\" lines)\n"
     "  4    the run could not be completed (copy, folder or log failure); the path\n"
     "       and the reason are printed on standard error\n"
-    "  130  interrupted; pages already converted stay converted, none is left\n"
-    "       half-written, and no log is written\n";
+    "  130  interrupted: pages already converted stay converted, the rest are\n"
+    "       copied unconverted, and no log is written (interrupted while copying:\n"
+    "       nothing is left)\n";
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
 
@@ -184,7 +185,10 @@ int main(int argc, char** argv) {
         case tagshift::RunOutcome::Refused:
             return kExitRefused;
         case tagshift::RunOutcome::Stopped:
-            std::cerr << "tagshift-convert: interrupted; " << oRun.sDestDir << " is only partly converted\n";
+            if (!oRun.sDestDir.empty() && tagshift::fs::DirExists(oRun.sDestDir))
+                std::cerr << "tagshift-convert: interrupted; " << oRun.sDestDir << " is only partly converted\n";
+            else
+                std::cerr << "tagshift-convert: interrupted; nothing was written\n";
             return kExitInterrupted;
         case tagshift::RunOutcome::Failed:
         case tagshift::RunOutcome::NotRun:

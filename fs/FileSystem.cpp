@@ -201,17 +201,19 @@ mode_t CreationMask() {
 // name, is removed: on ext4 a plain rename over an existing file forces the
 // new file's data out to the disk at once, which costs more than the whole
 // rest of a page's conversion.
-int ReplaceWith(const std::string& sTemp, const std::string& sPath, bool bTargetExists) {
+int ReplaceWith(const std::string& sTemp, const std::string& sPath) {
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
-    if (bTargetExists) {
-        if (::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE) == 0) {
-            ::unlink(sTemp.c_str());
-            return 0;
+    if (::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE) == 0) {
+        // The old file now has the temporary name; a folder stays where it was.
+        struct stat oOld {};
+        if (::lstat(sTemp.c_str(), &oOld) == 0 && S_ISDIR(oOld.st_mode)) {
+            ::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE);
+            return EISDIR;
         }
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT) return errno;
+        ::unlink(sTemp.c_str());
+        return 0;
     }
-#else
-    (void)bTargetExists;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT) return errno;
 #endif
     return ::rename(sTemp.c_str(), sPath.c_str()) == 0 ? 0 : errno;
 }
@@ -283,6 +285,7 @@ FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pI
         }
         if (iRead == 0) break;
         iFilled += static_cast<std::size_t>(iRead);
+        if (iFilled < sData.size()) break;  // a short read of a regular file: its end
     }
     sData.resize(iFilled);
     return {};
@@ -290,21 +293,28 @@ FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pI
 
 FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
     if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    struct stat oOld {};
-    const bool bExists = ::lstat(sPath.c_str(), &oOld) == 0;
-    const unsigned iMode = pLike ? pLike->iMode : bExists && S_ISREG(oOld.st_mode) ? oOld.st_mode & 07777 : 0;
+    // Without pLike the file takes the permission bits of the one it replaces.
+    unsigned iMode = pLike ? pLike->iMode : 0;
+    if (!pLike) {
+        struct stat oOld {};
+        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) iMode = oOld.st_mode & 07777;
+    }
     const std::string sFolder = FolderOf(sPath);
 
-    // A new file is written unnamed and linked in under its name when it is
-    // complete; an existing one through a temporary file beside it.
+    // The bytes go to a new unnamed file (where the platform has them) or to
+    // a temporary file beside sPath; only the complete file takes sPath.
     std::string sTemp;
     Fd oFile;
 #if defined(__linux__) && defined(O_TMPFILE)
-    if (!bExists) oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
 #endif
+    const bool bUnnamed = oFile.get() >= 0;
+    auto NewTempName = [&] {
+        return sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(ProcessId()) + "-" +
+               std::to_string(g_iTempCounter++);
+    };
     for (int iTry = 0; iTry < 100 && oFile.get() < 0; ++iTry) {
-        sTemp = sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(ProcessId()) + "-" +
-                std::to_string(g_iTempCounter++);
+        sTemp = NewTempName();
         oFile.Reset(::open(sTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (oFile.get() < 0 && errno != EEXIST) return ErrnoError(sPath, errno);
     }
@@ -316,19 +326,24 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
         struct timespec aTimes[2] = {pLike->oAccessed, pLike->oModified};
         ::futimens(oFile.get(), aTimes);
     }
-    if (sTemp.empty()) {
-        // The unnamed file: give it its name, which must still be free.
-        if (!iError) {
-            const std::string sSelf = "/proc/self/fd/" + std::to_string(oFile.get());
-            if (::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sPath.c_str(), AT_SYMLINK_FOLLOW) != 0) iError = errno;
+    if (!iError && bUnnamed) {
+        // Link the complete file in under its name when that is free, else
+        // under a temporary name, to exchange it with what stands there.
+        const std::string sSelf = "/proc/self/fd/" + std::to_string(oFile.get());
+        if (::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return oFile.Close() == 0 ? FsError{} : ErrnoError(sPath, errno);
         }
-        if (oFile.Close() != 0 && !iError) iError = errno;
-        return iError ? ErrnoError(sPath, iError) : FsError{};
+        iError = errno;
+        for (int iTry = 0; iTry < 100 && iError == EEXIST; ++iTry) {
+            sTemp = NewTempName();
+            iError = ::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sTemp.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+        }
+        if (iError) sTemp.clear();
     }
     if (oFile.Close() != 0 && !iError) iError = errno;
-    if (!iError) iError = ReplaceWith(sTemp, sPath, bExists && !S_ISDIR(oOld.st_mode));
+    if (!iError) iError = ReplaceWith(sTemp, sPath);
     if (iError) {
-        ::unlink(sTemp.c_str());
+        if (!sTemp.empty()) ::unlink(sTemp.c_str());
         return ErrnoError(sPath, iError);
     }
     return {};

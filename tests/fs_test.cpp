@@ -71,9 +71,27 @@ TEST(FileOperations, AtomicWriteReplacesContentKeepsModeAndNeverFollowsLinks) {
     EXPECT_EQ(ReadFile(oDir / "log.txt"), "log");
     EXPECT_EQ(ReadFile(oDir / "outside.txt"), "keep");
 
-    // No temporary file is left behind, also after a failure.
+    // A new file, and a replaced one, take the given mode (and times).
+    fs::FileInfo oLike;
+    oLike.iMode = 0604;
+    oLike.oModified.tv_sec = 1000000000;
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike));
+    EXPECT_EQ(ReadFile(oDir / "new.html"), "fresh");
+    EXPECT_EQ(ReadFile(oDir / "page.html"), "newer");
+    ::stat((oDir / "new.html").c_str(), &oStat);
+    EXPECT_EQ(oStat.st_mode & 07777, 0604u);
+    EXPECT_EQ(oStat.st_mtim.tv_sec, 1000000000);
+    ::stat((oDir / "page.html").c_str(), &oStat);
+    EXPECT_EQ(oStat.st_mode & 07777, 0604u);
+
+    // A folder in the way stays; no temporary file is left behind, also
+    // after a failure.
+    stdfs::create_directory(oDir / "folder.html");
+    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike));
+    EXPECT_TRUE(stdfs::is_directory(oDir / "folder.html"));
     EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x"));
-    EXPECT_EQ(Snapshot(oDir.Path()).size(), 3u);
+    EXPECT_EQ(Snapshot(oDir.Path()).size(), 5u);
 }
 
 TEST(FileOperations, AppendCreatesAppendsUndoesAndRefusesLinks) {
