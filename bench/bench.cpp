@@ -166,10 +166,11 @@ void CheckSummary(const ProcessResult& oRun, long long iPages, long long iBlocks
                                  oRun.sOut + "\", expected \"" + sWant + "\"");
 }
 
-// The least that a copy followed by a rewrite of every page with a block
-// can cost: cp -r, then each such page of the copy read and written back
-// unchanged, through a new file renamed over it (as the converter replaces
-// pages), or with bInPlace over its own bytes (not atomic).
+// For comparison, the least that a copy followed by a rewrite of every page
+// with a block can cost: cp -r, then each such page of the copy read and
+// written back unchanged, through a new file that takes its place, or with
+// bInPlace over its own bytes (not atomic). The converter avoids this second
+// write: it writes each selected page once.
 void CopyAndReplacePages(const std::string& sFolder, bool bInPlace) {
     fs::FolderListing oListing;
     if (fs::ListFolder(sFolder, oListing)) throw std::runtime_error("cannot list " + sFolder);
