@@ -134,8 +134,8 @@ void WriteFile(const std::string& sPath, const std::string& sData) {
     if (std::fclose(pFile) != 0 || !bWritten) throw std::runtime_error("cannot write " + sPath);
 }
 
-SiteStats GenerateSite(const SiteSpec& oSpec, const std::string& sRoot) {
-    Random oRandom(oSpec.iSeed);
+SiteStats GenerateSite(const SiteShape& oShape, const std::string& sRoot) {
+    Random oRandom(oShape.iSeed);
     SiteStats oStats;
 
     // The folder tree: each new folder hangs below a random folder that is
@@ -147,35 +147,35 @@ SiteStats GenerateSite(const SiteSpec& oSpec, const std::string& sRoot) {
     std::vector<Folder> aFolders{{"", 0}};
     std::vector<std::size_t> aOpen{0};
     MakeFolder(sRoot);
-    for (int i = 1; i < std::max(1, oSpec.iFolders); ++i) {
+    for (int i = 1; i < std::max(1, oShape.iFolders); ++i) {
         const Folder oParent = aFolders[aOpen[oRandom.Below(aOpen.size())]];
         Folder oFolder{oParent.sPath + "/dir" + std::to_string(i), oParent.iDepth + 1};
         MakeFolder(sRoot + oFolder.sPath);
         Fnv(oStats.iHash, oFolder.sPath);
-        if (oFolder.iDepth < oSpec.iDepth) aOpen.push_back(aFolders.size());
+        if (oFolder.iDepth < oShape.iDepth) aOpen.push_back(aFolders.size());
         aFolders.push_back(std::move(oFolder));
     }
     oStats.iFolders = static_cast<long long>(aFolders.size());
 
     long long iNumber = 0;
-    for (int i = 0; i < oSpec.iFiles; ++i) {
+    for (int i = 0; i < oShape.iFiles; ++i) {
         // Pages are spread evenly so that their share is exact.
-        const bool bPage = static_cast<long long>((i + 1) * oSpec.dPageShare) >
-                           static_cast<long long>(i * oSpec.dPageShare);
+        const bool bPage = static_cast<long long>((i + 1) * oShape.dPageShare) >
+                           static_cast<long long>(i * oShape.dPageShare);
         const std::string& sFolder = aFolders[oRandom.Below(aFolders.size())].sPath;
         std::string sRelative, sData;
         if (bPage) {
-            const std::string sEol = EolFor(oSpec.eLineEnds, oRandom);
-            const int iBlocks = static_cast<int>(oRandom.Below(static_cast<std::uint64_t>(oSpec.iMaxBlocks) + 1));
+            const std::string sEol = EolFor(oShape.eLineEnds, oRandom);
+            const int iBlocks = static_cast<int>(oRandom.Below(static_cast<std::uint64_t>(oShape.iMaxBlocks) + 1));
             sRelative = sFolder + "/page" + std::to_string(i) + kPageEndings[oRandom.Below(6)];
-            sData = MakePage(oRandom, Spread(oRandom, oSpec.iPageBytes), iBlocks, sEol, iNumber);
+            sData = MakePage(oRandom, Spread(oRandom, oShape.iPageBytes), iBlocks, sEol, iNumber);
             oStats.iBlocks += iBlocks;
             oStats.iLargestPage = std::max<std::uint64_t>(oStats.iLargestPage, sData.size());
             ++oStats.iPages;
         } else {
             const std::string sEnding = kOtherEndings[oRandom.Below(6)];
             sRelative = sFolder + "/file" + std::to_string(i) + sEnding;
-            sData = MakeOther(oRandom, Spread(oRandom, oSpec.iOtherBytes), sEnding);
+            sData = MakeOther(oRandom, Spread(oRandom, oShape.iOtherBytes), sEnding);
         }
         WriteFile(sRoot + sRelative, sData);
         Fnv(oStats.iHash, sRelative);

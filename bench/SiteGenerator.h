@@ -1,5 +1,5 @@
 // Synthetic web sites for the benchmarks. Everything is derived from a seed
-// with our own generator, so a given spec gives the same bytes on every
+// with our own generator, so a given shape gives the same bytes on every
 // machine and every standard library.
 #pragma once
 
@@ -25,7 +25,7 @@ private:
 
 enum class LineEnds { CrLf, Lf, Mixed };  // Mixed: each page picks CR LF or LF
 
-struct SiteSpec {
+struct SiteShape {
     std::uint64_t iSeed = 1;
     int iFiles = 1000;
     int iFolders = 20;            // including the top folder
@@ -49,7 +49,7 @@ struct SiteStats {
 
 // Writes the site into sRoot, which must not exist yet. Throws
 // std::runtime_error when a file cannot be written.
-SiteStats GenerateSite(const SiteSpec& oSpec, const std::string& sRoot);
+SiteStats GenerateSite(const SiteShape& oShape, const std::string& sRoot);
 
 // One page of about iBytes with a block every iEvery bytes, object and embed
 // blocks taking turns; iBlocks receives the number of blocks.

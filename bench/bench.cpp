@@ -35,7 +35,7 @@ namespace {
 
 using namespace tagshift;
 using bench::LineEnds;
-using bench::SiteSpec;
+using bench::SiteShape;
 using bench::SiteStats;
 using Clock = std::chrono::steady_clock;
 
@@ -263,7 +263,7 @@ public:
 
 struct SiteCase {
     const char* sName;
-    SiteSpec oSpec;
+    SiteShape oShape;
 };
 
 struct SiteRow {
@@ -274,22 +274,22 @@ struct SiteRow {
     double dLimitMiB = 0;
 };
 
-SiteSpec Spec(std::uint64_t iSeed, int iFiles, int iFolders, std::size_t iMeanBytes) {
-    SiteSpec oSpec;
-    oSpec.iSeed = iSeed;
-    oSpec.iFiles = iFiles;
-    oSpec.iFolders = iFolders;
-    oSpec.iPageBytes = oSpec.iOtherBytes = iMeanBytes;
-    return oSpec;
+SiteShape Shape(std::uint64_t iSeed, int iFiles, int iFolders, std::size_t iMeanBytes) {
+    SiteShape oShape;
+    oShape.iSeed = iSeed;
+    oShape.iFiles = iFiles;
+    oShape.iFolders = iFolders;
+    oShape.iPageBytes = oShape.iOtherBytes = iMeanBytes;
+    return oShape;
 }
 
 std::vector<SiteRow> BenchSites(const Options& oOptions, const std::string& sWork, int iRuns) {
-    std::vector<SiteCase> aCases{{"1k", Spec(1, 1000, 20, 15000)}};
+    std::vector<SiteCase> aCases{{"1k", Shape(1, 1000, 20, 15000)}};
     if (oOptions.bQuick) {
-        aCases.push_back({"3k", Spec(3, 3000, 60, 15000)});
+        aCases.push_back({"3k", Shape(3, 3000, 60, 15000)});
     } else {
-        aCases.push_back({"10k", Spec(10, 10000, 200, 15000)});
-        aCases.push_back({"40k", Spec(40, 40000, 800, 3000)});
+        aCases.push_back({"10k", Shape(10, 10000, 200, 15000)});
+        aCases.push_back({"40k", Shape(40, 40000, 800, 3000)});
     }
     std::vector<SiteRow> aRows;
     for (const SiteCase& oCase : aCases) {
@@ -297,7 +297,7 @@ std::vector<SiteRow> BenchSites(const Options& oOptions, const std::string& sWor
         oRow.sName = oCase.sName;
         const std::string sSource = sWork + "/site-" + oCase.sName;
         const Clock::time_point oStart = Clock::now();
-        oRow.oStats = bench::GenerateSite(oCase.oSpec, sSource);
+        oRow.oStats = bench::GenerateSite(oCase.oShape, sSource);
         std::printf("site %-4s %6lld files, %4lld folders, %6.1f MB, %5lld pages, %6lld blocks "
                     "(generated in %.1f s, hash %016llx)\n",
                     oCase.sName, oRow.oStats.iFiles, oRow.oStats.iFolders,
@@ -440,9 +440,9 @@ struct WindowRow {
 };
 
 WindowRow BenchWindow(const Options& oOptions, const std::string& sWork, int iRuns) {
-    const SiteSpec oSpec = oOptions.bQuick ? Spec(3, 3000, 60, 15000) : Spec(10, 10000, 200, 15000);
+    const SiteShape oShape = oOptions.bQuick ? Shape(3, 3000, 60, 15000) : Shape(10, 10000, 200, 15000);
     const std::string sSource = sWork + "/site-window";
-    const SiteStats oStats = bench::GenerateSite(oSpec, sSource);
+    const SiteStats oStats = bench::GenerateSite(oShape, sSource);
     const std::string sConverted = sSource + texts::kDestSuffix;
     const std::string sAttic = sWork + "/attic";
     WindowRow oRow;
@@ -531,11 +531,11 @@ int CheckGenerator(const Options& oOptions, const std::string& sWork) {
         std::printf("%s: %s\n", bHolds ? "ok" : "BROKEN", sWhat.c_str());
         if (!bHolds) ++iBroken;
     };
-    SiteSpec oSpec = Spec(5, 300, 12, 4000);
-    const SiteStats oFirst = bench::GenerateSite(oSpec, sWork + "/check-a");
-    const SiteStats oAgain = bench::GenerateSite(oSpec, sWork + "/check-b");
-    oSpec.iSeed = 6;
-    const SiteStats oOther = bench::GenerateSite(oSpec, sWork + "/check-c");
+    SiteShape oShape = Shape(5, 300, 12, 4000);
+    const SiteStats oFirst = bench::GenerateSite(oShape, sWork + "/check-a");
+    const SiteStats oAgain = bench::GenerateSite(oShape, sWork + "/check-b");
+    oShape.iSeed = 6;
+    const SiteStats oOther = bench::GenerateSite(oShape, sWork + "/check-c");
     Expect(oFirst.iHash == oAgain.iHash && oFirst.iBytes == oAgain.iBytes, "the same seed gives the same site");
     Expect(oFirst.iHash != oOther.iHash, "another seed gives another site");
     Expect(oFirst.iFiles == 300 && oFirst.iPages == 180 && oFirst.iFolders == 12,
