@@ -306,7 +306,9 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     std::string sTemp;
     Fd oFile;
 #if defined(__linux__) && defined(O_TMPFILE)
-    oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    // The unnamed file is linked in through /proc, which must be there.
+    static const bool bCanLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
+    if (bCanLinkUnnamed) oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
 #endif
     const bool bUnnamed = oFile.get() >= 0;
     auto NewTempName = [&] {
