@@ -127,7 +127,7 @@ void ConversionRun::cmd_Convert_Click() {
     if (!sError.empty() && eOutcome != RunOutcome::Stopped) m_oHost.ShowMessage(sError, kStyleStop, kTitleError);
 }
 
-bool ConversionRun::Status(const char* sText) {
+bool ConversionRun::Status(const std::string& sText) {
     m_oHost.ShowStatus(sText);
     if (m_oHost.StopRequested()) m_bStop = true;
     return !m_bStop;
@@ -240,11 +240,7 @@ void ConversionRun::ProcessFolder(const std::string& sSource, const std::string&
 }
 
 void ConversionRun::ProcessFile(const PageFile& oFile) {
-    if (!m_bStop) {
-        m_oHost.ShowStatus(kStatusCheckingFile + oFile.Name);
-        if (m_oHost.StopRequested()) m_bStop = true;
-    }
-    if (m_bStop) {
+    if (m_bStop || !Status(kStatusCheckingFile + oFile.Name)) {
         // After a stop request the walk only completes the copy.
         if (IsSelected(oFile.Name)) CopyUnconverted(oFile);
         return;

@@ -66,7 +66,7 @@ public:
 
 private:
     RunOutcome RunSteps(std::string& sError);
-    bool Status(const char* sText);
+    bool Status(const std::string& sText);
     RunOutcome Refuse(std::string& sError, const char* sMessage, const char* sLogLine);
     RunOutcome Fail(std::string& sError, const char* sWhat, const std::string& sPathAndReason);
     void Yield();
