@@ -4,30 +4,68 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/ScriptFiles.h"
 
 namespace tagshift {
 
-// Receives every block that a pass cuts out, in page order.
+// Why an opening text stayed in the page as it was.
+enum class LeftAloneReason {
+    CapitalLetters,  // it matches only in another letter case
+    NoClosingTag,    // no closing text after it (and, for embed, no end of the tag)
+    InsideScript,
+    InsideStyle,
+    InsideTextarea,
+    InsideTitle,
+    InsideNoscript,
+    InsideComment,
+};
+
+// The words the user reads for a reason ("inside a script").
+const char* LeftAloneText(LeftAloneReason eWhy);
+
+// Receives every block that a pass cuts out, in page order, and every
+// opening text that a pass leaves alone.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;
     virtual void Add(TagKind eKind, long long iNumber, std::string_view sBlock) = 0;
+    // sOpening is the opening text as it stands in the page; iLine counts
+    // from 1 in the page as it was read.
+    virtual void LeftAlone(TagKind /*eKind*/, std::string_view /*sOpening*/, long long /*iLine*/,
+                           LeftAloneReason /*eWhy*/) {}
 };
 
-// One forward pass over sPage for one tag kind. A block runs from the
-// opening text to the first closing text after it; each one is numbered with
-// ++iFunctionCount, handed to oSink and replaced in sOut by the include tag
-// and the call tag. An opening text with no closing text after it ends the
-// pass: it and everything after it stay as they are. Text outside the blocks
-// is copied byte for byte. Returns the number of blocks replaced; when it is
-// 0, sOut is left empty.
+// A replaced block as the later pass sees it: its call element ends at
+// iOffset of the pass's output, and the block held iLineEnds line ends.
+struct TakenLines {
+    std::size_t iOffset;
+    long long iLineEnds;
+};
+
+struct PassOptions {
+    bool bAnyCase = false;  // opening and closing texts match in any letter case
+    // The blocks an earlier pass over this page replaced (its pLinesTaken),
+    // so that line numbers name the page as read.
+    const std::vector<TakenLines>* pLinesTakenBefore = nullptr;
+    std::vector<TakenLines>* pLinesTaken = nullptr;  // filled with this pass's blocks
+};
+
+// One forward pass over sPage for one tag kind. Markup only is converted: the
+// content of script, style, textarea, title and noscript elements and of
+// comments (not of IE's conditional comments) is skipped. A block runs from
+// the opening text to the first closing text after it; an embed with no
+// closing text after it ends at the first '>' outside quoted values. Each
+// block is numbered with ++iFunctionCount, handed to oSink and replaced in
+// sOut by the include tag and the call tag. Every other opening text stays,
+// and oSink hears why. Text outside the blocks is copied byte for byte.
+// Returns the number of blocks replaced; when it is 0, sOut is left empty.
 long long ReplaceBlocks(std::string_view sPage, TagKind eKind, long long& iFunctionCount, std::string& sOut,
-                        BlockSink& oSink);
+                        BlockSink& oSink, const PassOptions& oOptions = {});
 
 // Both passes, object blocks first, then embed blocks of the result. sPage
 // becomes the converted page. Returns the number of blocks replaced.
-long long RewriteText(std::string& sPage, long long& iFunctionCount, BlockSink& oSink);
+long long RewriteText(std::string& sPage, long long& iFunctionCount, BlockSink& oSink, bool bAnyCase = false);
 
 }  // namespace tagshift

@@ -31,8 +31,9 @@ void AppendNumber(std::string& sOut, long long iNumber) {
 }
 
 // One line of the block inside document.write('...'): a backslash becomes
-// \\ and an apostrophe \', so the string holds exactly the line's bytes.
-void AppendWriteLine(std::string& sOut, std::string_view sLine) {
+// \\ and an apostrophe \', and the line's own line end (none for the last
+// line) follows as an escape, so the string holds exactly the line's bytes.
+void AppendWriteLine(std::string& sOut, std::string_view sLine, std::string_view sLineEnd) {
     sOut += "document.write('";
     std::size_t iStart = 0;
     for (std::size_t i = 0; i < sLine.size(); ++i) {
@@ -44,6 +45,7 @@ void AppendWriteLine(std::string& sOut, std::string_view sLine) {
         }
     }
     sOut.append(sLine.data() + iStart, sLine.size() - iStart);
+    for (char c : sLineEnd) sOut += c == '\r' ? "\\r" : "\\n";
     sOut += "');\r\n";
 }
 
@@ -60,11 +62,13 @@ void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::
         for (std::size_t i = 0; i < sBlock.size(); ++i) {
             const char c = sBlock[i];
             if (c != '\r' && c != '\n') continue;
-            AppendWriteLine(sOut, sBlock.substr(iLineStart, i - iLineStart));
+            const std::size_t iLineEnd = i;
             if (c == '\r' && i + 1 < sBlock.size() && sBlock[i + 1] == '\n') ++i;
+            AppendWriteLine(sOut, sBlock.substr(iLineStart, iLineEnd - iLineStart),
+                            sBlock.substr(iLineEnd, i + 1 - iLineEnd));
             iLineStart = i + 1;
         }
-        AppendWriteLine(sOut, sBlock.substr(iLineStart));
+        AppendWriteLine(sOut, sBlock.substr(iLineStart), {});
     }
     sOut += "}\r\n";
 }
@@ -87,6 +91,10 @@ fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string
     fs::AppendMark oMark;
     if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark)) return oOpen;
     if (pMark) *pMark = oMark;
+    // A script file from the source may end without a line end: the header
+    // must not run into its last line.
+    if (oMark.bNeedsLineEnd)
+        if (fs::FsError oBreak = oScript.Append("\r\n")) return oBreak;
     return oScript.Append(sText);
 }
 

@@ -387,7 +387,7 @@ void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
 
 FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
     if (m_iFd >= 0 && sPath == m_sPath) {
-        oMark = AppendMark{true, m_iSize};
+        oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
         return {};
     }
     Close();
@@ -400,12 +400,21 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
         if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
         oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
+        if (m_iFd >= 0 && oStat.st_size > 0) {
+            // Only the last byte is read; when it cannot be, a line end is
+            // taken to be missing (one more is harmless).
+            char cLast = 0;
+            Fd oRead(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            const bool bRead = oRead.get() >= 0 && ::pread(oRead.get(), &cLast, 1, oStat.st_size - 1) == 1;
+            oMark.bNeedsLineEnd = !bRead || (cLast != '\r' && cLast != '\n');
+        }
     } else {
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     }
     if (m_iFd < 0) return ErrnoError(sPath, errno);
     m_sPath = sPath;
     m_iSize = oMark.iSize;
+    m_bNeedsLineEnd = oMark.bNeedsLineEnd;
     return {};
 }
 
@@ -413,6 +422,7 @@ FsError AppendFile::Append(std::string_view sData) {
     if (m_iFd < 0) return ErrnoError(m_sPath, EBADF);
     if (int iError = WriteAll(m_iFd, sData.data(), sData.size())) return ErrnoError(m_sPath, iError);
     m_iSize += sData.size();
+    if (!sData.empty()) m_bNeedsLineEnd = sData.back() != '\r' && sData.back() != '\n';
     return {};
 }
 
@@ -423,7 +433,10 @@ void AppendFile::Undo(const AppendMark& oMark) {
         ::unlink(m_sPath.c_str());
         return;
     }
-    if (::ftruncate(m_iFd, static_cast<off_t>(oMark.iSize)) == 0) m_iSize = oMark.iSize;
+    if (::ftruncate(m_iFd, static_cast<off_t>(oMark.iSize)) == 0) {
+        m_iSize = oMark.iSize;
+        m_bNeedsLineEnd = oMark.bNeedsLineEnd;
+    }
 }
 
 void AppendFile::Close() {

@@ -70,6 +70,7 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
 struct AppendMark {
     bool bExisted = false;
     std::uint64_t iSize = 0;
+    bool bNeedsLineEnd = false;  // AppendFile: not empty, and the last byte is neither CR nor LF (or unreadable)
 };
 
 // Appends sData at the end of sPath, creating the file when it does not
@@ -101,6 +102,7 @@ private:
     std::string m_sPath;
     int m_iFd = -1;
     std::uint64_t m_iSize = 0;
+    bool m_bNeedsLineEnd = false;
 };
 
 // Copies one regular file to sTo, which must not exist, with its permission

@@ -3,9 +3,9 @@
 // compares the result with the original page.
 //
 // Usage: node reconstruct.js ORIGINAL_ROOT CONVERTED_ROOT PAGE...
-// PAGE is a page's path relative to both roots. Pages are compared as bytes
-// with every line end (CR LF, CR, LF) taken as one LF, since the lines of a
-// block are written back without their line ends.
+// PAGE is a page's path relative to both roots. Pages are compared as exact
+// bytes, line ends included: each line of a block is written back with its
+// own line end.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -29,8 +29,6 @@ function folderContext(folder) {
   return entry;
 }
 
-const normalise = (text) => text.replace(/\r\n?/g, '\n');
-
 for (const page of pages) {
   const original = fs.readFileSync(path.join(originalRoot, page), 'latin1');
   const convertedFile = path.join(convertedRoot, page);
@@ -45,10 +43,10 @@ for (const page of pages) {
     }
     written.length = 0;
     context[fn]();
-    return written.join('\n');
+    return written.join('');
   });
-  const want = normalise(original);
-  const got = normalise(rebuilt);
+  const want = original;
+  const got = rebuilt;
   if (!problem && want !== got) {
     let at = 0;
     while (at < want.length && want[at] === got[at]) ++at;

@@ -16,12 +16,22 @@ struct Block {
     std::string sText;
 };
 
+struct Left {
+    long long iLine;
+    LeftAloneReason eWhy;
+    bool operator==(const Left& o) const { return iLine == o.iLine && eWhy == o.eWhy; }
+};
+
 class CollectingSink : public BlockSink {
 public:
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
         aBlocks.push_back(Block{eKind, iNumber, std::string(sBlock)});
     }
+    void LeftAlone(TagKind, std::string_view, long long iLine, LeftAloneReason eWhy) override {
+        aLeft.push_back(Left{iLine, eWhy});
+    }
     std::vector<Block> aBlocks;
+    std::vector<Left> aLeft;
 };
 
 std::string Call(TagKind eKind, long long iNumber) {
@@ -35,8 +45,8 @@ const std::string kEmb = "<script src='embed.js' type='text/javascript'></script
 TEST(FunctionText, ThreeLineObjectBlockGivesSixLines) {
     EXPECT_EQ(BuildFunctionText(TagKind::Object, 5, "<object data=x>\r\n<param name=y>\r\n</object>"),
               "function InsertObject5()\r\n{\r\n"
-              "document.write('<object data=x>');\r\n"
-              "document.write('<param name=y>');\r\n"
+              "document.write('<object data=x>\\r\\n');\r\n"
+              "document.write('<param name=y>\\r\\n');\r\n"
               "document.write('</object>');\r\n"
               "}\r\n");
     EXPECT_EQ(BuildFunctionText(TagKind::Embed, 32768, "<embed src=a></embed>"),
@@ -50,12 +60,13 @@ TEST(FunctionText, EveryLineEndStyleSplitsWithoutLosingText) {
         std::vector<std::string> aLines;
     };
     const std::vector<Case> aCases = {
-        {"crlf", "<object>\r\n  <p>\r\n</object>", {"<object>", "  <p>", "</object>"}},
-        {"lf", "<object>\n\t<p>\n</object>", {"<object>", "\t<p>", "</object>"}},
-        {"cr", "<object>\r<p>\r</object>", {"<object>", "<p>", "</object>"}},
-        {"mixed", "<object>\r\n<a>\n<b>\r</object>", {"<object>", "<a>", "<b>", "</object>"}},
-        {"empty lines", "<object>\r\n\r\n\n\r</object>", {"<object>", "", "", "", "</object>"}},
-        {"lf then cr", "<object>\n\r</object>", {"<object>", "", "</object>"}},
+        {"crlf", "<object>\r\n  <p>\r\n</object>", {"<object>\\r\\n", "  <p>\\r\\n", "</object>"}},
+        {"lf", "<object>\n\t<p>\n</object>", {"<object>\\n", "\t<p>\\n", "</object>"}},
+        {"cr", "<object>\r<p>\r</object>", {"<object>\\r", "<p>\\r", "</object>"}},
+        {"mixed", "<object>\r\n<a>\n<b>\r</object>", {"<object>\\r\\n", "<a>\\n", "<b>\\r", "</object>"}},
+        {"empty lines", "<object>\r\n\r\n\n\r</object>", {"<object>\\r\\n", "\\r\\n", "\\n", "\\r", "</object>"}},
+        {"lf then cr", "<object>\n\r</object>", {"<object>\\n", "\\r", "</object>"}},
+        {"line end last", "<object a\r\n", {"<object a\\r\\n", ""}},
     };
     for (const Case& oCase : aCases) {
         std::string sExpected = "function InsertObject1()\r\n{\r\n";
@@ -113,10 +124,13 @@ TEST(PageRewrite, MalformedAndNestedBlocks) {
          "</object>a<object>b</object>c",
          "</object>a" + kObj + "1();</script>c",
          {"<object>b</object>"}},
-        {"unclosed opening tag ends the kind, earlier blocks are replaced",
+        {"embeds with no closing tag after them end at their '>'",
          "<embed src=1></embed>\n<embed src=2>\n<embed src=3>",
-         kEmb + "1();</script>\n<embed src=2>\n<embed src=3>",
-         {"<embed src=1></embed>"}},
+         kEmb + "1();</script>\n" + kEmb + "2();</script>\n" + kEmb + "3();</script>",
+         {"<embed src=1></embed>", "<embed src=2>", "<embed src=3>"}},
+        {"unclosed object ends the kind, earlier blocks are replaced",
+         "<object>1</object>\n<object 2>\n<object 3></object", kObj + "1();</script>\n<object 2>\n<object 3></object",
+         {"<object>1</object>"}},
         {"a closing tag further on closes the first opening tag before it",
          "<embed src=2><embed src=3></embed>",
          kEmb + "1();</script>",
@@ -159,6 +173,69 @@ TEST(PageRewrite, BytesOutsideBlocksComeBackUnchanged) {
     EXPECT_EQ(sPage, sHead + Call(TagKind::Object, 1) + sMiddle + Call(TagKind::Embed, 2) + sTail);
     ASSERT_EQ(oSink.aBlocks.size(), 2u);
     EXPECT_EQ(oSink.aBlocks[1].sText, "<embed>\x95\x5c</embed>");
+}
+
+TEST(PageRewrite, OnlyMarkupIsConvertedAndTheRestIsReported) {
+    using R = LeftAloneReason;
+    struct Case {
+        const char* sName;
+        std::string sPage;
+        std::vector<std::string> aBlocks;
+        std::vector<Left> aLeft;
+        bool bAnyCase = false;
+    };
+    const std::vector<Case> aCases = {
+        {"script content", "<script>w('<object>x</object>')</script><object>y</object>", {"<object>y</object>"},
+         {{1, R::InsideScript}}},
+        {"start tag in any case, ended by a line end, end tag in any case",
+         "<SCRIPT\ntype=x>'<embed></embed>'</sCrIpT ><embed>e</embed>", {"<embed>e</embed>"}, {{2, R::InsideScript}}},
+        {"a longer name is no script", "<scripts><object>a</object>", {"<object>a</object>"}, {}},
+        {"unclosed script runs to the end", "<script/><object>a</object>", {}, {{1, R::InsideScript}}},
+        {"the other raw elements",
+         "<style>/*<object>*/</style><textarea\t><object></object></textarea><title><embed></embed></title>"
+         "<noscript><object>n</object></noscript>",
+         {},
+         {{1, R::InsideStyle}, {1, R::InsideTextarea}, {1, R::InsideNoscript}, {1, R::InsideTitle}}},
+        {"comment", "<!-- <object>c</object> --><object>d</object>", {"<object>d</object>"}, {{1, R::InsideComment}}},
+        {"comment end shares the opening's dashes", "<!--><object>a</object><!---><embed>", {"<object>a</object>", "<embed>"},
+         {}},
+        {"comment end must follow the opening", "<!-- -><object>a</object> -->", {}, {{1, R::InsideComment}}},
+        {"unclosed comment runs to the end", "<!--\r\n<embed src=a>", {}, {{2, R::InsideComment}}},
+        {"conditional comment content is markup", "<!--[If IE]><object>a</object><![endif]-->",
+         {"<object>a</object>"}, {}},
+        {"a region opener inside a block belongs to the block", "<object><script>x</object></script><object>b</object>",
+         {"<object><script>x</object>", "<object>b</object>"}, {}},
+        {"the closing search ignores regions", "<object>a<!-- </object> --><embed>b<script></embed>",
+         {"<object>a<!-- </object>", "<embed>b<script></embed>"}, {}},
+        {"void embed: quoted values hide '>'", "<embed src = \"a>b\" t=\n'x>y' alt=it's>tail",
+         {"<embed src = \"a>b\" t=\n'x>y' alt=it's>"}, {}},
+        {"void embed with no end is left", "<embed src=1><embed src=\"2>", {"<embed src=1>"}, {{1, R::NoClosingTag}}},
+        {"unclosed objects are all left", "<object a>\n<object b>", {}, {{1, R::NoClosingTag}, {2, R::NoClosingTag}}},
+        {"capital letters", "<OBJECT></OBJECT>\r<Embed>", {}, {{1, R::CapitalLetters}, {2, R::CapitalLetters}}},
+        {"any case", "<OBJECT a></Object><Embed b></EMBED>", {"<OBJECT a></Object>", "<Embed b></EMBED>"}, {}, true},
+        {"lines count as in the page read",
+         "<object>\r\n\r</object>\n<object>\n</object><!--\n<embed>-->", {"<object>\r\n\r</object>", "<object>\n</object>"},
+         {{6, R::InsideComment}}},
+    };
+    for (const Case& oCase : aCases) {
+        std::string sPage = oCase.sPage;
+        long long iCount = 0;
+        CollectingSink oSink;
+        RewriteText(sPage, iCount, oSink, oCase.bAnyCase);
+        std::vector<std::string> aTexts;
+        for (const Block& oBlock : oSink.aBlocks) aTexts.push_back(oBlock.sText);
+        EXPECT_EQ(aTexts, oCase.aBlocks) << oCase.sName;
+        EXPECT_TRUE(oSink.aLeft == oCase.aLeft) << oCase.sName;
+        if (oCase.aBlocks.empty()) {
+            EXPECT_EQ(sPage, oCase.sPage) << oCase.sName;
+        }
+    }
+    // Generated texts stay the same in any case.
+    std::string sPage = "<OBJECT></OBJECT>";
+    long long iCount = 0;
+    CollectingSink oSink;
+    RewriteText(sPage, iCount, oSink, true);
+    EXPECT_EQ(sPage, Call(TagKind::Object, 1));
 }
 
 TEST(PageRewrite, NoSixteenBitLimits) {

@@ -76,8 +76,8 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
                   "/plain.htm\r\nProcessing File:" + f.Dest() + "/sub/page.php\r\nProcess Complete");
     EXPECT_EQ(ReadFile(f.Dest() + "/index.html"), "<p>\r\n" + kObj + "1();</script>\r\n" + kEmb + "2();</script>");
     EXPECT_EQ(ReadFile(f.Dest() + "/object.js"),
-              "function InsertObject1()\r\n{\r\ndocument.write('<object data=a>');\r\n"
-              "document.write('<param name=b>');\r\ndocument.write('</object>');\r\n}\r\n");
+              "function InsertObject1()\r\n{\r\ndocument.write('<object data=a>\\r\\n');\r\n"
+              "document.write('<param name=b>\\r\\n');\r\ndocument.write('</object>');\r\n}\r\n");
     EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"),
               "function InsertEmbed2()\r\n{\r\ndocument.write('<embed src=c></embed>');\r\n}\r\n");
     EXPECT_EQ(ReadFile(f.Dest() + "/plain.htm"), "no blocks here\n");
@@ -193,6 +193,8 @@ TEST(ConversionRun, PatternSelection) {
 TEST(ConversionRun, ScriptFilesPerFolderKeepEarlierContentAndRunWideNumbers) {
     Fixture f;
     WriteFile(f.Source() + "/object.js", "// site's own script\n");
+    WriteFile(f.Source() + "/embed.js", "// ends in a lone CR\r");
+    WriteFile(f.Source() + "/sub/object.js", "// no line end");
     WriteFile(f.Source() + "/a.html", "<object>1</object><object>2</object>");
     WriteFile(f.Source() + "/b.html", "<embed>3</embed><object>4</object>");
     WriteFile(f.Source() + "/sub/c.html", "<object>5</object>");
@@ -203,8 +205,10 @@ TEST(ConversionRun, ScriptFilesPerFolderKeepEarlierContentAndRunWideNumbers) {
               "function InsertObject2()\r\n{\r\ndocument.write('<object>2</object>');\r\n}\r\n"
               "function InsertObject3()\r\n{\r\ndocument.write('<object>4</object>');\r\n}\r\n");
     EXPECT_EQ(ReadFile(f.Dest() + "/embed.js"),
+              "// ends in a lone CR\r"
               "function InsertEmbed4()\r\n{\r\ndocument.write('<embed>3</embed>');\r\n}\r\n");
     EXPECT_EQ(ReadFile(f.Dest() + "/sub/object.js"),
+              "// no line end\r\n"
               "function InsertObject5()\r\n{\r\ndocument.write('<object>5</object>');\r\n}\r\n");
     EXPECT_EQ(ReadFile(f.Source() + "/object.js"), "// site's own script\n");
 }
