@@ -23,10 +23,10 @@ constexpr int kExitPagesFailed = 3;
 constexpr int kExitFailed = 4;
 constexpr int kExitInterrupted = 130;
 
-const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] SOURCE\n";
+const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] SOURCE\n";
 
 const char* const kHelp =
-    "Usage: tagshift-convert [--patterns LIST] [--verbose] SOURCE\n"
+    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] SOURCE\n"
     "\n"
     "Copies the folder SOURCE to SOURCE_Converted and, in the copy, moves every\n"
     "<object>...</object> and <embed>...</embed> block of the selected pages into\n"
@@ -37,12 +37,19 @@ const char* const kHelp =
     "  --patterns LIST  pages to convert, ';'-separated; a page is selected when its\n"
     "                   name ends like the pattern after the pattern's first two\n"
     "                   characters (default \"*.htm;*.html;*.php;*.php3;*.asp;*.aspx\")\n"
-    "  --verbose        print every status text to standard error\n"
+    "  --verbose        print every status text to standard error, and every\n"
+    "                   <object or <embed left as it was, with its page, line and\n"
+    "                   why (capital letters, no closing tag, inside a script,\n"
+    "                   style, textarea, title, noscript or comment)\n"
+    "  --any-case       match <object ...></object> and <embed ...></embed> in any\n"
+    "                   letter case (<OBJECT ...></OBJECT>); the generated texts\n"
+    "                   stay the same\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
     "Exit status:\n"
-    "  0    converted; the summary is printed on standard output\n"
+    "  0    converted; the summary is printed on standard output, with a line\n"
+    "       \"Tags Left Alone: K\" when some tags stayed as they were\n"
     "  1    nothing done: SOURCE is not a folder, the pattern list is empty, or\n"
     "       SOURCE_Converted already exists\n"
     "  2    bad usage\n"
@@ -99,7 +106,19 @@ public:
     void ShowMessage(const std::string& sPrompt, int iStyle, const std::string&) override {
         ClearProgress();
         PrintPrompt(iStyle == tagshift::texts::kStyleStop ? std::cerr : std::cout, sPrompt);
+        // The summary: the window shows no more, the console one more line.
+        if (iStyle == tagshift::texts::kStyleInformation && pLeftAlone && *pLeftAlone > 0)
+            std::cout << tagshift::texts::kSummaryLeftAlone << *pLeftAlone << tagshift::texts::kSummaryUseVerbose
+                      << std::endl;
     }
+
+    void ReportLeftAlone(const std::string& sPage, const std::string& sOpening, long long iLine,
+                         const std::string& sWhy) override {
+        if (!m_bVerbose) return;
+        std::cerr << sPage << ':' << iLine << ": " << sOpening << " left as it is (" << sWhy << ")\n";
+    }
+
+    const long long* pLeftAlone = nullptr;  // the run's count of tags left alone
 
     bool StopRequested() override { return g_bInterrupted != 0; }
 
@@ -134,6 +153,7 @@ std::string WithoutTrailingSeparators(std::string sPath) {
 int main(int argc, char** argv) {
     std::string sPatterns = tagshift::texts::kDefaultPatterns;
     bool bVerbose = false;
+    bool bAnyCase = false;
     std::vector<std::string> aSources;
     bool bOptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -150,6 +170,8 @@ int main(int argc, char** argv) {
             return kExitOk;
         } else if (sArg == "--verbose" || sArg == "-v") {
             bVerbose = true;
+        } else if (sArg == "--any-case") {
+            bAnyCase = true;
         } else if (sArg == "--patterns") {
             if (i + 1 >= argc) return UsageError("--patterns needs a list");
             sPatterns = argv[++i];
@@ -167,6 +189,8 @@ int main(int argc, char** argv) {
 
     ConsoleHost oHost(sPatterns, bVerbose);
     tagshift::ConversionRun oRun(oHost);
+    oHost.pLeftAlone = &oRun.iLeftAloneCount;
+    oRun.bAnyCase = bAnyCase;
     oRun.sSourceDir = WithoutTrailingSeparators(aSources.front());
     oRun.cmd_Convert_Click();
 

@@ -25,12 +25,19 @@ std::string Join(const std::string& sFolder, const std::string& sName) {
 // back from the script files.
 class PageFunctions : public BlockSink {
 public:
-    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2]) : m_oFile(oFile), m_aScripts(aScripts) {}
+    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConvertHost* pReport, long long& iLeftAlone)
+        : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_iLeftAlone(iLeftAlone) {}
 
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
         AppendFunctionTo(oKind.sBuffer, eKind, iNumber, sBlock);
         if (oKind.sBuffer.size() >= kFlushSize) Flush(eKind);
+    }
+
+    void LeftAlone(TagKind, std::string_view sOpening, long long iLine, LeftAloneReason eWhy) override {
+        if (!m_pReport) return;
+        ++m_iLeftAlone;
+        m_pReport->ReportLeftAlone(m_oFile.Path, std::string(sOpening), iLine, LeftAloneText(eWhy));
     }
 
     // Writes what is still buffered. Returns the first error of the page.
@@ -69,6 +76,8 @@ private:
 
     const PageFile& m_oFile;
     fs::AppendFile (&m_aScripts)[2];
+    ConvertHost* m_pReport;  // null: the page's openings were reported before
+    long long& m_iLeftAlone;
     Kind m_aKinds[2];
     fs::FsError m_oError;
 };
@@ -149,6 +158,7 @@ RunOutcome ConversionRun::Fail(std::string& sError, const char* sWhat, const std
 RunOutcome ConversionRun::RunSteps(std::string& sError) {
     iFunctionCount = 0;
     iFileCount = 0;
+    iLeftAloneCount = 0;
     sLog = std::string(kLogStarted) + kCrLf;
     if (!Status(kStatusDisabling)) return RunOutcome::Stopped;
     m_oHost.SetActionsEnabled(false);
@@ -248,10 +258,12 @@ void ConversionRun::ProcessFile(const PageFile& oFile) {
     if (!IsSelected(oFile.Name)) return;
     PageFile oPage = oFile;
     const long long iLast = static_cast<long long>(aPatterns.size()) - 1;
+    m_bRewrittenBefore = false;
     for (iPattern = 0; iPattern <= iLast; ++iPattern) {
         if (!PatternMatches(aPatterns[static_cast<std::size_t>(iPattern)], oFile.Name)) continue;
         ++iFileCount;
         RewritePage(oPage);
+        m_bRewrittenBefore = true;
         oPage.SourcePath.clear();  // written now: a further rewrite reads the page itself
         if (!m_sWalkFailure.empty()) return;
     }
@@ -267,9 +279,9 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
         return FailPage(oFile, oRead);
 
     const long long iCountBefore = iFunctionCount;
-    PageFunctions oFunctions(oFile, m_aScriptFiles);
+    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oHost, iLeftAloneCount);
     fs::FsError oError;
-    if (RewriteText(sPage, iFunctionCount, oFunctions) == 0) {
+    if (RewriteText(sPage, iFunctionCount, oFunctions, bAnyCase) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (bFromSource) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo, true);
         if (oError) FailPage(oFile, oError);

@@ -58,9 +58,11 @@ public:
     long long iFunctionCount = 0;
     long long iPattern = 0;
     std::string sCurrentFile;
+    bool bAnyCase = false;  // opening and closing texts match in any letter case; kept from run to run
 
     // What the last run left behind beyond the counters.
     long long iFailedCount = 0;             // rewrites that could not be completed
+    long long iLeftAloneCount = 0;          // opening texts left as markup (ConvertHost::ReportLeftAlone)
     RunOutcome eOutcome = RunOutcome::NotRun;
     std::string sFailure;                   // for Failed: the path and the reason
 
@@ -78,6 +80,7 @@ private:
     ConvertHost& m_oHost;
     bool m_bRunning = false;
     bool m_bStop = false;
+    bool m_bRewrittenBefore = false;  // the page was rewritten for an earlier pattern: nothing to report again
     std::string m_sWalkFailure;
     fs::AppendFile m_aScriptFiles[2];  // the script files of the folder being walked, by kind
 };

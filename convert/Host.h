@@ -28,6 +28,12 @@ public:
     // Asked after every yield: true ends the run after the page in
     // progress, with no further message box and no log written.
     virtual bool StopRequested() { return false; }
+
+    // An opening text that a rewrite left in the page as markup: the page's
+    // path, the text as it stands, its line (from 1) and why, in the words
+    // the user reads ("inside a script").
+    virtual void ReportLeftAlone(const std::string& /*sPage*/, const std::string& /*sOpening*/, long long /*iLine*/,
+                                 const std::string& /*sWhy*/) {}
 };
 
 }  // namespace tagshift

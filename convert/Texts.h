@@ -32,6 +32,8 @@ inline constexpr const char* kSummaryFunctions = " | Functions Replaced: ";
 inline constexpr const char* kSummaryVisible = "Your new website(s) are visible at ";
 inline constexpr const char* kSummaryNotConverted = "Pages Not Converted: ";
 inline constexpr const char* kSummarySeeLog = " (see converter_log.txt)";
+inline constexpr const char* kSummaryLeftAlone = "Tags Left Alone: ";
+inline constexpr const char* kSummaryUseVerbose = " (use --verbose to list them)";
 
 // Run log lines.
 inline constexpr const char* kLogStarted = "Process Started";

@@ -510,6 +510,33 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     EXPECT_NE(oVerbose.sOut.find("Files Converted: 1 | Functions Replaced: 1\n"), std::string::npos);
 }
 
+TEST(HeadlessConverter, TagsLeftAloneAreCountedAndListedAndAnyCaseConvertsThem) {
+    TempDir oDir;
+    const std::string sPage = "<p>\n<OBJECT></OBJECT>\r\n<script>'<embed>'</script>";
+    for (const char* sSite : {"plain", "verbose", "any"}) WriteFile(oDir / (sSite + std::string("/a.html")), sPage);
+
+    // A page selected twice is reported once.
+    CliResult oPlain = RunCli("--patterns='*.html;*.html' " + ShellQuote(oDir / "plain"), oDir);
+    EXPECT_EQ(oPlain.iStatus, 0);
+    EXPECT_EQ(oPlain.sOut, "Files Converted: 2 | Functions Replaced: 0\nYour new website(s) are visible at " +
+                               (oDir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them)\n");
+    EXPECT_EQ(oPlain.sErr, "");
+    EXPECT_EQ(ReadFile(oDir / "plain_Converted/converter_log.txt").find("Left"), std::string::npos);
+
+    CliResult oVerbose = RunCli("--verbose " + ShellQuote(oDir / "verbose"), oDir);
+    const std::string sWhere = oDir / "verbose_Converted/a.html";
+    EXPECT_NE(oVerbose.sErr.find(sWhere + ":2: <OBJECT left as it is (capital letters)\n"), std::string::npos)
+        << oVerbose.sErr;
+    EXPECT_NE(oVerbose.sErr.find(sWhere + ":3: <embed left as it is (inside a script)\n"), std::string::npos)
+        << oVerbose.sErr;
+
+    CliResult oAny = RunCli("--any-case " + ShellQuote(oDir / "any"), oDir);
+    EXPECT_NE(oAny.sOut.find("Functions Replaced: 1\n"), std::string::npos) << oAny.sOut;
+    EXPECT_NE(oAny.sOut.find("\nTags Left Alone: 1 "), std::string::npos) << oAny.sOut;
+    EXPECT_EQ(ReadFile(oDir / "any_Converted/object.js"),
+              "function InsertObject1()\r\n{\r\ndocument.write('<OBJECT></OBJECT>');\r\n}\r\n");
+}
+
 TEST(HeadlessConverter, FailedPagesAndFailedRuns) {
     TempDir oDir;
     WriteFile(oDir / "site/a.html", "<object></object>");
