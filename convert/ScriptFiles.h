@@ -34,8 +34,9 @@ struct PageFile {
 
 // The function that writes sBlock back into the document: a header with the
 // block's number, then one document.write line per line of the block (split
-// at CR LF, lone CR and lone LF, the line ends dropped; backslashes and
-// apostrophes escaped), every line ending in CR LF.
+// at CR LF, lone CR and lone LF; backslashes and apostrophes escaped; each
+// line's own line end written inside the quotes as \r\n, \r or \n), every
+// line of the function ending in CR LF.
 std::string BuildFunctionText(TagKind eKind, long long iNumber, std::string_view sBlock);
 
 // The same text, appended to sOut.
@@ -45,10 +46,11 @@ void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::
 std::string ScriptPath(const PageFile& oFile, TagKind eKind);
 
 // Adds function text to the kind's script file in the page's folder, creating
-// the file when it does not exist. oScript keeps the file open from one call
-// to the next (it opens the file of another folder when the page lies
-// elsewhere). pMark, when given, receives the file's state before this text,
-// so that a failed page can be taken back.
+// the file when it does not exist; a line end goes first when the file does
+// not end in one. oScript keeps the file open from one call to the next (it
+// opens the file of another folder when the page lies elsewhere). pMark, when
+// given, receives the file's state before this text, so that a failed page can
+// be taken back.
 fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
                                fs::AppendMark* pMark);
 
