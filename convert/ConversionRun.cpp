@@ -12,12 +12,7 @@ namespace {
 
 using namespace texts;
 
-std::string Join(const std::string& sFolder, const std::string& sName) {
-    std::string sPath = sFolder;
-    if (sPath.empty() || sPath.back() != fs::kSeparator) sPath += fs::kSeparator;
-    sPath += sName;
-    return sPath;
-}
+std::string Join(const std::string& sFolder, const std::string& sName) { return fs::JoinPath(sFolder, sName); }
 
 // Collects a page's functions per kind; they are written to the script files
 // only once the whole page has been converted in memory. Large pages flush

@@ -1,20 +1,8 @@
 #include "convert/PageRewriter.h"
 
-#include <string.h>
-
 #include <charconv>
 
 namespace tagshift {
-
-namespace {
-
-std::size_t Find(std::string_view sText, std::string_view sNeedle, std::size_t iFrom) {
-    if (iFrom > sText.size()) return std::string_view::npos;
-    const void* pHit = ::memmem(sText.data() + iFrom, sText.size() - iFrom, sNeedle.data(), sNeedle.size());
-    return pHit ? static_cast<std::size_t>(static_cast<const char*>(pHit) - sText.data()) : std::string_view::npos;
-}
-
-}  // namespace
 
 long long ReplaceBlocks(std::string_view sPage, TagKind eKind, long long& iFunctionCount, std::string& sOut,
                         BlockSink& oSink) {
@@ -23,9 +11,9 @@ long long ReplaceBlocks(std::string_view sPage, TagKind eKind, long long& iFunct
     long long iBlocks = 0;
     std::size_t iCopied = 0;  // everything before this offset is in sOut
     for (;;) {
-        const std::size_t iStart = Find(sPage, oTexts.sOpening, iCopied);
+        const std::size_t iStart = sPage.find(oTexts.sOpening, iCopied);
         if (iStart == std::string_view::npos) break;
-        const std::size_t iClose = Find(sPage, oTexts.sClosing, iStart);
+        const std::size_t iClose = sPage.find(oTexts.sClosing, iStart);
         if (iClose == std::string_view::npos) break;
         const std::size_t iEnd = iClose + oTexts.sClosing.size();
         if (iBlocks == 0) sOut.reserve(sPage.size() + 128);
