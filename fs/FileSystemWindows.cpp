@@ -3,6 +3,7 @@
 // (symbolic links, junctions) count as links: they are listed, copied and
 // removed as links and never followed.
 #include <windows.h>
+#undef CopyFile  // windows.h's name for CopyFileW; fs::CopyFile is ours
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,9 @@
 // Test support on Windows: starting programs.
-#include <windows.h>
-
 #include "TestSupport.h"
 #include "fs/Utf16.h"
+
+// After the project's headers: windows.h makes Yield and CopyFile macros.
+#include <windows.h>
 
 namespace tagshift::test {
 
