@@ -75,7 +75,9 @@ void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
 class ConsoleHost : public tagshift::ConvertHost {
 public:
     ConsoleHost(std::string sPatterns, bool bVerbose)
-        : m_sPatterns(std::move(sPatterns)), m_bVerbose(bVerbose), m_bProgressLine(!bVerbose && tagshift::console::ErrorsGoToTerminal()) {}
+        : m_sPatterns(std::move(sPatterns)),
+          m_bVerbose(bVerbose),
+          m_bProgressLine(!bVerbose && tagshift::console::ErrorsGoToTerminal()) {}
 
     ~ConsoleHost() override { ClearProgress(); }
 

@@ -13,9 +13,7 @@ namespace {
 FaultHook g_oFaultHook;
 
 // "C:" of "C:\..." on Windows: the part before the root's separator.
-bool IsDrive(std::string_view sPart) {
-    return kSeparator == '\\' && sPart.size() == 2 && sPart[1] == ':';
-}
+bool IsDrive(std::string_view sPart) { return kSeparator == '\\' && sPart.size() == 2 && sPart[1] == ':'; }
 
 }  // namespace
 
@@ -53,7 +51,8 @@ std::string JoinPath(const std::string& sFolder, std::string_view sName) {
 }
 
 std::string WithoutTrailingSeparators(std::string sPath) {
-    while (sPath.size() > 1 && IsSeparator(sPath.back()) && !IsDrive(std::string_view(sPath).substr(0, sPath.size() - 1)))
+    while (sPath.size() > 1 && IsSeparator(sPath.back()) &&
+           !IsDrive(std::string_view(sPath).substr(0, sPath.size() - 1)))
         sPath.pop_back();
     return sPath;
 }

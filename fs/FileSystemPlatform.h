@@ -12,7 +12,7 @@ namespace tagshift::fs::detail {
 std::string Injected(FsOp eOp, const std::string& sPath);  // the fault hook's answer, empty without one
 std::string FolderOf(const std::string& sPath);            // "." when sPath has no separator
 std::string NameOf(const std::string& sPath);
-std::filesystem::path PathOf(const std::string& sPath);    // a UTF-8 path for std::filesystem
+std::filesystem::path PathOf(const std::string& sPath);  // a UTF-8 path for std::filesystem
 
 // Per platform.
 bool IsNormalFile(const std::string& sPath);  // a file, neither folder nor hidden nor system

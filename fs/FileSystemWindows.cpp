@@ -45,7 +45,8 @@ std::string SystemMessage(DWORD iError) {
                          nullptr, iError, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
     std::string sText = iLength ? ToUtf8(std::wstring_view(pText, iLength)) : "error " + std::to_string(iError);
     if (pText) ::LocalFree(pText);
-    while (!sText.empty() && (sText.back() == '\n' || sText.back() == '\r' || sText.back() == ' ' || sText.back() == '.'))
+    while (!sText.empty() &&
+           (sText.back() == '\n' || sText.back() == '\r' || sText.back() == ' ' || sText.back() == '.'))
         sText.pop_back();
     return sText;
 }
@@ -279,7 +280,8 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
         bReadOnly = !(pLike->iMode & 0200);
     } else {
         const DWORD iOld = Attributes(sPath);
-        bReadOnly = iOld != INVALID_FILE_ATTRIBUTES && !(iOld & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        bReadOnly = iOld != INVALID_FILE_ATTRIBUTES &&
+                    !(iOld & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
                     (iOld & FILE_ATTRIBUTE_READONLY);
     }
     if (IsFolder(Attributes(sPath)) && !IsLink(Attributes(sPath))) return ErrnoError(sPath, EISDIR);
@@ -407,8 +409,8 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             const BOOL bDone =
                 iAttributes & FILE_ATTRIBUTE_DIRECTORY
                     ? ::CreateDirectoryExW(ToUtf16(sChildFrom).c_str(), ToUtf16(sChildTo).c_str(), nullptr)
-                    : ::CopyFileExW(ToUtf16(sChildFrom).c_str(), ToUtf16(sChildTo).c_str(), nullptr, nullptr,
-                                    nullptr, COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
+                    : ::CopyFileExW(ToUtf16(sChildFrom).c_str(), ToUtf16(sChildTo).c_str(), nullptr, nullptr, nullptr,
+                                    COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
             return bDone ? FsError{} : LastError(sChildTo);
         }
         if (iAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -416,7 +418,8 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             if (IdOf(sChildFrom, oId) && oId == oRules.oSkip) return {};  // the copy itself
             if (!::CreateDirectoryW(ToUtf16(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
             if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oChild;
-            ::SetFileAttributesW(ToUtf16(sChildTo).c_str(), iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+            ::SetFileAttributesW(ToUtf16(sChildTo).c_str(),
+                                 iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
             return {};
         }
         if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) return {};
@@ -454,7 +457,8 @@ void RemoveTree(const std::string& sPath) {
     const std::wstring sWide = ToUtf16(sPath);
     const DWORD iAttributes = ::GetFileAttributesW(sWide.c_str());
     if (iAttributes == INVALID_FILE_ATTRIBUTES) return;
-    if (iAttributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(sWide.c_str(), iAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (iAttributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(sWide.c_str(), iAttributes & ~FILE_ATTRIBUTE_READONLY);
     if (!(iAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ::DeleteFileW(sWide.c_str());
         return;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/ConversionRun.h"
+#include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift::test {
@@ -79,7 +80,7 @@ public:
     void ShowMessage(const std::string& sPrompt, int iStyle, const std::string& sTitle) override;
     bool StopRequested() override { return bStop; }
 
-    std::string sPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx";
+    std::string sPatterns = texts::kDefaultPatterns;
     std::vector<std::string> aStatuses;
     std::vector<Message> aMessages;
     std::vector<bool> aEnableChanges;

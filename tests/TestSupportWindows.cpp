@@ -53,8 +53,8 @@ int RunProgramToFiles(const std::vector<std::string>& aArguments, const std::str
     oStart.hStdOutput = hOut;
     oStart.hStdError = hErr;
     PROCESS_INFORMATION oProcess{};
-    const BOOL bStarted = ::CreateProcessW(nullptr, sCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                           &oStart, &oProcess);
+    const BOOL bStarted =
+        ::CreateProcessW(nullptr, sCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &oStart, &oProcess);
     ::CloseHandle(hIn);
     ::CloseHandle(hOut);
     if (hErr != hOut) ::CloseHandle(hErr);

@@ -20,7 +20,9 @@ stdfs::perms Mode(const std::string& sPath) {
     return stdfs::status(stdfs::u8path(sPath)).permissions() & stdfs::perms::mask;
 }
 
-void SetMode(const std::string& sPath, unsigned iMode) { stdfs::permissions(stdfs::u8path(sPath), stdfs::perms(iMode)); }
+void SetMode(const std::string& sPath, unsigned iMode) {
+    stdfs::permissions(stdfs::u8path(sPath), stdfs::perms(iMode));
+}
 
 TEST(ExistenceTests, FoldersFilesAndNothing) {
     TempDir oDir;

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
+#include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift {
@@ -22,7 +23,7 @@ namespace stdfs = std::filesystem;
 
 // Converts the tree at sSource and checks the three properties. Returns the
 // number of pages rewritten.
-int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx") {
+int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = texts::kDefaultPatterns) {
     const auto aBefore = Snapshot(sSource);
     RecordingHost oHost;
     oHost.sPatterns = sPatterns;
@@ -46,7 +47,8 @@ int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "
         EXPECT_GT(iScripts, 0);
     }
 
-    std::vector<std::string> aCommand{"node", std::string(TAGSHIFT_SOURCE_DIR) + "/tests/reconstruct.js", sSource, sDest};
+    std::vector<std::string> aCommand{"node", std::string(TAGSHIFT_SOURCE_DIR) + "/tests/reconstruct.js", sSource,
+                                      sDest};
     int iPages = 0;
     const std::string sPrefix = "Processing File:" + sDest + fs::kSeparator;
     for (std::size_t iAt = 0; (iAt = oRun.sLog.find(sPrefix, iAt)) != std::string::npos;) {

@@ -73,7 +73,8 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
               "Process Started\r\nCopying Folder:" + f.Source() + "\r\nDestination Folder:" + f.Dest() +
                   "\r\nProcessing File:" + f.Dest() + Native("/index.html\r\nProcessing File:") + f.Dest() +
                   Native("/plain.htm\r\nProcessing File:") + f.Dest() + Native("/sub/page.php\r\nProcess Complete"));
-    EXPECT_EQ(ReadFile(f.Dest() + Native("/index.html")), "<p>\r\n" + kObj + "1();</script>\r\n" + kEmb + "2();</script>");
+    EXPECT_EQ(ReadFile(f.Dest() + Native("/index.html")),
+              "<p>\r\n" + kObj + "1();</script>\r\n" + kEmb + "2();</script>");
     EXPECT_EQ(ReadFile(f.Dest() + Native("/object.js")),
               "function InsertObject1()\r\n{\r\ndocument.write('<object data=a>');\r\n"
               "document.write('<param name=b>');\r\ndocument.write('</object>');\r\n}\r\n");
@@ -222,7 +223,8 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + Native("/z.html"), "<embed>z</embed>");
     fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) -> std::string {
         if (eOp == fs::FsOp::Read && sPath.find(Native("/d.html")) != std::string::npos) return "Permission denied";
-        if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/e.html")) != std::string::npos) return "No space left on device";
+        if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/e.html")) != std::string::npos)
+            return "No space left on device";
         return "";
     });
     f.Convert();
@@ -241,7 +243,8 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
               std::string::npos)
         << sLog;
     EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/d.html - Permission denied\r\n")), std::string::npos);
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/e.html - No space left on device\r\n")), std::string::npos);
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/e.html - No space left on device\r\n")),
+              std::string::npos);
 
     for (const char* sPage : {"/broken/b.html", "/d.html", "/e.html"})
         EXPECT_EQ(ReadFile(f.Dest() + Native(sPage)), ReadFile(f.Source() + Native(sPage))) << sPage;
@@ -342,7 +345,8 @@ TEST(ConversionRun, ReentryAndStopRequests) {
         EXPECT_TRUE(f.oHost.aMessages.empty());
         EXPECT_FALSE(Exists(f.Dest() + Native("/converter_log.txt")));
         EXPECT_EQ(ReadFile(f.Dest() + Native("/a.html")), kObj + "1();</script>");
-        for (const char* sName : {"/b.html", "/c.html", "/d/e.htm"}) EXPECT_EQ(ReadFile(f.Dest() + Native(sName)), "<object></object>");
+        for (const char* sName : {"/b.html", "/c.html", "/d/e.htm"})
+            EXPECT_EQ(ReadFile(f.Dest() + Native(sName)), "<object></object>");
         EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: b.html");
         EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
         EXPECT_FALSE(f.oRun.IsRunning());
@@ -372,7 +376,8 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
     WriteFile(f.Source() + Native("/embed.js"), "// <embed></embed>\n");
     for (const char* sName : {"/plain.html", "/page.html"}) {
         if (test::LinksAndModes()) stdfs::permissions(f.Source() + sName, stdfs::perms(0604));
-        stdfs::last_write_time(f.Source() + Native(sName), stdfs::file_time_type::clock::now() - std::chrono::hours(48));
+        stdfs::last_write_time(f.Source() + Native(sName),
+                               stdfs::file_time_type::clock::now() - std::chrono::hours(48));
     }
     f.oHost.sPatterns = "*.html;*.js";
     f.Convert();
@@ -383,8 +388,10 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
             EXPECT_EQ(stdfs::status(f.Dest() + sName).permissions(), stdfs::perms(0604)) << sName;
         }
     }
-    EXPECT_EQ(stdfs::last_write_time(f.Dest() + Native("/plain.html")), stdfs::last_write_time(f.Source() + Native("/plain.html")));
-    EXPECT_GT(stdfs::last_write_time(f.Dest() + Native("/page.html")), stdfs::last_write_time(f.Source() + Native("/page.html")));
+    EXPECT_EQ(stdfs::last_write_time(f.Dest() + Native("/plain.html")),
+              stdfs::last_write_time(f.Source() + Native("/plain.html")));
+    EXPECT_GT(stdfs::last_write_time(f.Dest() + Native("/page.html")),
+              stdfs::last_write_time(f.Source() + Native("/page.html")));
 }
 
 TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
@@ -401,7 +408,8 @@ TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
     EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
     EXPECT_FALSE(Exists(f.Dest()));
     ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-    EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "A folder of the site could not be read: " + f.Source() + Native("/sub") + " - Permission denied");
+    EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+              "A folder of the site could not be read: " + f.Source() + Native("/sub") + " - Permission denied");
 }
 
 TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
@@ -440,8 +448,8 @@ TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
         f.Convert();
         EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
         ASSERT_EQ(f.oHost.aMessages.size(), 2u);  // the summary, then the error
-        EXPECT_EQ(f.oHost.aMessages[1].sPrompt,
-                  "The run log could not be written: " + f.Dest() + Native("/converter_log.txt - Read-only file system"));
+        EXPECT_EQ(f.oHost.aMessages[1].sPrompt, "The run log could not be written: " + f.Dest() +
+                                                    Native("/converter_log.txt - Read-only file system"));
         EXPECT_FALSE(Exists(f.Dest() + Native("/converter_log.txt")));
         EXPECT_NE(f.oHost.aStatuses.back(), "Progress: Website Converted");
     }
