@@ -261,6 +261,18 @@ TEST(TreeCopy, NeverDescendsIntoItsOwnDestination) {
     EXPECT_FALSE(Exists(oDir / "src/_Converted/_Converted"));
 }
 
+TEST(FaultHook, EndsWithItsScope) {
+    TempDir oDir;
+    WriteFile(oDir / "page.html", "p");
+    std::string sData;
+    {
+        fs::ScopedFaultHook oHook([](fs::FsOp, const std::string&) { return std::string("injected"); });
+        EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "injected");
+    }
+    EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "");
+    EXPECT_EQ(sData, "p");
+}
+
 TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     TempDir oDir;
     WriteFile(oDir / "src/a.html", "a");
