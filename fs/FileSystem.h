@@ -46,9 +46,10 @@ bool WildcardMatches(std::string_view sPattern, std::string_view sName);
 bool DirExists(const std::string& sDirName);
 
 // True when a normal file matching sFileName exists: a regular file that is
-// not hidden (on this platform: its name does not start with '.'). "*" and
-// "?" in the last component match any run of characters / one character;
-// then any matching normal file gives true. Never throws.
+// not hidden (POSIX: its name does not start with '.'; Windows: it has
+// neither the hidden nor the system attribute). "*" and "?" in the last
+// component match any run of characters / one character, byte for byte (on
+// Windows too); then any matching normal file gives true. Never throws.
 bool FileExists(const std::string& sFileName);
 
 // The outcome of a failed operation: which path, and why.
