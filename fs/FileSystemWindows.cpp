@@ -1,7 +1,9 @@
 // The file-system services on Windows, on the wide Win32 calls. Paths come in
-// as UTF-8 and become UTF-16 only at the calls (ToUtf16). Reparse points
-// (symbolic links, junctions) count as links: they are listed, copied and
-// removed as links and never followed.
+// as UTF-8 and become UTF-16 only at the calls (ToUtf16). Reparse points that
+// stand for another name (symbolic links, junctions) count as links: they are
+// left out of the walk, copied and removed as links, and never followed or
+// written through. Other reparse points (files kept in the cloud, for one)
+// are the files and folders they look like.
 #include <windows.h>
 #undef CopyFile  // windows.h's name for CopyFileW; fs::CopyFile is ours
 
@@ -98,18 +100,39 @@ private:
 
 DWORD Attributes(const std::string& sPath) { return ::GetFileAttributesW(ToUtf16(sPath).c_str()); }
 
-bool IsLink(DWORD iAttributes) {
-    return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+bool IsLink(DWORD iAttributes, DWORD iTag) {
+    return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           IsReparseTagNameSurrogate(iTag);
 }
 
 bool IsFolder(DWORD iAttributes) {
     return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Opens a file itself, never what a reparse point leads to.
 HANDLE OpenFile(const std::string& sPath, DWORD iAccess, DWORD iDisposition, DWORD iFlags = FILE_ATTRIBUTE_NORMAL) {
     return ::CreateFileW(ToUtf16(sPath).c_str(), iAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, iDisposition, iFlags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                         nullptr, iDisposition, iFlags, nullptr);
+}
+
+// What sPath names itself (never what a link leads to): its attributes
+// (INVALID_FILE_ATTRIBUTES when there is nothing) and whether it is a link.
+// A reparse point whose kind cannot be read counts as a link.
+struct Entry {
+    DWORD iAttributes = INVALID_FILE_ATTRIBUTES;
+    bool bLink = false;
+};
+
+Entry EntryOf(const std::string& sPath) {
+    Entry oEntry{Attributes(sPath), false};
+    if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES && (oEntry.iAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        Handle oFile(OpenFile(sPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+        FILE_ATTRIBUTE_TAG_INFO oTag{};
+        oEntry.bLink = !oFile.Valid() ||
+                       !::GetFileInformationByHandleEx(oFile.get(), FileAttributeTagInfo, &oTag, sizeof oTag) ||
+                       IsLink(oEntry.iAttributes, oTag.ReparseTag);
+    }
+    return oEntry;
 }
 
 // FILETIME counts 100 ns steps since 1601-01-01 UTC.
@@ -179,7 +202,7 @@ struct FileId {
 };
 
 bool IdOf(const std::string& sPath, FileId& oId) {
-    Handle oFile(OpenFile(sPath, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    Handle oFile(OpenFile(sPath, 0, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
     BY_HANDLE_FILE_INFORMATION oInfo;
     if (!oFile.Valid() || !::GetFileInformationByHandle(oFile.get(), &oInfo)) return false;
     oId = FileId{oInfo.dwVolumeSerialNumber, oInfo.nFileIndexHigh, oInfo.nFileIndexLow};
@@ -205,7 +228,7 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
     if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
     if (!IsFolder(Attributes(sPath))) return LastError(sPath, ERROR_PATH_NOT_FOUND);
     FsError oFail = ForEachEntry(sPath, [&](std::string sName, const WIN32_FIND_DATAW& oData) {
-        if (oData.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return FsError{};  // links are not walked
+        if (IsLink(oData.dwFileAttributes, oData.dwReserved0)) return FsError{};  // links are not walked
         (oData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? oListing.aFolders : oListing.aFiles)
             .push_back(std::move(sName));
         return FsError{};
@@ -219,11 +242,11 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
 FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
     sData.clear();
     if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (EntryOf(sPath).bLink) return FsError{sPath, kIsLinkRead};
     Handle oFile(OpenFile(sPath, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
     if (!oFile.Valid()) return LastError(sPath);
     BY_HANDLE_FILE_INFORMATION oInfo;
     if (!::GetFileInformationByHandle(oFile.get(), &oInfo)) return LastError(sPath);
-    if (oInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return FsError{sPath, kIsLinkRead};
     if (oInfo.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
     if (pInfo) {
         *pInfo = FileInfo{oInfo.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? 0444u : 0644u,
@@ -275,16 +298,11 @@ bool MoveOver(const std::string& sFrom, const std::string& sTo, DWORD& iError) {
 FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
     if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
     // Without pLike the file takes the read-only state of the one it replaces.
-    bool bReadOnly = false;
-    if (pLike) {
-        bReadOnly = !(pLike->iMode & 0200);
-    } else {
-        const DWORD iOld = Attributes(sPath);
-        bReadOnly = iOld != INVALID_FILE_ATTRIBUTES &&
-                    !(iOld & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                    (iOld & FILE_ATTRIBUTE_READONLY);
-    }
-    if (IsFolder(Attributes(sPath)) && !IsLink(Attributes(sPath))) return ErrnoError(sPath, EISDIR);
+    const Entry oOld = EntryOf(sPath);
+    if (IsFolder(oOld.iAttributes) && !oOld.bLink) return ErrnoError(sPath, EISDIR);
+    const bool bReadOnly = pLike ? !(pLike->iMode & 0200)
+                                 : oOld.iAttributes != INVALID_FILE_ATTRIBUTES && !oOld.bLink &&
+                                       (oOld.iAttributes & FILE_ATTRIBUTE_READONLY);
 
     // The bytes go to a temporary file beside sPath; only the complete file
     // takes sPath.
@@ -323,11 +341,11 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
     Close();
     oMark = AppendMark{};
     if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    const DWORD iAttributes = Attributes(sPath);
+    const Entry oEntry = EntryOf(sPath);
     HANDLE hFile = INVALID_HANDLE_VALUE;
-    if (iAttributes != INVALID_FILE_ATTRIBUTES) {
-        if (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return FsError{sPath, kIsLink};
-        if (iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
+    if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES) {
+        if (oEntry.bLink) return FsError{sPath, kIsLink};
+        if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
         hFile = OpenFile(sPath, GENERIC_WRITE, OPEN_EXISTING);
         LARGE_INTEGER oSize{};
         if (hFile != INVALID_HANDLE_VALUE && !::GetFileSizeEx(hFile, &oSize)) {
@@ -378,10 +396,10 @@ void AppendFile::Close() {
 
 FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
     if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
-    const DWORD iAttributes = Attributes(sFrom);
-    if (iAttributes == INVALID_FILE_ATTRIBUTES) return LastError(sFrom);
-    if (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return FsError{sFrom, kIsLinkRead};
-    if (iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sFrom, EISDIR);
+    const Entry oEntry = EntryOf(sFrom);
+    if (oEntry.iAttributes == INVALID_FILE_ATTRIBUTES) return LastError(sFrom);
+    if (oEntry.bLink) return FsError{sFrom, kIsLinkRead};
+    if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sFrom, EISDIR);
     // The copy keeps the attributes and the modification time.
     if (!::CopyFileW(ToUtf16(sFrom).c_str(), ToUtf16(sTo).c_str(), TRUE)) {
         const DWORD iError = ::GetLastError();
@@ -403,7 +421,7 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
         const std::string sChildFrom = JoinPath(sFrom, sName);
         const std::string sChildTo = JoinPath(sTo, sName);
         const DWORD iAttributes = oData.dwFileAttributes;
-        if (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (IsLink(iAttributes, oData.dwReserved0)) {
             // A link is copied as a link: a folder made with the link as its
             // template, or the link file itself.
             const BOOL bDone =
@@ -455,7 +473,8 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
 
 void RemoveTree(const std::string& sPath) {
     const std::wstring sWide = ToUtf16(sPath);
-    const DWORD iAttributes = ::GetFileAttributesW(sWide.c_str());
+    const Entry oEntry = EntryOf(sPath);
+    const DWORD iAttributes = oEntry.iAttributes;
     if (iAttributes == INVALID_FILE_ATTRIBUTES) return;
     if (iAttributes & FILE_ATTRIBUTE_READONLY)
         ::SetFileAttributesW(sWide.c_str(), iAttributes & ~FILE_ATTRIBUTE_READONLY);
@@ -463,7 +482,7 @@ void RemoveTree(const std::string& sPath) {
         ::DeleteFileW(sWide.c_str());
         return;
     }
-    if (!(iAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (!oEntry.bLink) {
         // A link to a folder goes as a link; only a real folder is emptied.
         (void)ForEachEntry(sPath, [&](const std::string& sName, const WIN32_FIND_DATAW&) {
             RemoveTree(JoinPath(sPath, sName));
