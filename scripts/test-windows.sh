@@ -91,18 +91,9 @@ for side in linux windows; do
   cat "$work/$side.out" >>"$log"  # the summary is compared with the log
   # The folder's own path out, and the Windows separators of the rest turned
   # into '/', so that only the site's own names and the bytes remain.
-  python3 - "$log" "$prefix" "$work/$side.log" <<'EOF'
-import sys
-log, prefix, out = sys.argv[1], sys.argv[2].encode(), sys.argv[3]
-data = open(log, 'rb').read()
-lines = []
-for line in data.split(b'\r\n'):
-    if prefix in line:
-        head, _, tail = line.partition(prefix)
-        line = head + b'<SITE>' + tail.replace(b'\\', b'/')
-    lines.append(line)
-open(out, 'wb').write(b'\r\n'.join(lines))
-EOF
+  perl -pe 'BEGIN { $prefix = shift } if ((my $at = index($_, $prefix)) >= 0) {
+      my $rest = substr($_, $at + length $prefix); $rest =~ tr{\\}{/}; $_ = substr($_, 0, $at) . "<SITE>" . $rest }' \
+    "$prefix" <"$log" >"$work/$side.log"
   mv "$log" "$work/$side.log.original"
 done
 diff -r "$work/linux/${name}_Converted" "$work/windows/${name}_Converted"
