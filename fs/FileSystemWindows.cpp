@@ -40,6 +40,20 @@ std::string ToUtf8(std::wstring_view sText) {
 
 namespace {
 
+// A path for the wide calls: UTF-16, and, past the length where the classic
+// calls stop (MAX_PATH), an absolute path in the "\\?\" form that has no such
+// limit (that form takes no '/' and no "." or ".." components).
+std::wstring WidePath(const std::string& sPath) {
+    std::wstring sWide = ToUtf16(sPath);
+    if (sWide.size() < MAX_PATH - 12) return sWide;  // CreateDirectoryW's limit is 12 below the others
+    auto IsSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool bDrive = sWide.size() > 2 && sWide[1] == L':' && IsSlash(sWide[2]);
+    const bool bShare = IsSlash(sWide[0]) && IsSlash(sWide[1]) && sWide[2] != L'?' && sWide[2] != L'.';
+    if (!bDrive && !bShare) return sWide;
+    std::replace(sWide.begin(), sWide.end(), L'/', L'\\');
+    return bDrive ? L"\\\\?\\" + sWide : L"\\\\?\\UNC\\" + sWide.substr(2);
+}
+
 std::string SystemMessage(DWORD iError) {
     wchar_t* pText = nullptr;
     const DWORD iLength =
@@ -98,7 +112,7 @@ private:
     HANDLE m_hHandle;
 };
 
-DWORD Attributes(const std::string& sPath) { return ::GetFileAttributesW(ToUtf16(sPath).c_str()); }
+DWORD Attributes(const std::string& sPath) { return ::GetFileAttributesW(WidePath(sPath).c_str()); }
 
 bool IsLink(DWORD iAttributes, DWORD iTag) {
     return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
@@ -110,7 +124,7 @@ bool IsFolder(DWORD iAttributes) {
 }
 
 HANDLE OpenFile(const std::string& sPath, DWORD iAccess, DWORD iDisposition, DWORD iFlags = FILE_ATTRIBUTE_NORMAL) {
-    return ::CreateFileW(ToUtf16(sPath).c_str(), iAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    return ::CreateFileW(WidePath(sPath).c_str(), iAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, iDisposition, iFlags, nullptr);
 }
 
@@ -175,7 +189,7 @@ int WriteAll(HANDLE hFile, const char* pData, std::size_t iLength, DWORD& iError
 template <typename F>
 FsError ForEachEntry(const std::string& sFolder, F fEntry) {
     WIN32_FIND_DATAW oData;
-    HANDLE hFind = ::FindFirstFileExW(ToUtf16(JoinPath(sFolder, "*")).c_str(), FindExInfoBasic, &oData,
+    HANDLE hFind = ::FindFirstFileExW(WidePath(JoinPath(sFolder, "*")).c_str(), FindExInfoBasic, &oData,
                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (hFind == INVALID_HANDLE_VALUE) {
         const DWORD iError = ::GetLastError();
@@ -278,7 +292,7 @@ std::atomic<unsigned> g_iTempCounter{0};
 // Moves sFrom to sTo, replacing a file (or link) at sTo, never a folder; a
 // read-only file in the way is replaced too, as a rename does on POSIX.
 bool MoveOver(const std::string& sFrom, const std::string& sTo, DWORD& iError) {
-    const std::wstring sWideFrom = ToUtf16(sFrom), sWideTo = ToUtf16(sTo);
+    const std::wstring sWideFrom = WidePath(sFrom), sWideTo = WidePath(sTo);
     const DWORD iFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     if (::MoveFileExW(sWideFrom.c_str(), sWideTo.c_str(), iFlags)) return true;
     iError = ::GetLastError();
@@ -323,11 +337,11 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
         ::SetFileTime(oFile.get(), nullptr, &oAccessed, &oModified);
     }
     if (!oFile.Close() && !iError) iError = ::GetLastError();
-    if (!iError && bReadOnly) ::SetFileAttributesW(ToUtf16(sTemp).c_str(), FILE_ATTRIBUTE_READONLY);
+    if (!iError && bReadOnly) ::SetFileAttributesW(WidePath(sTemp).c_str(), FILE_ATTRIBUTE_READONLY);
     if (!iError) MoveOver(sTemp, sPath, iError);
     if (iError) {
-        ::SetFileAttributesW(ToUtf16(sTemp).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(ToUtf16(sTemp).c_str());
+        ::SetFileAttributesW(WidePath(sTemp).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(WidePath(sTemp).c_str());
         return LastError(sPath, iError);
     }
     return {};
@@ -380,7 +394,7 @@ void AppendFile::Undo(const AppendMark& oMark) {
     if (m_iFd == -1) return;
     if (!oMark.bExisted) {
         Close();
-        ::DeleteFileW(ToUtf16(m_sPath).c_str());
+        ::DeleteFileW(WidePath(m_sPath).c_str());
         return;
     }
     const HANDLE hFile = reinterpret_cast<HANDLE>(m_iFd);
@@ -401,7 +415,7 @@ FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
     if (oEntry.bLink) return FsError{sFrom, kIsLinkRead};
     if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sFrom, EISDIR);
     // The copy keeps the attributes and the modification time.
-    if (!::CopyFileW(ToUtf16(sFrom).c_str(), ToUtf16(sTo).c_str(), TRUE)) {
+    if (!::CopyFileW(WidePath(sFrom).c_str(), WidePath(sTo).c_str(), TRUE)) {
         const DWORD iError = ::GetLastError();
         return LastError(iError == ERROR_FILE_EXISTS || iError == ERROR_ALREADY_EXISTS ? sTo : sFrom, iError);
     }
@@ -426,17 +440,17 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             // template, or the link file itself.
             const BOOL bDone =
                 iAttributes & FILE_ATTRIBUTE_DIRECTORY
-                    ? ::CreateDirectoryExW(ToUtf16(sChildFrom).c_str(), ToUtf16(sChildTo).c_str(), nullptr)
-                    : ::CopyFileExW(ToUtf16(sChildFrom).c_str(), ToUtf16(sChildTo).c_str(), nullptr, nullptr, nullptr,
+                    ? ::CreateDirectoryExW(WidePath(sChildFrom).c_str(), WidePath(sChildTo).c_str(), nullptr)
+                    : ::CopyFileExW(WidePath(sChildFrom).c_str(), WidePath(sChildTo).c_str(), nullptr, nullptr, nullptr,
                                     COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
             return bDone ? FsError{} : LastError(sChildTo);
         }
         if (iAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             FileId oId;
             if (IdOf(sChildFrom, oId) && oId == oRules.oSkip) return {};  // the copy itself
-            if (!::CreateDirectoryW(ToUtf16(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
+            if (!::CreateDirectoryW(WidePath(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
             if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oChild;
-            ::SetFileAttributesW(ToUtf16(sChildTo).c_str(),
+            ::SetFileAttributesW(WidePath(sChildTo).c_str(),
                                  iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
             return {};
         }
@@ -456,7 +470,7 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
     const DWORD iSource = Attributes(sSource);
     if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
     if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
-    if (!::CreateDirectoryW(ToUtf16(sDest).c_str(), nullptr)) return LastError(sDest);
+    if (!::CreateDirectoryW(WidePath(sDest).c_str(), nullptr)) return LastError(sDest);
     FileId oDest;
     if (!IdOf(sDest, oDest)) {
         FsError oFail = LastError(sDest);
@@ -472,7 +486,7 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
 }
 
 void RemoveTree(const std::string& sPath) {
-    const std::wstring sWide = ToUtf16(sPath);
+    const std::wstring sWide = WidePath(sPath);
     const Entry oEntry = EntryOf(sPath);
     const DWORD iAttributes = oEntry.iAttributes;
     if (iAttributes == INVALID_FILE_ATTRIBUTES) return;

@@ -220,6 +220,22 @@ TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
     EXPECT_TRUE(fs::DirExists(oDir / ("dst/" + sName)));
 }
 
+TEST(TreeCopy, PathsLongerThanTheOldWindowsLimit) {
+    TempDir oDir;
+    std::string sDeep = "src";
+    while (sDeep.size() < 320) sDeep += "/folder-with-a-long-name-" + std::to_string(sDeep.size());
+    WriteFile(oDir / (sDeep + "/page.html"), "<object></object>");
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    const std::string sCopy = oDir / ("dst" + sDeep.substr(3) + "/page.html");
+    ASSERT_GT(sCopy.size(), 340u);
+    std::string sData;
+    ASSERT_FALSE(fs::ReadWholeFile(sCopy, sData));
+    EXPECT_EQ(sData, "<object></object>");
+    EXPECT_FALSE(fs::WriteFileAtomic(sCopy, "converted"));
+    EXPECT_EQ(ReadFile(sCopy), "converted");
+    EXPECT_TRUE(fs::FileExists(sCopy));
+}
+
 TEST(Paths, JoinAndTrailingSeparators) {
     const std::string sSep(1, fs::kSeparator);
     EXPECT_EQ(fs::JoinPath("a", "b"), "a" + sSep + "b");
