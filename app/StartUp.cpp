@@ -58,7 +58,7 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& oPaths, std::string* sReason) {
     std::string sWhy;
     if (const std::string sPath = ProgramMarkerPath(oPaths); !sPath.empty()) {
         fs::FsError oError = CreateEmpty(sPath);
-        if (!oError) return MarkerWrite::ProgramFolder;
+        if (!oError.Failed()) return MarkerWrite::ProgramFolder;
         sWhy = oError.sPath + ": " + oError.sReason;
     }
     if (const std::string sPath = ConfigMarkerPath(oPaths); !sPath.empty()) {
@@ -66,7 +66,7 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& oPaths, std::string* sReason) {
             sWhy += (sWhy.empty() ? "" : "; ") + oPaths.sConfigDir + ": the folder could not be created";
         } else {
             fs::FsError oError = CreateEmpty(sPath);
-            if (!oError) return MarkerWrite::ConfigFolder;
+            if (!oError.Failed()) return MarkerWrite::ConfigFolder;
             sWhy += (sWhy.empty() ? "" : "; ") + oError.sPath + ": " + oError.sReason;
         }
     }

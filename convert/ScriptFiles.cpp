@@ -85,7 +85,7 @@ std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
 fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
                                fs::AppendMark* pMark) {
     fs::AppendMark oMark;
-    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark)) return oOpen;
+    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark); oOpen.Failed()) return oOpen;
     if (pMark) *pMark = oMark;
     return oScript.Append(sText);
 }

@@ -94,8 +94,8 @@ bool FileExists(const std::string& sFileName) {
 
 FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark) {
     AppendFile oFile;
-    if (FsError oOpen = oFile.Open(sPath, oMark)) return oOpen;
-    if (FsError oAppend = oFile.Append(sData)) {
+    if (FsError oOpen = oFile.Open(sPath, oMark); oOpen.Failed()) return oOpen;
+    if (FsError oAppend = oFile.Append(sData); oAppend.Failed()) {
         oFile.Undo(oMark);
         return oAppend;
     }

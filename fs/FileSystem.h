@@ -52,11 +52,13 @@ bool DirExists(const std::string& sDirName);
 // Windows too); then any matching normal file gives true. Never throws.
 bool FileExists(const std::string& sFileName);
 
-// The outcome of a failed operation: which path, and why.
-struct FsError {
+// The outcome of an operation: empty when it succeeded, else which path
+// failed and why. Ask it with Failed(); it has no truth value of its own, so
+// that neither "if (Copy())" nor "ASSERT_FALSE(Copy())" can be misread.
+struct [[nodiscard]] FsError {
     std::string sPath;
     std::string sReason;
-    explicit operator bool() const { return !sReason.empty(); }
+    bool Failed() const { return !sReason.empty(); }
 };
 
 // One folder's entries, listed once, each group in ascending byte order of

@@ -153,13 +153,13 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
                 if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
                 if (oStat.st_dev == oRules.oSkip.iDevice && oStat.st_ino == oRules.oSkip.iInode) break;  // the copy
                 if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
-                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oFail;
+                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules); oFail.Failed()) return oFail;
                 ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
                 break;
             }
             case stdfs::file_type::regular:
                 if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
-                if (FsError oFail = CopyFile(sChildFrom, sChildTo)) return oFail;
+                if (FsError oFail = CopyFile(sChildFrom, sChildTo); oFail.Failed()) return oFail;
                 break;
             default:
                 break;  // pipes, sockets and devices are not part of a site
@@ -394,7 +394,7 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
         return oFail;
     }
     FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder});
-    if (oFail) {
+    if (oFail.Failed()) {
         RemoveTree(sDest);
         return oFail;
     }

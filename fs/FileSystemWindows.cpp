@@ -200,10 +200,10 @@ FsError ForEachEntry(const std::string& sFolder, F fEntry) {
         const std::wstring_view sName(oData.cFileName);
         if (sName == L"." || sName == L"..") continue;
         oFail = fEntry(ToUtf8(sName), oData);
-    } while (!oFail && ::FindNextFileW(hFind, &oData));
-    const DWORD iError = oFail ? ERROR_NO_MORE_FILES : ::GetLastError();
+    } while (!oFail.Failed() && ::FindNextFileW(hFind, &oData));
+    const DWORD iError = oFail.Failed() ? ERROR_NO_MORE_FILES : ::GetLastError();
     ::FindClose(hFind);
-    if (!oFail && iError != ERROR_NO_MORE_FILES) return LastError(sFolder, iError);
+    if (!oFail.Failed() && iError != ERROR_NO_MORE_FILES) return LastError(sFolder, iError);
     return oFail;
 }
 
@@ -247,7 +247,7 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
             .push_back(std::move(sName));
         return FsError{};
     });
-    if (oFail) return oFail;
+    if (oFail.Failed()) return oFail;
     std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
     std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
     return {};
@@ -449,7 +449,7 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             FileId oId;
             if (IdOf(sChildFrom, oId) && oId == oRules.oSkip) return {};  // the copy itself
             if (!::CreateDirectoryW(WidePath(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
-            if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oChild;
+            if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules); oChild.Failed()) return oChild;
             ::SetFileAttributesW(WidePath(sChildTo).c_str(),
                                  iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
             return {};
@@ -457,7 +457,7 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
         if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) return {};
         return CopyFile(sChildFrom, sChildTo);
     });
-    if (oFail) return oFail;
+    if (oFail.Failed()) return oFail;
     if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
     return {};
 }
@@ -478,7 +478,7 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
         return oFail;
     }
     FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder});
-    if (oFail) {
+    if (oFail.Failed()) {
         RemoveTree(sDest);
         return oFail;
     }

@@ -71,25 +71,25 @@ TEST(ExistenceTests, WildcardsInTheLastComponent) {
 TEST(FileOperations, AtomicWriteReplacesContentAndKeepsTimesWithTheirFractions) {
     TempDir oDir;
     WriteFile(oDir / "page.html", "old content that is longer");
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new"));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
     EXPECT_EQ(ReadFile(oDir / "page.html"), "new");
 
     // A new file takes the given times, to the 100 ns that every platform keeps.
     fs::FileInfo oLike;
     oLike.oModified = fs::FileTime{1000000000, 123456700};
     oLike.oAccessed = fs::FileTime{1000000001, 500};
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
     EXPECT_EQ(ReadFile(oDir / "new.html"), "fresh");
     fs::FileInfo oRead;
     std::string sData;
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "new.html", sData, &oRead));
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "new.html", sData, &oRead).Failed());
     EXPECT_EQ(oRead.oModified.iSeconds, 1000000000);
     EXPECT_EQ(oRead.oModified.iNanoseconds, 123456700);
 
     // A read-only file is replaced, and the replacement keeps it read-only.
     WriteFile(oDir / "locked.html", "old");
     SetMode(oDir / "locked.html", 0444);
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "locked.html", "new"));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "locked.html", "new").Failed());
     EXPECT_EQ(ReadFile(oDir / "locked.html"), "new");
     EXPECT_EQ(Mode(oDir / "locked.html") & stdfs::perms::owner_write, stdfs::perms::none);
     SetMode(oDir / "locked.html", 0644);
@@ -97,9 +97,9 @@ TEST(FileOperations, AtomicWriteReplacesContentAndKeepsTimesWithTheirFractions) 
     // A folder in the way stays; no temporary file is left behind, also
     // after a failure.
     stdfs::create_directory(oDir / "folder.html");
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike));
+    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike).Failed());
     EXPECT_TRUE(stdfs::is_directory(oDir / "folder.html"));
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x"));
+    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x").Failed());
     EXPECT_EQ(Snapshot(oDir.Path()).size(), 4u);
 }
 
@@ -108,13 +108,13 @@ TEST(FileOperations, AtomicWriteKeepsModeAndNeverFollowsLinks) {
     TempDir oDir;
     WriteFile(oDir / "page.html", "old content that is longer");
     SetMode(oDir / "page.html", 0640);
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new"));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
     EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0640));
 
     // A link in the tree is replaced by the file; its target is untouched.
     WriteFile(oDir / "outside.txt", "keep");
     stdfs::create_symlink(oDir / "outside.txt", oDir / "log.txt");
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "log.txt", "log"));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "log.txt", "log").Failed());
     EXPECT_FALSE(stdfs::is_symlink(oDir / "log.txt"));
     EXPECT_EQ(ReadFile(oDir / "log.txt"), "log");
     EXPECT_EQ(ReadFile(oDir / "outside.txt"), "keep");
@@ -122,8 +122,8 @@ TEST(FileOperations, AtomicWriteKeepsModeAndNeverFollowsLinks) {
     // A new file, and a replaced one, take the given mode.
     fs::FileInfo oLike;
     oLike.iMode = 0604;
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true));
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike).Failed());
     EXPECT_EQ(Mode(oDir / "new.html"), stdfs::perms(0604));
     EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0604));
 }
@@ -131,9 +131,9 @@ TEST(FileOperations, AtomicWriteKeepsModeAndNeverFollowsLinks) {
 TEST(FileOperations, AppendCreatesAppendsAndUndoes) {
     TempDir oDir;
     fs::AppendMark oMark;
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "one", oMark));
+    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "one", oMark).Failed());
     EXPECT_FALSE(oMark.bExisted);
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "two", oMark));
+    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "two", oMark).Failed());
     EXPECT_EQ(ReadFile(oDir / "object.js"), "onetwo");
     EXPECT_TRUE(oMark.bExisted);
     EXPECT_EQ(oMark.iSize, 3u);
@@ -143,7 +143,7 @@ TEST(FileOperations, AppendCreatesAppendsAndUndoes) {
     EXPECT_FALSE(Exists(oDir / "object.js"));
 
     stdfs::create_directory(oDir / "dir.js");
-    EXPECT_TRUE(fs::AppendToFile(oDir / "dir.js", "x", oMark));
+    EXPECT_TRUE(fs::AppendToFile(oDir / "dir.js", "x", oMark).Failed());
 }
 
 TEST(FileOperations, AppendRefusesLinks) {
@@ -153,7 +153,7 @@ TEST(FileOperations, AppendRefusesLinks) {
     WriteFile(oDir / "outside.js", "keep");
     stdfs::create_symlink(oDir / "outside.js", oDir / "embed.js");
     fs::FsError oError = fs::AppendToFile(oDir / "embed.js", "x", oMark);
-    EXPECT_TRUE(oError);
+    EXPECT_TRUE(oError.Failed());
     EXPECT_EQ(oError.sPath, oDir / "embed.js");
     EXPECT_EQ(ReadFile(oDir / "outside.js"), "keep");
 }
@@ -164,12 +164,12 @@ TEST(FileOperations, ReadWholeFileReadsEveryByte) {
     for (std::size_t i = 0; i < sData.size(); ++i) sData[i] = static_cast<char>(i * 7);
     WriteFile(oDir / "big.html", sData);
     std::string sRead;
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "big.html", sRead));
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "big.html", sRead).Failed());
     EXPECT_EQ(sRead, sData);
     WriteFile(oDir / "empty.html", "");
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "empty.html", sRead));
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "empty.html", sRead).Failed());
     EXPECT_EQ(sRead, "");
-    EXPECT_TRUE(fs::ReadWholeFile(oDir / "missing.html", sRead));
+    EXPECT_TRUE(fs::ReadWholeFile(oDir / "missing.html", sRead).Failed());
 }
 
 TEST(FolderListing, FilesAndFoldersInByteOrderWithoutLinks) {
@@ -182,10 +182,10 @@ TEST(FolderListing, FilesAndFoldersInByteOrderWithoutLinks) {
         stdfs::create_directory_symlink(oDir / "z", oDir / "linkdir");
     }
     fs::FolderListing oListing;
-    ASSERT_FALSE(fs::ListFolder(oDir.Path(), oListing));
+    ASSERT_FALSE(fs::ListFolder(oDir.Path(), oListing).Failed());
     EXPECT_EQ(oListing.aFiles, (std::vector<std::string>{"C.html", "_.html", "a.html", "b.html", "\xc3\xa9.html"}));
     EXPECT_EQ(oListing.aFolders, (std::vector<std::string>{"A", "m", "z"}));
-    EXPECT_TRUE(fs::ListFolder(oDir / "missing", oListing));
+    EXPECT_TRUE(fs::ListFolder(oDir / "missing", oListing).Failed());
 }
 
 TEST(TreeCopy, CopiesEverythingLinksAsLinks) {
@@ -199,14 +199,14 @@ TEST(TreeCopy, CopiesEverythingLinksAsLinks) {
     SetMode(oDir / "src/index.html", 0444);
     SetMode(oDir / "src/a", 0555);
 
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
     SetMode(oDir / "src/a", 0755);
     EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
     EXPECT_EQ(Mode(oDir / "dst/index.html"), stdfs::perms(0444));
     EXPECT_EQ(Mode(oDir / "dst/a"), stdfs::perms(0755));  // the copy's folders stay writable
 
     // The destination must not exist yet.
-    EXPECT_TRUE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    EXPECT_TRUE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
 }
 
 TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
@@ -214,7 +214,7 @@ TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
     const std::string sName = "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";  // UTF-8 on every platform
     WriteFile(oDir / ("src/" + sName + "/" + sName + ".html"), "<object></object>");
     stdfs::create_directories(stdfs::u8path(oDir / "src/empty/inner"));
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
     EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
     EXPECT_TRUE(fs::FileExists(oDir / ("dst/" + sName + "/" + sName + ".html")));
     EXPECT_TRUE(fs::DirExists(oDir / ("dst/" + sName)));
@@ -225,13 +225,13 @@ TEST(TreeCopy, PathsLongerThanTheOldWindowsLimit) {
     std::string sDeep = "src";
     while (sDeep.size() < 320) sDeep += "/folder-with-a-long-name-" + std::to_string(sDeep.size());
     WriteFile(oDir / (sDeep + "/page.html"), "<object></object>");
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
     const std::string sCopy = oDir / ("dst" + sDeep.substr(3) + "/page.html");
     ASSERT_GT(sCopy.size(), 340u);
     std::string sData;
-    ASSERT_FALSE(fs::ReadWholeFile(sCopy, sData));
+    ASSERT_FALSE(fs::ReadWholeFile(sCopy, sData).Failed());
     EXPECT_EQ(sData, "<object></object>");
-    EXPECT_FALSE(fs::WriteFileAtomic(sCopy, "converted"));
+    EXPECT_FALSE(fs::WriteFileAtomic(sCopy, "converted").Failed());
     EXPECT_EQ(ReadFile(sCopy), "converted");
     EXPECT_TRUE(fs::FileExists(sCopy));
 }
@@ -271,7 +271,7 @@ TEST(TreeCopy, NeverDescendsIntoItsOwnDestination) {
     TempDir oDir;
     WriteFile(oDir / "src/page.html", "p");
     WriteFile(oDir / "src/sub/x.html", "x");
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "src/_Converted"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "src/_Converted").Failed());
     EXPECT_EQ(ReadFile(oDir / "src/_Converted/page.html"), "p");
     EXPECT_EQ(ReadFile(oDir / "src/_Converted/sub/x.html"), "x");
     EXPECT_FALSE(Exists(oDir / "src/_Converted/_Converted"));
