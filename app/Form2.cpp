@@ -1,4 +1,5 @@
 #include "app/Form2.h"
+#include "app/Twips.h"
 
 #include <utility>
 
@@ -37,13 +38,6 @@ const char* const kParagraph6 =
     "Please read the readme.txt file for instructions. This program will not update <applet> tags and cannot "
     "forsee any scripting, only HTML. Allthough this program will work fine with PHP, ASP, etc, do not use this "
     "if you use PHP, ASP, etc to generate any part of the <object> or <embed> tags.";
-
-// The design is in twips; at the standard resolution 15 twips make a pixel.
-constexpr int Px(int iTwips) { return iTwips / 15; }
-
-QRect TwipRect(int iLeft, int iTop, int iWidth, int iHeight) {
-    return QRect(Px(iLeft), Px(iTop), Px(iWidth), Px(iHeight));
-}
 
 // MS Sans Serif 8.25 pt is 11 pixels at the standard resolution; where it
 // is missing, a sans-serif face of similar width stands in.

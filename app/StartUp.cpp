@@ -12,14 +12,13 @@ namespace tagshift::app {
 namespace {
 
 std::string Join(const std::string& sFolder, const char* sName) {
-    if (sFolder.empty()) return {};
-    std::string sPath = sFolder;
-    if (sPath.back() != fs::kSeparator) sPath += fs::kSeparator;
-    return sPath + sName;
+    return sFolder.empty() ? std::string() : fs::JoinPath(sFolder, sName);
 }
 
+// The core's paths are UTF-8 on every platform (Qt's local 8-bit encoding is
+// the ANSI code page on Windows).
 std::string NativePath(const QString& sPath) {
-    return sPath.isEmpty() ? std::string() : QFile::encodeName(QDir::toNativeSeparators(sPath)).toStdString();
+    return sPath.isEmpty() ? std::string() : QDir::toNativeSeparators(sPath).toUtf8().toStdString();
 }
 
 // Creates sPath as an empty file, leaving a file that is already there as it
@@ -35,7 +34,7 @@ void ConfigureApplicationNames() {
     // No organisation name: the configuration folder is then just the
     // program's name (~/.config/tagshift) rather than a nested pair.
     QCoreApplication::setApplicationName(QStringLiteral("tagshift"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("0.3"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAGSHIFT_VERSION));
 }
 
 StartUpPaths DefaultStartUpPaths() {
@@ -59,15 +58,15 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& oPaths, std::string* sReason) {
     std::string sWhy;
     if (const std::string sPath = ProgramMarkerPath(oPaths); !sPath.empty()) {
         fs::FsError oError = CreateEmpty(sPath);
-        if (!oError) return MarkerWrite::ProgramFolder;
+        if (!oError.Failed()) return MarkerWrite::ProgramFolder;
         sWhy = oError.sPath + ": " + oError.sReason;
     }
     if (const std::string sPath = ConfigMarkerPath(oPaths); !sPath.empty()) {
-        if (!QDir().mkpath(QFile::decodeName(oPaths.sConfigDir.c_str()))) {
+        if (!QDir().mkpath(QString::fromUtf8(oPaths.sConfigDir.c_str()))) {
             sWhy += (sWhy.empty() ? "" : "; ") + oPaths.sConfigDir + ": the folder could not be created";
         } else {
             fs::FsError oError = CreateEmpty(sPath);
-            if (!oError) return MarkerWrite::ConfigFolder;
+            if (!oError.Failed()) return MarkerWrite::ConfigFolder;
             sWhy += (sWhy.empty() ? "" : "; ") + oError.sPath + ": " + oError.sReason;
         }
     }

@@ -13,11 +13,9 @@
 #include <QUrl>
 
 #include "app/CommandLine.h"
+#include "app/Twips.h"
 #include "convert/Texts.h"
 
-#ifndef TAGSHIFT_VERSION
-#define TAGSHIFT_VERSION "0.3"
-#endif
 #ifndef TAGSHIFT_DONATION_ACCOUNT
 #define TAGSHIFT_DONATION_ACCOUNT "donations@example.com"
 #endif
@@ -59,17 +57,12 @@ const QColor kGrey(128, 128, 128);
 const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
 
-// Positions and sizes of the layout are given in twips, 15 to the pixel.
-constexpr int Px(int iTwips) { return (iTwips + 7) / 15; }
-
-QRect TwipRect(int iLeft, int iTop, int iWidth, int iHeight) {
-    return QRect(Px(iLeft), Px(iTop), Px(iWidth), Px(iHeight));
-}
-
-std::string ToNative(const QString& sText) { return QFile::encodeName(sText).toStdString(); }
+// The core's paths are UTF-8 on every platform: what Qt's local 8-bit
+// encoding is on Unix, but not on Windows (the ANSI code page there).
+std::string ToNative(const QString& sText) { return sText.toUtf8().toStdString(); }
 
 QString FromNative(const std::string& sText) {
-    return QFile::decodeName(QByteArray(sText.data(), static_cast<qsizetype>(sText.size())));
+    return QString::fromUtf8(sText.data(), static_cast<qsizetype>(sText.size()));
 }
 
 void SetUnderline(QLabel* pLabel, bool bUnderline) {

@@ -173,7 +173,7 @@ void CheckSummary(const ProcessResult& oRun, long long iPages, long long iBlocks
 // write: it writes each selected page once.
 void CopyAndReplacePages(const std::string& sFolder, bool bInPlace) {
     fs::FolderListing oListing;
-    if (fs::ListFolder(sFolder, oListing)) throw std::runtime_error("cannot list " + sFolder);
+    if (fs::ListFolder(sFolder, oListing).Failed()) throw std::runtime_error("cannot list " + sFolder);
     static const std::vector<std::string> aPatterns = SplitPatterns(texts::kDefaultPatterns);
     std::string sPage;
     for (const std::string& sName : oListing.aFiles) {
@@ -181,10 +181,10 @@ void CopyAndReplacePages(const std::string& sFolder, bool bInPlace) {
                          [&](const std::string& sPattern) { return PatternMatches(sPattern, sName); }))
             continue;
         const std::string sPath = sFolder + "/" + sName;
-        if (fs::ReadWholeFile(sPath, sPage)) throw std::runtime_error("cannot read " + sPath);
+        if (fs::ReadWholeFile(sPath, sPage).Failed()) throw std::runtime_error("cannot read " + sPath);
         if (sPage.find("<object") == std::string::npos && sPage.find("<embed") == std::string::npos) continue;
         if (bInPlace) bench::WriteFile(sPath, sPage);
-        else if (fs::WriteFileAtomic(sPath, sPage)) throw std::runtime_error("cannot write " + sPath);
+        else if (fs::WriteFileAtomic(sPath, sPage).Failed()) throw std::runtime_error("cannot write " + sPath);
     }
     for (const std::string& sName : oListing.aFolders) CopyAndReplacePages(sFolder + "/" + sName, bInPlace);
 }

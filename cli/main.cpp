@@ -1,6 +1,4 @@
 // tagshift-convert: the conversion without a window.
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -8,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/Console.h"
 #include "convert/ConversionRun.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
 namespace {
-
-constexpr const char* kVersion = "0.3";
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
@@ -36,7 +33,7 @@ const char* const kHelp =
     "Options:\n"
     "  --patterns LIST  pages to convert, ';'-separated; a page is selected when its\n"
     "                   name ends like the pattern after the pattern's first two\n"
-    "                   characters (default \"*.htm;*.html;*.php;*.php3;*.asp;*.aspx\")\n"
+    "                   characters (default \"%s\")\n"
     "  --verbose        print every status text to standard error, and every\n"
     "                   <object or <embed left as it was, with its page, line and\n"
     "                   why (capital letters, no closing tag, inside a script,\n"
@@ -63,7 +60,12 @@ const char* const kHelp =
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
 
-extern "C" void OnInterrupt(int) { g_bInterrupted = 1; }
+// The help text with the default pattern list in its place.
+std::string HelpText() {
+    std::string sHelp = kHelp;
+    sHelp.replace(sHelp.find("%s"), 2, tagshift::texts::kDefaultPatterns);
+    return sHelp;
+}
 
 // Prints a message box's prompt, one output line per line of the prompt.
 void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
@@ -80,7 +82,9 @@ void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
 class ConsoleHost : public tagshift::ConvertHost {
 public:
     ConsoleHost(std::string sPatterns, bool bVerbose)
-        : m_sPatterns(std::move(sPatterns)), m_bVerbose(bVerbose), m_bProgressLine(!bVerbose && ::isatty(2)) {}
+        : m_sPatterns(std::move(sPatterns)),
+          m_bVerbose(bVerbose),
+          m_bProgressLine(!bVerbose && tagshift::console::ErrorsGoToTerminal()) {}
 
     ~ConsoleHost() override { ClearProgress(); }
 
@@ -141,40 +145,35 @@ int UsageError(const std::string& sWhat) {
     return kExitUsage;
 }
 
-// Drops trailing separators ("site/" converts to "site_Converted"); a root
-// stays a root.
-std::string WithoutTrailingSeparators(std::string sPath) {
-    while (sPath.size() > 1 && sPath.back() == tagshift::fs::kSeparator) sPath.pop_back();
-    return sPath;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    tagshift::console::Prepare();
+    const std::vector<std::string> aArguments = tagshift::console::Arguments(argc, argv);
     std::string sPatterns = tagshift::texts::kDefaultPatterns;
     bool bVerbose = false;
     bool bAnyCase = false;
     std::vector<std::string> aSources;
     bool bOptionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string sArg = argv[i];
+    for (std::size_t i = 0; i < aArguments.size(); ++i) {
+        const std::string& sArg = aArguments[i];
         if (bOptionsEnded || sArg.empty() || sArg[0] != '-' || sArg == "-") {
             aSources.push_back(sArg);
         } else if (sArg == "--") {
             bOptionsEnded = true;
         } else if (sArg == "--help" || sArg == "-h") {
-            std::cout << kHelp;
+            std::cout << HelpText();
             return kExitOk;
         } else if (sArg == "--version") {
-            std::cout << "tagshift-convert " << kVersion << '\n';
+            std::cout << "tagshift-convert " << TAGSHIFT_VERSION << '\n';
             return kExitOk;
         } else if (sArg == "--verbose" || sArg == "-v") {
             bVerbose = true;
         } else if (sArg == "--any-case") {
             bAnyCase = true;
         } else if (sArg == "--patterns") {
-            if (i + 1 >= argc) return UsageError("--patterns needs a list");
-            sPatterns = argv[++i];
+            if (i + 1 >= aArguments.size()) return UsageError("--patterns needs a list");
+            sPatterns = aArguments[++i];
         } else if (sArg.rfind("--patterns=", 0) == 0) {
             sPatterns = sArg.substr(11);
         } else {
@@ -184,14 +183,14 @@ int main(int argc, char** argv) {
     if (aSources.empty()) return UsageError("no SOURCE folder given");
     if (aSources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
 
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    tagshift::console::CatchInterrupts(g_bInterrupted);
 
     ConsoleHost oHost(sPatterns, bVerbose);
     tagshift::ConversionRun oRun(oHost);
     oHost.pLeftAlone = &oRun.iLeftAloneCount;
     oRun.bAnyCase = bAnyCase;
-    oRun.sSourceDir = WithoutTrailingSeparators(aSources.front());
+    // "site/" converts to "site_Converted"; a root stays a root.
+    oRun.sSourceDir = tagshift::fs::WithoutTrailingSeparators(aSources.front());
     oRun.cmd_Convert_Click();
 
     switch (oRun.eOutcome) {

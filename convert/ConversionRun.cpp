@@ -12,12 +12,7 @@ namespace {
 
 using namespace texts;
 
-std::string Join(const std::string& sFolder, const std::string& sName) {
-    std::string sPath = sFolder;
-    if (sPath.empty() || sPath.back() != fs::kSeparator) sPath += fs::kSeparator;
-    sPath += sName;
-    return sPath;
-}
+std::string Join(const std::string& sFolder, const std::string& sName) { return fs::JoinPath(sFolder, sName); }
 
 // Collects a page's functions per kind; they are written to the script files
 // only once the whole page has been converted in memory. Large pages flush
@@ -65,7 +60,7 @@ private:
 
     void Flush(TagKind eKind) {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
-        if (oKind.sBuffer.empty() || m_oError) return;
+        if (oKind.sBuffer.empty() || m_oError.Failed()) return;
         // The first append of the page marks the file's state; when it
         // could not even open the file, taking it back does nothing.
         m_oError = AppendFunctionText(m_oFile, eKind, oKind.sBuffer, m_aScripts[static_cast<int>(eKind)],
@@ -182,7 +177,7 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
             return !m_bStop;
         });
     if (m_bStop) return RunOutcome::Stopped;
-    if (oCopy) return Fail(sError, kErrorCopyFailed, oCopy.sPath + " - " + oCopy.sReason);
+    if (oCopy.Failed()) return Fail(sError, kErrorCopyFailed, oCopy.sPath + " - " + oCopy.sReason);
     sLog += kLogCopying + sSourceDir + kCrLf;
     sLog += kLogDestination + sDestDir + kCrLf;
 
@@ -197,7 +192,7 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
 
     m_oHost.ShowMessage(SummaryText(), kStyleInformation, kTitleComplete);
     sLog += kLogComplete;
-    if (fs::FsError oWrite = fs::WriteFileAtomic(Join(sDestDir, kLogFileName), sLog))
+    if (fs::FsError oWrite = fs::WriteFileAtomic(Join(sDestDir, kLogFileName), sLog); oWrite.Failed())
         return Fail(sError, kErrorLogFailed, oWrite.sPath + " - " + oWrite.sReason);
     Status(kStatusConverted);
     return iFailedCount > 0 ? RunOutcome::CompletedWithFailures : RunOutcome::Completed;
@@ -228,7 +223,7 @@ void ConversionRun::ProcessDirectory(const std::string& sPath) {
 // selected pages out, and each page's first rewrite writes it.
 void ConversionRun::ProcessFolder(const std::string& sSource, const std::string& sPath) {
     fs::FolderListing oListing;
-    if (fs::FsError oList = fs::ListFolder(sSource, oListing)) {
+    if (fs::FsError oList = fs::ListFolder(sSource, oListing); oList.Failed()) {
         m_sWalkFailure = oList.sPath + " - " + oList.sReason;
         return;
     }
@@ -275,7 +270,7 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
     const bool bFromSource = !oFile.SourcePath.empty();
     std::string sPage;
     fs::FileInfo oInfo;
-    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : sCurrentFile, sPage, &oInfo))
+    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : sCurrentFile, sPage, &oInfo); oRead.Failed())
         return FailPage(oFile, oRead);
 
     const long long iCountBefore = iFunctionCount;
@@ -284,12 +279,12 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
     if (RewriteText(sPage, iFunctionCount, oFunctions, bAnyCase) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (bFromSource) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo, true);
-        if (oError) FailPage(oFile, oError);
+        if (oError.Failed()) FailPage(oFile, oError);
         return;
     }
     oError = oFunctions.Finish();
-    if (!oError) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo);
-    if (oError) {
+    if (!oError.Failed()) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo);
+    if (oError.Failed()) {
         oFunctions.Undo();
         iFunctionCount = iCountBefore;
         FailPage(oFile, oError);
@@ -311,7 +306,7 @@ void ConversionRun::CloseScriptFiles() {
 }
 
 void ConversionRun::CopyUnconverted(const PageFile& oFile) {
-    if (fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path))
+    if (fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path); oCopy.Failed())
         m_sWalkFailure = oCopy.sPath + " - " + oCopy.sReason;
 }
 

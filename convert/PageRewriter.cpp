@@ -1,7 +1,5 @@
 #include "convert/PageRewriter.h"
 
-#include <string.h>
-
 #include <charconv>
 #include <cstring>
 
@@ -12,9 +10,7 @@ namespace {
 constexpr std::size_t npos = std::string_view::npos;
 
 std::size_t Find(std::string_view sText, std::string_view sNeedle, std::size_t iFrom) {
-    if (iFrom > sText.size()) return std::string_view::npos;
-    const void* pHit = ::memmem(sText.data() + iFrom, sText.size() - iFrom, sNeedle.data(), sNeedle.size());
-    return pHit ? static_cast<std::size_t>(static_cast<const char*>(pHit) - sText.data()) : std::string_view::npos;
+    return sText.find(sNeedle, iFrom);
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

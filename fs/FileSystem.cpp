@@ -1,15 +1,10 @@
+// The file-system services that are the same on every platform: path texts,
+// the fault hook, the existence test for files and the one-shot append.
 #include "fs/FileSystem.h"
 
-#include <fcntl.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "fs/FileSystemPlatform.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <fstream>
 
 namespace stdfs = std::filesystem;
 
@@ -19,456 +14,110 @@ namespace {
 
 FaultHook g_oFaultHook;
 
+// "C:" of "C:\..." on Windows: the part before the root's separator.
+bool IsDrive(std::string_view sPart) { return kSeparator == '\\' && sPart.size() == 2 && sPart[1] == ':'; }
+
+}  // namespace
+
+namespace detail {
+
 std::string Injected(FsOp eOp, const std::string& sPath) {
     return g_oFaultHook ? g_oFaultHook(eOp, sPath) : std::string();
 }
 
-FsError ErrnoError(const std::string& sPath, int iErrno) {
-    return FsError{sPath, std::strerror(iErrno)};
-}
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int iFd = -1) : m_iFd(iFd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { if (m_iFd >= 0) ::close(m_iFd); }
-    void Reset(int iFd) {
-        if (m_iFd >= 0) ::close(m_iFd);
-        m_iFd = iFd;
-    }
-    int get() const { return m_iFd; }
-    // Closes now and reports the close's own error (data not written).
-    int Close() {
-        int iResult = m_iFd >= 0 ? ::close(m_iFd) : 0;
-        m_iFd = -1;
-        return iResult;
-    }
-
-private:
-    int m_iFd;
-};
-
-int WriteAll(int iFd, const char* pData, std::size_t iLength) {
-    while (iLength > 0) {
-        ssize_t iWritten = ::write(iFd, pData, iLength);
-        if (iWritten < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        pData += iWritten;
-        iLength -= static_cast<std::size_t>(iWritten);
-    }
-    return 0;
-}
-
 std::string FolderOf(const std::string& sPath) {
-    std::size_t iSlash = sPath.find_last_of(kSeparator);
+    std::size_t iSlash = sPath.find_last_of(kSeparators);
     if (iSlash == std::string::npos) return ".";
-    if (iSlash == 0) return sPath.substr(0, 1);
+    if (iSlash == 0 || IsDrive(std::string_view(sPath).substr(0, iSlash))) return sPath.substr(0, iSlash + 1);
     return sPath.substr(0, iSlash);
 }
 
 std::string NameOf(const std::string& sPath) {
-    std::size_t iSlash = sPath.find_last_of(kSeparator);
+    std::size_t iSlash = sPath.find_last_of(kSeparators);
     return iSlash == std::string::npos ? sPath : sPath.substr(iSlash + 1);
 }
 
-bool IsNormalFile(const stdfs::path& oPath, const std::string& sName) {
-    if (sName.empty() || sName[0] == '.') return false;  // hidden
-    std::error_code oError;
-    return stdfs::is_regular_file(oPath, oError);
+stdfs::path PathOf(const std::string& sPath) { return stdfs::u8path(sPath); }
+
+bool LacksFinalLineEnd(const std::string& sPath, std::uint64_t iSize) {
+    if (iSize == 0) return false;
+    std::ifstream oFile(PathOf(sPath), std::ios::binary);
+    char cLast = 0;
+    if (!oFile.seekg(static_cast<std::streamoff>(iSize - 1)) || !oFile.get(cLast)) return true;
+    return cLast != '\r' && cLast != '\n';
 }
 
-// Copies the bytes of one open file into another: the kernel's in-place
-// copy where it can, plain reads and writes where it cannot.
-int CopyData(int iFrom, int iTo) {
-#if defined(__linux__)
-    for (bool bFirst = true;; bFirst = false) {
-        ssize_t iDone = ::copy_file_range(iFrom, nullptr, iTo, nullptr, std::size_t{1} << 30, 0);
-        if (iDone > 0) continue;
-        if (iDone == 0) return 0;
-        if (errno == EINTR) continue;
-        if (bFirst && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) break;
-        return errno;
-    }
-#endif
-    static thread_local std::vector<char> aBuffer(std::size_t{1} << 18);
-    for (;;) {
-        ssize_t iRead = ::read(iFrom, aBuffer.data(), aBuffer.size());
-        if (iRead < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (iRead == 0) return 0;
-        if (int iError = WriteAll(iTo, aBuffer.data(), static_cast<std::size_t>(iRead))) return iError;
-    }
-}
+}  // namespace detail
 
-}  // namespace
-
-FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
-    if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
-    Fd oFrom(::open(sFrom.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
-    struct stat oStat {};
-    if (::fstat(oFrom.get(), &oStat) != 0) return ErrnoError(sFrom, errno);
-    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, oStat.st_mode & 07777));
-    if (oTo.get() < 0) return ErrnoError(sTo, errno);
-    if (int iError = CopyData(oFrom.get(), oTo.get()))
-        return ErrnoError(sTo, iError);
-    // Keep the modification time, as a copy in a file manager does.
-    struct timespec aTimes[2] = {oStat.st_atim, oStat.st_mtim};
-    ::futimens(oTo.get(), aTimes);
-    if (oTo.Close() != 0) return ErrnoError(sTo, errno);
-    return {};
-}
-
-namespace {
-
-struct FolderId {
-    dev_t iDevice;
-    ino_t iInode;
-};
-
-struct CopyRules {
-    FolderId oSkip;
-    const std::function<bool(const std::string&)>& fLeaveOut;
-    const std::function<bool()>& fAfterFolder;
-};
-
-FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
-    std::error_code oError;
-    stdfs::directory_iterator oIt(sFrom, oError);
-    if (oError) return FsError{sFrom, oError.message()};
-    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        const stdfs::directory_entry& oEntry = *oIt;
-        const std::string sName = oEntry.path().filename().string();
-        const std::string sChildFrom = sFrom + (sFrom.back() == kSeparator ? "" : std::string(1, kSeparator)) + sName;
-        const std::string sChildTo = sTo + kSeparator + sName;
-        stdfs::file_status oStatus = oEntry.symlink_status(oError);
-        if (oError) return FsError{sChildFrom, oError.message()};
-        switch (oStatus.type()) {
-            case stdfs::file_type::symlink: {
-                stdfs::path oTarget = stdfs::read_symlink(sChildFrom, oError);
-                if (oError) return FsError{sChildFrom, oError.message()};
-                stdfs::create_symlink(oTarget, sChildTo, oError);
-                if (oError) return FsError{sChildTo, oError.message()};
-                break;
-            }
-            case stdfs::file_type::directory: {
-                struct stat oStat {};
-                if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
-                if (oStat.st_dev == oRules.oSkip.iDevice && oStat.st_ino == oRules.oSkip.iInode) break;  // the copy
-                if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
-                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules)) return oFail;
-                ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
-                break;
-            }
-            case stdfs::file_type::regular:
-                if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
-                if (FsError oFail = CopyFile(sChildFrom, sChildTo)) return oFail;
-                break;
-            default:
-                break;  // pipes, sockets and devices are not part of a site
-        }
-    }
-    if (oError) return FsError{sFrom, oError.message()};
-    if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
-    return {};
-}
-
-std::atomic<unsigned> g_iTempCounter{0};
-
-pid_t ProcessId() {
-    static const pid_t iId = ::getpid();
-    return iId;
-}
-
-// The permission bits the process's umask takes off new files.
-mode_t CreationMask() {
-    static const mode_t iMask = [] {
-        mode_t iOld = ::umask(022);
-        ::umask(iOld);
-        return iOld;
-    }();
-    return iMask;
-}
-
-// Puts the complete file sTemp in the place of sPath in one step. When sPath
-// exists the two are exchanged and the old file, now under the temporary
-// name, is removed: on ext4 a plain rename over an existing file forces the
-// new file's data out to the disk at once, which costs more than the whole
-// rest of a page's conversion.
-int ReplaceWith(const std::string& sTemp, const std::string& sPath) {
-#if defined(__linux__) && defined(RENAME_EXCHANGE)
-    if (::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE) == 0) {
-        // The old file now has the temporary name; a folder stays where it was.
-        struct stat oOld {};
-        if (::lstat(sTemp.c_str(), &oOld) == 0 && S_ISDIR(oOld.st_mode)) {
-            ::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE);
-            return EISDIR;
-        }
-        ::unlink(sTemp.c_str());
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT) return errno;
-#endif
-    return ::rename(sTemp.c_str(), sPath.c_str()) == 0 ? 0 : errno;
-}
-
-}  // namespace
+using namespace detail;
 
 void SetFaultHookForTesting(FaultHook oHook) { g_oFaultHook = std::move(oHook); }
 
-bool DirExists(const std::string& sDirName) {
-    if (sDirName.empty()) return false;
-    std::error_code oError;
-    return stdfs::is_directory(sDirName, oError);
+std::string JoinPath(const std::string& sFolder, std::string_view sName) {
+    std::string sPath = sFolder;
+    if (sPath.empty() || !IsSeparator(sPath.back())) sPath += kSeparator;
+    sPath += sName;
+    return sPath;
+}
+
+std::string WithoutTrailingSeparators(std::string sPath) {
+    while (sPath.size() > 1 && IsSeparator(sPath.back()) &&
+           !IsDrive(std::string_view(sPath).substr(0, sPath.size() - 1)))
+        sPath.pop_back();
+    return sPath;
+}
+
+bool WildcardMatches(std::string_view sPattern, std::string_view sName) {
+    std::size_t p = 0, n = 0;
+    std::size_t iStar = std::string_view::npos, iStarName = 0;  // the last "*" seen and where its run ends
+    while (n < sName.size()) {
+        if (p < sPattern.size() && (sPattern[p] == '?' || sPattern[p] == sName[n])) {
+            ++p;
+            ++n;
+        } else if (p < sPattern.size() && sPattern[p] == '*') {
+            iStar = p++;
+            iStarName = n;
+        } else if (iStar != std::string_view::npos) {
+            p = iStar + 1;  // let the last "*" take one more character
+            n = ++iStarName;
+        } else {
+            return false;
+        }
+    }
+    while (p < sPattern.size() && sPattern[p] == '*') ++p;
+    return p == sPattern.size();
 }
 
 bool FileExists(const std::string& sFileName) {
-    if (sFileName.empty()) return false;
+    if (sFileName.empty() || sFileName.find('\0') != std::string::npos) return false;
     const std::string sName = NameOf(sFileName);
-    if (sName.find_first_of("*?") == std::string::npos) return IsNormalFile(sFileName, sName);
+    if (sName.find_first_of("*?") == std::string::npos) return IsNormalFile(sFileName);
+    const std::string sFolder = FolderOf(sFileName);
     std::error_code oError;
-    stdfs::directory_iterator oIt(FolderOf(sFileName), oError);
+    stdfs::directory_iterator oIt(PathOf(sFolder), oError);
     for (; !oError && oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        const std::string sCandidate = oIt->path().filename().string();
-        if (::fnmatch(sName.c_str(), sCandidate.c_str(), 0) == 0 && IsNormalFile(oIt->path(), sCandidate))
-            return true;
+        const std::string sCandidate = oIt->path().filename().u8string();
+        if (WildcardMatches(sName, sCandidate) && IsNormalFile(JoinPath(sFolder, sCandidate))) return true;
     }
     return false;
 }
 
-FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
-    oListing.aFiles.clear();
-    oListing.aFolders.clear();
-    if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    std::error_code oError;
-    stdfs::directory_iterator oIt(sPath, oError);
-    if (oError) return FsError{sPath, oError.message()};
-    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        stdfs::file_type eType = oIt->symlink_status(oError).type();
-        if (oError) return FsError{oIt->path().string(), oError.message()};
-        if (eType == stdfs::file_type::regular)
-            oListing.aFiles.push_back(oIt->path().filename().string());
-        else if (eType == stdfs::file_type::directory)
-            oListing.aFolders.push_back(oIt->path().filename().string());
-    }
-    if (oError) return FsError{sPath, oError.message()};
-    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
-    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
-    return {};
-}
-
-FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
-    sData.clear();
-    if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    Fd oFile(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (oFile.get() < 0) return ErrnoError(sPath, errno);
-    struct stat oStat {};
-    if (::fstat(oFile.get(), &oStat) != 0) return ErrnoError(sPath, errno);
-    if (pInfo) *pInfo = FileInfo{static_cast<unsigned>(oStat.st_mode & 07777), oStat.st_atim, oStat.st_mtim};
-    std::size_t iCapacity = static_cast<std::size_t>(oStat.st_size) + 1;
-    sData.resize(iCapacity);
-    std::size_t iFilled = 0;
-    for (;;) {
-        if (iFilled == sData.size()) sData.resize(sData.size() * 2);
-        ssize_t iRead = ::read(oFile.get(), &sData[iFilled], sData.size() - iFilled);
-        if (iRead < 0) {
-            if (errno == EINTR) continue;
-            int iError = errno;
-            sData.clear();
-            return ErrnoError(sPath, iError);
-        }
-        if (iRead == 0) break;
-        iFilled += static_cast<std::size_t>(iRead);
-        if (iFilled < sData.size()) break;  // a short read of a regular file: its end
-    }
-    sData.resize(iFilled);
-    return {};
-}
-
-FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
-    if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    // Without pLike the file takes the permission bits of the one it replaces.
-    unsigned iMode = pLike ? pLike->iMode : 0;
-    if (!pLike) {
-        struct stat oOld {};
-        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) iMode = oOld.st_mode & 07777;
-    }
-    const std::string sFolder = FolderOf(sPath);
-
-    // The bytes go to a new unnamed file (where the platform has them) or to
-    // a temporary file beside sPath; only the complete file takes sPath.
-    std::string sTemp;
-    Fd oFile;
-#if defined(__linux__) && defined(O_TMPFILE)
-    // The unnamed file is linked in through /proc, which must be there.
-    static const bool bCanLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
-    if (bCanLinkUnnamed) oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-#endif
-    const bool bUnnamed = oFile.get() >= 0;
-    auto NewTempName = [&] {
-        return sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(ProcessId()) + "-" +
-               std::to_string(g_iTempCounter++);
-    };
-    for (int iTry = 0; iTry < 100 && oFile.get() < 0; ++iTry) {
-        sTemp = NewTempName();
-        oFile.Reset(::open(sTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (oFile.get() < 0 && errno != EEXIST) return ErrnoError(sPath, errno);
-    }
-    if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
-    int iError = WriteAll(oFile.get(), sData.data(), sData.size());
-    if (!iError && iMode != 0 && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
-        iError = errno;
-    if (!iError && pLike && bKeepTimes) {
-        struct timespec aTimes[2] = {pLike->oAccessed, pLike->oModified};
-        ::futimens(oFile.get(), aTimes);
-    }
-    if (!iError && bUnnamed) {
-        // Link the complete file in under its name when that is free, else
-        // under a temporary name, to exchange it with what stands there.
-        const std::string sSelf = "/proc/self/fd/" + std::to_string(oFile.get());
-        if (::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            return oFile.Close() == 0 ? FsError{} : ErrnoError(sPath, errno);
-        }
-        iError = errno;
-        for (int iTry = 0; iTry < 100 && iError == EEXIST; ++iTry) {
-            sTemp = NewTempName();
-            iError = ::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sTemp.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
-        }
-        if (iError) sTemp.clear();
-    }
-    if (oFile.Close() != 0 && !iError) iError = errno;
-    if (!iError) iError = ReplaceWith(sTemp, sPath);
-    if (iError) {
-        if (!sTemp.empty()) ::unlink(sTemp.c_str());
-        return ErrnoError(sPath, iError);
-    }
-    return {};
-}
-
 FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark) {
-    oMark = AppendMark{};
-    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    struct stat oStat {};
-    Fd oFile;
-    if (::lstat(sPath.c_str(), &oStat) == 0) {
-        if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
-        if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
-        if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
-        oFile.Reset(::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
-        if (oFile.get() < 0) return ErrnoError(sPath, errno);
-        oMark.bExisted = true;
-        oMark.iSize = static_cast<std::uint64_t>(oStat.st_size);
-    } else {
-        oFile.Reset(::open(sPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (oFile.get() < 0) return ErrnoError(sPath, errno);
-    }
-    int iError = WriteAll(oFile.get(), sData.data(), sData.size());
-    if (oFile.Close() != 0 && !iError) iError = errno;
-    if (iError) {
-        UndoAppend(sPath, oMark);
-        return ErrnoError(sPath, iError);
+    AppendFile oFile;
+    if (FsError oOpen = oFile.Open(sPath, oMark); oOpen.Failed()) return oOpen;
+    if (FsError oAppend = oFile.Append(sData); oAppend.Failed()) {
+        oFile.Undo(oMark);
+        return oAppend;
     }
     return {};
 }
 
 void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
-    if (oMark.bExisted) {
-        if (::truncate(sPath.c_str(), static_cast<off_t>(oMark.iSize)) != 0) { /* best effort */ }
-    } else {
-        ::unlink(sPath.c_str());
-    }
-}
-
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
-    if (m_iFd >= 0 && sPath == m_sPath) {
-        oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
-        return {};
-    }
-    Close();
-    oMark = AppendMark{};
-    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    struct stat oStat {};
-    if (::lstat(sPath.c_str(), &oStat) == 0) {
-        if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
-        if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
-        if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
-        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-        oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
-        if (m_iFd >= 0 && oStat.st_size > 0) {
-            // Only the last byte is read; when it cannot be, a line end is
-            // taken to be missing (one more is harmless).
-            char cLast = 0;
-            Fd oRead(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-            const bool bRead = oRead.get() >= 0 && ::pread(oRead.get(), &cLast, 1, oStat.st_size - 1) == 1;
-            oMark.bNeedsLineEnd = !bRead || (cLast != '\r' && cLast != '\n');
-        }
-    } else {
-        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    }
-    if (m_iFd < 0) return ErrnoError(sPath, errno);
-    m_sPath = sPath;
-    m_iSize = oMark.iSize;
-    m_bNeedsLineEnd = oMark.bNeedsLineEnd;
-    return {};
-}
-
-FsError AppendFile::Append(std::string_view sData) {
-    if (m_iFd < 0) return ErrnoError(m_sPath, EBADF);
-    if (int iError = WriteAll(m_iFd, sData.data(), sData.size())) return ErrnoError(m_sPath, iError);
-    m_iSize += sData.size();
-    if (!sData.empty()) m_bNeedsLineEnd = sData.back() != '\r' && sData.back() != '\n';
-    return {};
-}
-
-void AppendFile::Undo(const AppendMark& oMark) {
-    if (m_iFd < 0) return;
-    if (!oMark.bExisted) {
-        Close();
-        ::unlink(m_sPath.c_str());
-        return;
-    }
-    if (::ftruncate(m_iFd, static_cast<off_t>(oMark.iSize)) == 0) {
-        m_iSize = oMark.iSize;
-        m_bNeedsLineEnd = oMark.bNeedsLineEnd;
-    }
-}
-
-void AppendFile::Close() {
-    if (m_iFd >= 0) ::close(m_iFd);
-    m_iFd = -1;
-}
-
-FsError CopyTree(const std::string& sSource, const std::string& sDest,
-                 const std::function<bool(const std::string& sName)>& fLeaveOut,
-                 const std::function<bool()>& fAfterFolder) {
-    struct stat oSource {};
-    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
-    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
-    if (::mkdir(sDest.c_str(), 0700) != 0) return ErrnoError(sDest, errno);
-    struct stat oDest {};
-    if (::lstat(sDest.c_str(), &oDest) != 0) {
-        FsError oFail = ErrnoError(sDest, errno);
-        RemoveTree(sDest);
-        return oFail;
-    }
-    FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder});
-    if (oFail) {
-        RemoveTree(sDest);
-        return oFail;
-    }
-    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
-    return {};
-}
-
-void RemoveTree(const std::string& sPath) {
-    std::error_code oError;
-    stdfs::remove_all(sPath, oError);
+    std::error_code oError;  // best effort
+    if (oMark.bExisted)
+        stdfs::resize_file(PathOf(sPath), oMark.iSize, oError);
+    else
+        stdfs::remove(PathOf(sPath), oError);
 }
 
 }  // namespace tagshift::fs

@@ -1,10 +1,13 @@
 // File-system services: the two existence tests and every file operation
 // that the conversion uses. Paths are byte strings in the platform's native
-// form; nothing here converts code pages or normalises paths.
+// form (on Windows: UTF-8, turned into UTF-16 only at the system's calls);
+// nothing here converts code pages or normalises paths.
+//
+// The shared part is FileSystem.cpp; the calls into the system are in
+// FileSystemPosix.cpp and FileSystemWindows.cpp, one of which the build takes.
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,27 +17,48 @@
 namespace tagshift::fs {
 
 // The platform's path separator as the callers append it to folder paths.
+// kSeparators are all the characters that separate a path's components.
 #ifdef _WIN32
 inline constexpr char kSeparator = '\\';
+inline constexpr std::string_view kSeparators = "\\/";
 #else
 inline constexpr char kSeparator = '/';
+inline constexpr std::string_view kSeparators = "/";
 #endif
+
+inline bool IsSeparator(char c) { return kSeparators.find(c) != std::string_view::npos; }
+
+// sFolder and sName joined by one separator (none added when sFolder ends in
+// one).
+std::string JoinPath(const std::string& sFolder, std::string_view sName);
+
+// sPath without separators at its end ("site/" gives "site"); a root ("/",
+// "C:\") stays a root.
+std::string WithoutTrailingSeparators(std::string sPath);
+
+// True when sName matches sPattern, in which "*" stands for any run of
+// characters and "?" for one character; everything else compares byte for
+// byte.
+bool WildcardMatches(std::string_view sPattern, std::string_view sName);
 
 // True when sDirName names an existing folder (a link to a folder counts).
 // Never throws: every error gives false.
 bool DirExists(const std::string& sDirName);
 
 // True when a normal file matching sFileName exists: a regular file that is
-// not hidden (on this platform: its name does not start with '.'). "*" and
-// "?" in the last component match any run of characters / one character;
-// then any matching normal file gives true. Never throws.
+// not hidden (POSIX: its name does not start with '.'; Windows: it has
+// neither the hidden nor the system attribute). "*" and "?" in the last
+// component match any run of characters / one character, byte for byte (on
+// Windows too); then any matching normal file gives true. Never throws.
 bool FileExists(const std::string& sFileName);
 
-// The outcome of a failed operation: which path, and why.
-struct FsError {
+// The outcome of an operation: empty when it succeeded, else which path
+// failed and why. Ask it with Failed(); it has no truth value of its own, so
+// that neither "if (Copy())" nor "ASSERT_FALSE(Copy())" can be misread.
+struct [[nodiscard]] FsError {
     std::string sPath;
     std::string sReason;
-    explicit operator bool() const { return !sReason.empty(); }
+    bool Failed() const { return !sReason.empty(); }
 };
 
 // One folder's entries, listed once, each group in ascending byte order of
@@ -46,11 +70,19 @@ struct FolderListing {
 };
 FsError ListFolder(const std::string& sPath, FolderListing& oListing);
 
-// What a file's copy takes over from it: permission bits and times.
+// A point in time as files carry it: seconds since 1970-01-01 UTC and the
+// fraction of the second (Windows keeps it in steps of 100 ns).
+struct FileTime {
+    std::int64_t iSeconds = 0;
+    std::int32_t iNanoseconds = 0;
+};
+
+// What a file's copy takes over from it: permission bits and times. On
+// Windows the bits are 0444 for a read-only file and 0644 for any other.
 struct FileInfo {
     unsigned iMode = 0644;
-    struct timespec oAccessed {};
-    struct timespec oModified {};
+    FileTime oAccessed;
+    FileTime oModified;
 };
 
 // Reads the whole file as bytes into sData; pInfo, when given, receives the
@@ -100,7 +132,7 @@ public:
 
 private:
     std::string m_sPath;
-    int m_iFd = -1;
+    std::intptr_t m_iFd = -1;  // a descriptor; on Windows the file's HANDLE
     std::uint64_t m_iSize = 0;
     bool m_bNeedsLineEnd = false;
 };
@@ -132,5 +164,15 @@ void RemoveTree(const std::string& sPath);
 enum class FsOp { Read, WriteAtomic, Append, CopyFile, ListFolder };
 using FaultHook = std::function<std::string(FsOp, const std::string& sPath)>;
 void SetFaultHookForTesting(FaultHook oHook);
+
+// Sets a fault hook for the life of the object; the hook is gone at the end
+// of the scope, however the scope ends.
+class ScopedFaultHook {
+public:
+    explicit ScopedFaultHook(FaultHook oHook) { SetFaultHookForTesting(std::move(oHook)); }
+    ~ScopedFaultHook() { SetFaultHookForTesting(nullptr); }
+    ScopedFaultHook(const ScopedFaultHook&) = delete;
+    ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
+};
 
 }  // namespace tagshift::fs

@@ -13,3 +13,11 @@ for entry in background:460,300 icon:37,35 folder:18,16 donate:62,31; do
     --window-size="$size" --screenshot="$PWD/$name.png" "file://$PWD/$name.svg" >/dev/null 2>&1
   echo "resources/$name.png ($size)"
 done
+# The Windows icon: the icon drawn four times larger, made square on white, at
+# the sizes Windows shows.
+"$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --force-device-scale-factor=4 \
+  --window-size=37,35 --screenshot="$PWD/icon-large.png" "file://$PWD/icon.svg" >/dev/null 2>&1
+convert-im6.q16 icon-large.png -background white -gravity center -extent 148x148 \
+  -define icon:auto-resize=128,64,48,32,16 icon.ico
+rm -f icon-large.png
+echo "resources/icon.ico (128, 64, 48, 32, 16)"

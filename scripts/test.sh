@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tagshift and runs the whole test suite.
+# Builds Tagshift and runs the whole test suite. On CI (CI=true) the core
+# tests run a second time, built with the address and undefined-behaviour
+# sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
@@ -8,3 +10,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+if [ "${CI:-}" = true ] || [ "${TAGSHIFT_SANITIZE:-}" = ON ]; then
+  sanitize=build/sanitize
+  cmake -S . -B "$sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGSHIFT_BUILD_GUI=OFF \
+    -DTAGSHIFT_BUILD_BENCH=OFF -DTAGSHIFT_SANITIZE=ON >/dev/null
+  cmake --build "$sanitize" -j "$(nproc)" --target tagshift-convert tagshift_core_tests
+  ctest --test-dir "$sanitize" --output-on-failure -L core -j "$(nproc)"
+fi

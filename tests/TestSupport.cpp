@@ -1,12 +1,8 @@
 #include "TestSupport.h"
 
-#include <stdlib.h>
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,26 +10,36 @@ namespace stdfs = std::filesystem;
 
 namespace tagshift::test {
 
-TempDir::TempDir() {
-    std::string sTemplate = (stdfs::temp_directory_path() / "tagshift-test-XXXXXX").string();
-    if (!::mkdtemp(sTemplate.data())) throw std::runtime_error("mkdtemp failed");
-    m_sPath = sTemplate;
+std::string Native(std::string sRelative) {
+    for (char& c : sRelative)
+        if (c == '/') c = fs::kSeparator;
+    return sRelative;
 }
 
-TempDir::~TempDir() {
-    std::error_code oError;
-    stdfs::remove_all(m_sPath, oError);
+TempDir::TempDir() {
+    static std::mt19937_64 oRandom{std::random_device{}()};
+    const stdfs::path oBase = stdfs::temp_directory_path();
+    for (int iTry = 0; iTry < 100; ++iTry) {
+        const stdfs::path oPath = oBase / ("tagshift-test-" + std::to_string(oRandom()));
+        if (stdfs::create_directory(oPath)) {
+            m_sPath = oPath.u8string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder");
 }
+
+TempDir::~TempDir() { fs::RemoveTree(m_sPath); }
 
 void WriteFile(const std::string& sPath, const std::string& sData) {
-    stdfs::create_directories(stdfs::path(sPath).parent_path());
-    std::ofstream oOut(sPath, std::ios::binary | std::ios::trunc);
+    stdfs::create_directories(stdfs::u8path(sPath).parent_path());
+    std::ofstream oOut(stdfs::u8path(sPath), std::ios::binary | std::ios::trunc);
     oOut.write(sData.data(), static_cast<std::streamsize>(sData.size()));
     if (!oOut) throw std::runtime_error("cannot write " + sPath);
 }
 
 std::string ReadFile(const std::string& sPath) {
-    std::ifstream oIn(sPath, std::ios::binary);
+    std::ifstream oIn(stdfs::u8path(sPath), std::ios::binary);
     if (!oIn) throw std::runtime_error("cannot read " + sPath);
     std::ostringstream oText;
     oText << oIn.rdbuf();
@@ -42,38 +48,39 @@ std::string ReadFile(const std::string& sPath) {
 
 bool Exists(const std::string& sPath) {
     std::error_code oError;
-    return stdfs::exists(stdfs::symlink_status(sPath, oError));
+    return stdfs::exists(stdfs::symlink_status(stdfs::u8path(sPath), oError));
 }
 
 std::map<std::string, std::string> Snapshot(const std::string& sRoot) {
     std::map<std::string, std::string> aEntries;
-    for (auto oIt = stdfs::recursive_directory_iterator(sRoot); oIt != stdfs::recursive_directory_iterator(); ++oIt) {
-        const std::string sRelative = stdfs::relative(oIt->path(), sRoot).string();
+    const stdfs::path oRoot = stdfs::u8path(sRoot);
+    for (auto oIt = stdfs::recursive_directory_iterator(oRoot); oIt != stdfs::recursive_directory_iterator(); ++oIt) {
+        const std::string sRelative = stdfs::relative(oIt->path(), oRoot).u8string();
         if (oIt->is_symlink())
-            aEntries[sRelative] = "L:" + stdfs::read_symlink(oIt->path()).string();
+            aEntries[sRelative] = "L:" + stdfs::read_symlink(oIt->path()).u8string();
         else if (oIt->is_directory())
             aEntries[sRelative] = "D:";
         else
-            aEntries[sRelative] = "F:" + ReadFile(oIt->path().string());
+            aEntries[sRelative] = "F:" + ReadFile(oIt->path().u8string());
     }
     return aEntries;
 }
 
-int RunCommand(const std::string& sCommand, std::string* pOutput, bool bMergeErrors) {
-    FILE* pPipe = ::popen((sCommand + (bMergeErrors ? " 2>&1" : "")).c_str(), "r");
-    if (!pPipe) return -1;
-    std::array<char, 4096> aBuffer{};
-    std::size_t iRead;
-    while ((iRead = std::fread(aBuffer.data(), 1, aBuffer.size(), pPipe)) > 0)
-        if (pOutput) pOutput->append(aBuffer.data(), iRead);
-    int iStatus = ::pclose(pPipe);
-    return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+int RunProgram(const std::vector<std::string>& aArguments, std::string* pOutput, std::string* pErrors) {
+    TempDir oDir;
+    const std::string sOut = oDir / "out", sErr = pErrors ? oDir / "err" : std::string();
+    const int iStatus = RunProgramToFiles(aArguments, sOut, sErr);
+    if (pOutput && Exists(sOut)) *pOutput = ReadFile(sOut);
+    if (pErrors && Exists(sErr)) *pErrors = ReadFile(sErr);
+    return iStatus;
 }
 
-std::string ShellQuote(const std::string& sText) {
-    std::string sQuoted = "'";
-    for (char c : sText) sQuoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return sQuoted + "'";
+bool NodeAvailable() {
+    static const bool bAvailable = [] {
+        std::string sVersion;
+        return RunProgram({"node", "--version"}, &sVersion) == 0 && sVersion.rfind('v', 0) == 0;
+    }();
+    return bAvailable;
 }
 
 void RecordingHost::ShowStatus(const std::string& sText) {

@@ -8,8 +8,13 @@
 #include <vector>
 
 #include "convert/ConversionRun.h"
+#include "convert/Texts.h"
+#include "fs/FileSystem.h"
 
 namespace tagshift::test {
+
+// sRelative with every '/' turned into the platform's separator.
+std::string Native(std::string sRelative);
 
 // A fresh folder, removed with everything in it at the end of the scope.
 class TempDir {
@@ -19,7 +24,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return m_sPath; }
-    std::string operator/(const std::string& sRelative) const { return m_sPath + "/" + sRelative; }
+    std::string operator/(const std::string& sRelative) const { return m_sPath + fs::kSeparator + Native(sRelative); }
 
 private:
     std::string m_sPath;
@@ -34,11 +39,29 @@ bool Exists(const std::string& sPath);
 // target or "D:" for folders.
 std::map<std::string, std::string> Snapshot(const std::string& sRoot);
 
-// Runs a command line through the shell; returns its exit status and
-// collects standard output (and standard error when bMergeErrors).
-int RunCommand(const std::string& sCommand, std::string* pOutput = nullptr, bool bMergeErrors = true);
+// Runs a program (found on the PATH when aArguments[0] has no folder) with
+// its arguments, no shell between, and an empty standard input. Returns its
+// exit status, or -1 when it could not be started. pOutput receives its
+// standard output, and its standard error too unless pErrors takes that.
+int RunProgram(const std::vector<std::string>& aArguments, std::string* pOutput = nullptr,
+               std::string* pErrors = nullptr);
 
-std::string ShellQuote(const std::string& sText);
+// The same with both outputs going to files; an empty sErrFile sends
+// standard error to sOutFile. One file per platform implements this.
+int RunProgramToFiles(const std::vector<std::string>& aArguments, const std::string& sOutFile,
+                      const std::string& sErrFile);
+
+// True when node can be run (it checks the generated scripts).
+bool NodeAvailable();
+
+// True where the tests can make symbolic links and set POSIX mode bits; the
+// tests that need them skip elsewhere (Windows) with this reason.
+bool LinksAndModes();
+
+// Makes a file hidden: on POSIX its name starting with '.' does that already;
+// on Windows it gets the hidden attribute.
+void MakeHidden(const std::string& sPath);
+inline constexpr const char* kNoLinksAndModes = "needs symbolic links and POSIX mode bits";
 
 // Records every status, message and enable change of a run.
 class RecordingHost : public ConvertHost {
@@ -57,7 +80,7 @@ public:
     void ShowMessage(const std::string& sPrompt, int iStyle, const std::string& sTitle) override;
     bool StopRequested() override { return bStop; }
 
-    std::string sPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx";
+    std::string sPatterns = texts::kDefaultPatterns;
     std::vector<std::string> aStatuses;
     std::vector<Message> aMessages;
     std::vector<bool> aEnableChanges;

@@ -1,6 +1,5 @@
 // The existence tests and the file operations the conversion relies on.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -17,17 +16,24 @@ using test::TempDir;
 using test::WriteFile;
 namespace stdfs = std::filesystem;
 
+stdfs::perms Mode(const std::string& sPath) {
+    return stdfs::status(stdfs::u8path(sPath)).permissions() & stdfs::perms::mask;
+}
+
+void SetMode(const std::string& sPath, unsigned iMode) {
+    stdfs::permissions(stdfs::u8path(sPath), stdfs::perms(iMode));
+}
+
 TEST(ExistenceTests, FoldersFilesAndNothing) {
     TempDir oDir;
     WriteFile(oDir / "site/page.html", "x");
     WriteFile(oDir / "site/.hidden.js", "x");
+    test::MakeHidden(oDir / "site/.hidden.js");
     WriteFile(oDir / "site/a.js", "x");
     stdfs::create_directory(oDir / "site/folder.js");
-    stdfs::create_symlink(oDir / "site", oDir / "link-to-folder");
 
     EXPECT_TRUE(fs::DirExists(oDir / "site"));
-    EXPECT_TRUE(fs::DirExists("/"));
-    EXPECT_TRUE(fs::DirExists(oDir / "link-to-folder"));
+    EXPECT_TRUE(fs::DirExists(stdfs::u8path(oDir.Path()).root_path().u8string()));  // "/" or "C:\"
     EXPECT_FALSE(fs::DirExists(oDir / "site/page.html"));
     EXPECT_FALSE(fs::DirExists(oDir / "missing"));
     EXPECT_FALSE(fs::DirExists(""));
@@ -42,10 +48,19 @@ TEST(ExistenceTests, FoldersFilesAndNothing) {
     EXPECT_FALSE(fs::FileExists(""));
 }
 
+TEST(ExistenceTests, ALinkToAFolderIsAFolder) {
+    if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
+    TempDir oDir;
+    stdfs::create_directory(oDir / "site");
+    stdfs::create_symlink(oDir / "site", oDir / "link-to-folder");
+    EXPECT_TRUE(fs::DirExists(oDir / "link-to-folder"));
+}
+
 TEST(ExistenceTests, WildcardsInTheLastComponent) {
     TempDir oDir;
     WriteFile(oDir / "a/x.js", "x");
     WriteFile(oDir / "b/.hidden.js", "x");
+    test::MakeHidden(oDir / "b/.hidden.js");
     stdfs::create_directory(oDir / "b/dir.js");
     EXPECT_TRUE(fs::FileExists(oDir / "a/*.js"));
     EXPECT_TRUE(fs::FileExists(oDir / "a/?.js"));
@@ -53,53 +68,72 @@ TEST(ExistenceTests, WildcardsInTheLastComponent) {
     EXPECT_FALSE(fs::FileExists(oDir / "b/*.js"));  // only a hidden file and a folder
 }
 
-TEST(FileOperations, AtomicWriteReplacesContentKeepsModeAndNeverFollowsLinks) {
+TEST(FileOperations, AtomicWriteReplacesContentAndKeepsTimesWithTheirFractions) {
     TempDir oDir;
     WriteFile(oDir / "page.html", "old content that is longer");
-    ::chmod((oDir / "page.html").c_str(), 0640);
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new"));
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
     EXPECT_EQ(ReadFile(oDir / "page.html"), "new");
-    struct stat oStat {};
-    ::stat((oDir / "page.html").c_str(), &oStat);
-    EXPECT_EQ(oStat.st_mode & 07777, 0640u);
 
-    // A link in the tree is replaced by the file; its target is untouched.
-    WriteFile(oDir / "outside.txt", "keep");
-    stdfs::create_symlink(oDir / "outside.txt", oDir / "log.txt");
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "log.txt", "log"));
-    EXPECT_FALSE(stdfs::is_symlink(oDir / "log.txt"));
-    EXPECT_EQ(ReadFile(oDir / "log.txt"), "log");
-    EXPECT_EQ(ReadFile(oDir / "outside.txt"), "keep");
-
-    // A new file, and a replaced one, take the given mode (and times).
+    // A new file takes the given times, to the 100 ns that every platform keeps.
     fs::FileInfo oLike;
-    oLike.iMode = 0604;
-    oLike.oModified.tv_sec = 1000000000;
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true));
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike));
+    oLike.oModified = fs::FileTime{1000000000, 123456700};
+    oLike.oAccessed = fs::FileTime{1000000001, 500};
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
     EXPECT_EQ(ReadFile(oDir / "new.html"), "fresh");
-    EXPECT_EQ(ReadFile(oDir / "page.html"), "newer");
-    ::stat((oDir / "new.html").c_str(), &oStat);
-    EXPECT_EQ(oStat.st_mode & 07777, 0604u);
-    EXPECT_EQ(oStat.st_mtim.tv_sec, 1000000000);
-    ::stat((oDir / "page.html").c_str(), &oStat);
-    EXPECT_EQ(oStat.st_mode & 07777, 0604u);
+    fs::FileInfo oRead;
+    std::string sData;
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "new.html", sData, &oRead).Failed());
+    EXPECT_EQ(oRead.oModified.iSeconds, 1000000000);
+    EXPECT_EQ(oRead.oModified.iNanoseconds, 123456700);
+
+    // A read-only file is replaced, and the replacement keeps it read-only.
+    WriteFile(oDir / "locked.html", "old");
+    SetMode(oDir / "locked.html", 0444);
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "locked.html", "new").Failed());
+    EXPECT_EQ(ReadFile(oDir / "locked.html"), "new");
+    EXPECT_EQ(Mode(oDir / "locked.html") & stdfs::perms::owner_write, stdfs::perms::none);
+    SetMode(oDir / "locked.html", 0644);
 
     // A folder in the way stays; no temporary file is left behind, also
     // after a failure.
     stdfs::create_directory(oDir / "folder.html");
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike));
+    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike).Failed());
     EXPECT_TRUE(stdfs::is_directory(oDir / "folder.html"));
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x"));
-    EXPECT_EQ(Snapshot(oDir.Path()).size(), 5u);
+    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x").Failed());
+    EXPECT_EQ(Snapshot(oDir.Path()).size(), 4u);
 }
 
-TEST(FileOperations, AppendCreatesAppendsUndoesAndRefusesLinks) {
+TEST(FileOperations, AtomicWriteKeepsModeAndNeverFollowsLinks) {
+    if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
+    TempDir oDir;
+    WriteFile(oDir / "page.html", "old content that is longer");
+    SetMode(oDir / "page.html", 0640);
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
+    EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0640));
+
+    // A link in the tree is replaced by the file; its target is untouched.
+    WriteFile(oDir / "outside.txt", "keep");
+    stdfs::create_symlink(oDir / "outside.txt", oDir / "log.txt");
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "log.txt", "log").Failed());
+    EXPECT_FALSE(stdfs::is_symlink(oDir / "log.txt"));
+    EXPECT_EQ(ReadFile(oDir / "log.txt"), "log");
+    EXPECT_EQ(ReadFile(oDir / "outside.txt"), "keep");
+
+    // A new file, and a replaced one, take the given mode.
+    fs::FileInfo oLike;
+    oLike.iMode = 0604;
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
+    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike).Failed());
+    EXPECT_EQ(Mode(oDir / "new.html"), stdfs::perms(0604));
+    EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0604));
+}
+
+TEST(FileOperations, AppendCreatesAppendsAndUndoes) {
     TempDir oDir;
     fs::AppendMark oMark;
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "one", oMark));
+    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "one", oMark).Failed());
     EXPECT_FALSE(oMark.bExisted);
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "two", oMark));
+    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "two", oMark).Failed());
     EXPECT_EQ(ReadFile(oDir / "object.js"), "onetwo");
     EXPECT_TRUE(oMark.bExisted);
     EXPECT_EQ(oMark.iSize, 3u);
@@ -108,15 +142,20 @@ TEST(FileOperations, AppendCreatesAppendsUndoesAndRefusesLinks) {
     fs::UndoAppend(oDir / "object.js", fs::AppendMark{});
     EXPECT_FALSE(Exists(oDir / "object.js"));
 
+    stdfs::create_directory(oDir / "dir.js");
+    EXPECT_TRUE(fs::AppendToFile(oDir / "dir.js", "x", oMark).Failed());
+}
+
+TEST(FileOperations, AppendRefusesLinks) {
+    if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
+    TempDir oDir;
+    fs::AppendMark oMark;
     WriteFile(oDir / "outside.js", "keep");
     stdfs::create_symlink(oDir / "outside.js", oDir / "embed.js");
     fs::FsError oError = fs::AppendToFile(oDir / "embed.js", "x", oMark);
-    EXPECT_TRUE(oError);
+    EXPECT_TRUE(oError.Failed());
     EXPECT_EQ(oError.sPath, oDir / "embed.js");
     EXPECT_EQ(ReadFile(oDir / "outside.js"), "keep");
-
-    stdfs::create_directory(oDir / "dir.js");
-    EXPECT_TRUE(fs::AppendToFile(oDir / "dir.js", "x", oMark));
 }
 
 TEST(FileOperations, ReadWholeFileReadsEveryByte) {
@@ -125,58 +164,129 @@ TEST(FileOperations, ReadWholeFileReadsEveryByte) {
     for (std::size_t i = 0; i < sData.size(); ++i) sData[i] = static_cast<char>(i * 7);
     WriteFile(oDir / "big.html", sData);
     std::string sRead;
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "big.html", sRead));
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "big.html", sRead).Failed());
     EXPECT_EQ(sRead, sData);
     WriteFile(oDir / "empty.html", "");
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "empty.html", sRead));
+    ASSERT_FALSE(fs::ReadWholeFile(oDir / "empty.html", sRead).Failed());
     EXPECT_EQ(sRead, "");
-    EXPECT_TRUE(fs::ReadWholeFile(oDir / "missing.html", sRead));
+    EXPECT_TRUE(fs::ReadWholeFile(oDir / "missing.html", sRead).Failed());
 }
 
 TEST(FolderListing, FilesAndFoldersInByteOrderWithoutLinks) {
     TempDir oDir;
-    for (const char* sName : {"b.html", "B.html", "a.html", "\xc3\xa9.html", "_.html"}) WriteFile(oDir / sName, "");
-    for (const char* sName : {"z", "A", "m"}) stdfs::create_directory(oDir / sName);
-    stdfs::create_symlink(oDir / "a.html", oDir / "link.html");
-    stdfs::create_directory_symlink(oDir / "z", oDir / "linkdir");
+    // No two names differ only in case: Windows would take them for one.
+    for (const char* sName : {"b.html", "C.html", "a.html", "\xc3\xa9.html", "_.html"}) WriteFile(oDir / sName, "");
+    for (const char* sName : {"z", "A", "m"}) stdfs::create_directory(stdfs::u8path(oDir / sName));
+    if (test::LinksAndModes()) {
+        stdfs::create_symlink(oDir / "a.html", oDir / "link.html");
+        stdfs::create_directory_symlink(oDir / "z", oDir / "linkdir");
+    }
     fs::FolderListing oListing;
-    ASSERT_FALSE(fs::ListFolder(oDir.Path(), oListing));
-    EXPECT_EQ(oListing.aFiles, (std::vector<std::string>{"B.html", "_.html", "a.html", "b.html", "\xc3\xa9.html"}));
+    ASSERT_FALSE(fs::ListFolder(oDir.Path(), oListing).Failed());
+    EXPECT_EQ(oListing.aFiles, (std::vector<std::string>{"C.html", "_.html", "a.html", "b.html", "\xc3\xa9.html"}));
     EXPECT_EQ(oListing.aFolders, (std::vector<std::string>{"A", "m", "z"}));
-    EXPECT_TRUE(fs::ListFolder(oDir / "missing", oListing));
+    EXPECT_TRUE(fs::ListFolder(oDir / "missing", oListing).Failed());
 }
 
 TEST(TreeCopy, CopiesEverythingLinksAsLinks) {
+    if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
     TempDir oDir;
     WriteFile(oDir / "src/index.html", "<object></object>");
     WriteFile(oDir / "src/a/b/c/deep.htm", std::string(1 << 20, 'd'));
     stdfs::create_directories(oDir / "src/empty/inner");
     stdfs::create_symlink("index.html", oDir / "src/relative-link.html");
     stdfs::create_symlink("/etc", oDir / "src/a/absolute-link");
-    ::chmod((oDir / "src/index.html").c_str(), 0444);
-    ::chmod((oDir / "src/a").c_str(), 0555);
+    SetMode(oDir / "src/index.html", 0444);
+    SetMode(oDir / "src/a", 0555);
 
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst"));
-    ::chmod((oDir / "src/a").c_str(), 0755);
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
+    SetMode(oDir / "src/a", 0755);
     EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
-    struct stat oStat {};
-    ::stat((oDir / "dst/index.html").c_str(), &oStat);
-    EXPECT_EQ(oStat.st_mode & 0777, 0444u);
-    ::stat((oDir / "dst/a").c_str(), &oStat);
-    EXPECT_EQ(oStat.st_mode & 0777, 0755u);  // the copy's folders stay writable
+    EXPECT_EQ(Mode(oDir / "dst/index.html"), stdfs::perms(0444));
+    EXPECT_EQ(Mode(oDir / "dst/a"), stdfs::perms(0755));  // the copy's folders stay writable
 
     // The destination must not exist yet.
-    EXPECT_TRUE(fs::CopyTree(oDir / "src", oDir / "dst"));
+    EXPECT_TRUE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
+}
+
+TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
+    TempDir oDir;
+    const std::string sName = "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";  // UTF-8 on every platform
+    WriteFile(oDir / ("src/" + sName + "/" + sName + ".html"), "<object></object>");
+    stdfs::create_directories(stdfs::u8path(oDir / "src/empty/inner"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
+    EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
+    EXPECT_TRUE(fs::FileExists(oDir / ("dst/" + sName + "/" + sName + ".html")));
+    EXPECT_TRUE(fs::DirExists(oDir / ("dst/" + sName)));
+}
+
+TEST(TreeCopy, PathsLongerThanTheOldWindowsLimit) {
+    TempDir oDir;
+    std::string sDeep = "src";
+    while (sDeep.size() < 320) sDeep += "/folder-with-a-long-name-" + std::to_string(sDeep.size());
+    WriteFile(oDir / (sDeep + "/page.html"), "<object></object>");
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
+    const std::string sCopy = oDir / ("dst" + sDeep.substr(3) + "/page.html");
+    ASSERT_GT(sCopy.size(), 340u);
+    std::string sData;
+    ASSERT_FALSE(fs::ReadWholeFile(sCopy, sData).Failed());
+    EXPECT_EQ(sData, "<object></object>");
+    EXPECT_FALSE(fs::WriteFileAtomic(sCopy, "converted").Failed());
+    EXPECT_EQ(ReadFile(sCopy), "converted");
+    EXPECT_TRUE(fs::FileExists(sCopy));
+}
+
+TEST(Paths, JoinAndTrailingSeparators) {
+    const std::string sSep(1, fs::kSeparator);
+    EXPECT_EQ(fs::JoinPath("a", "b"), "a" + sSep + "b");
+    EXPECT_EQ(fs::JoinPath("a" + sSep, "b"), "a" + sSep + "b");
+    EXPECT_EQ(fs::WithoutTrailingSeparators("site" + sSep + sSep), "site");
+    EXPECT_EQ(fs::WithoutTrailingSeparators("site/"), "site");
+    EXPECT_EQ(fs::WithoutTrailingSeparators(sSep), sSep);
+    for (char c : fs::kSeparators) {
+        EXPECT_EQ(fs::WithoutTrailingSeparators(std::string("a") + c + "b" + c), std::string("a") + c + "b");
+        EXPECT_EQ(fs::JoinPath(std::string("a") + c, "b"), std::string("a") + c + "b");
+    }
+    if (fs::kSeparators.size() > 1) {  // Windows: a drive's root stays a root
+        EXPECT_EQ(fs::WithoutTrailingSeparators("C:\\"), "C:\\");
+        EXPECT_EQ(fs::WithoutTrailingSeparators("C:/"), "C:/");
+    }
+}
+
+TEST(Paths, Wildcards) {
+    struct Case {
+        const char* sPattern;
+        const char* sName;
+        bool bMatches;
+    };
+    for (const Case& c : std::initializer_list<Case>{{"*.js", "a.js", true},     {"*.js", ".js", true},
+                                                     {"*.js", "a.jsx", false},   {"?.js", "ab.js", false},
+                                                     {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYc d", false},
+                                                     {"*", "", true},            {"", "a", false},
+                                                     {"A.js", "a.js", false},    {"*?", "", false}})
+        EXPECT_EQ(fs::WildcardMatches(c.sPattern, c.sName), c.bMatches) << c.sPattern << " " << c.sName;
 }
 
 TEST(TreeCopy, NeverDescendsIntoItsOwnDestination) {
     TempDir oDir;
     WriteFile(oDir / "src/page.html", "p");
     WriteFile(oDir / "src/sub/x.html", "x");
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "src/_Converted"));
+    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "src/_Converted").Failed());
     EXPECT_EQ(ReadFile(oDir / "src/_Converted/page.html"), "p");
     EXPECT_EQ(ReadFile(oDir / "src/_Converted/sub/x.html"), "x");
     EXPECT_FALSE(Exists(oDir / "src/_Converted/_Converted"));
+}
+
+TEST(FaultHook, EndsWithItsScope) {
+    TempDir oDir;
+    WriteFile(oDir / "page.html", "p");
+    std::string sData;
+    {
+        fs::ScopedFaultHook oHook([](fs::FsOp, const std::string&) { return std::string("injected"); });
+        EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "injected");
+    }
+    EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "");
+    EXPECT_EQ(sData, "p");
 }
 
 TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
@@ -184,12 +294,11 @@ TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     WriteFile(oDir / "src/a.html", "a");
     WriteFile(oDir / "src/m/broken.gif", "b");
     WriteFile(oDir / "src/z.html", "z");
-    fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) {
+    fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) {
         return eOp == fs::FsOp::CopyFile && sPath.find("broken.gif") != std::string::npos ? "Input/output error"
                                                                                           : "";
     });
     fs::FsError oError = fs::CopyTree(oDir / "src", oDir / "dst");
-    fs::SetFaultHookForTesting(nullptr);
     EXPECT_EQ(oError.sPath, oDir / "src/m/broken.gif");
     EXPECT_EQ(oError.sReason, "Input/output error");
     EXPECT_FALSE(Exists(oDir / "dst"));

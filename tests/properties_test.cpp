@@ -8,13 +8,14 @@
 
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
+#include "convert/Texts.h"
+#include "fs/FileSystem.h"
 
 namespace tagshift {
 namespace {
 
 using test::ReadFile;
 using test::RecordingHost;
-using test::ShellQuote;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
@@ -22,7 +23,7 @@ namespace stdfs = std::filesystem;
 
 // Converts the tree at sSource and checks the three properties. Returns the
 // number of pages rewritten.
-int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx") {
+int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = texts::kDefaultPatterns) {
     const auto aBefore = Snapshot(sSource);
     RecordingHost oHost;
     oHost.sPatterns = sPatterns;
@@ -39,31 +40,30 @@ int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = "
         if (sName != "object.js" && sName != "embed.js") continue;
         ++iScripts;
         std::string sOutput;
-        EXPECT_EQ(test::RunCommand("node --check " + ShellQuote(oEntry.path().string()), &sOutput), 0)
+        EXPECT_EQ(test::RunProgram({"node", "--check", oEntry.path().u8string()}, &sOutput), 0)
             << oEntry.path() << "\n" << sOutput;
     }
     if (oRun.iFunctionCount > 0) {
         EXPECT_GT(iScripts, 0);
     }
 
-    std::string sPages;
+    std::vector<std::string> aCommand{"node", std::string(TAGSHIFT_SOURCE_DIR) + "/tests/reconstruct.js", sSource,
+                                      sDest};
     int iPages = 0;
-    const std::string sPrefix = "Processing File:" + sDest + "/";
+    const std::string sPrefix = "Processing File:" + sDest + fs::kSeparator;
     for (std::size_t iAt = 0; (iAt = oRun.sLog.find(sPrefix, iAt)) != std::string::npos;) {
         iAt += sPrefix.size();
-        sPages += " " + ShellQuote(oRun.sLog.substr(iAt, oRun.sLog.find("\r\n", iAt) - iAt));
+        aCommand.push_back(oRun.sLog.substr(iAt, oRun.sLog.find("\r\n", iAt) - iAt));
         ++iPages;
     }
     std::string sOutput;
-    EXPECT_EQ(test::RunCommand("node " + ShellQuote(std::string(TAGSHIFT_SOURCE_DIR) + "/tests/reconstruct.js") + " " +
-                                   ShellQuote(sSource) + " " + ShellQuote(sDest) + sPages,
-                               &sOutput),
-              0)
+    EXPECT_EQ(test::RunProgram(aCommand, &sOutput), 0)
         << sOutput;
     return iPages;
 }
 
 TEST(ConversionProperties, SampleSite) {
+    if (!test::NodeAvailable()) GTEST_SKIP() << "node is not installed: the generated scripts cannot be run";
     TempDir oDir;
     stdfs::copy(std::string(TAGSHIFT_SOURCE_DIR) + "/examples/sample-site", oDir / "sample-site",
                 stdfs::copy_options::recursive);
@@ -71,6 +71,7 @@ TEST(ConversionProperties, SampleSite) {
 }
 
 TEST(ConversionProperties, RealPagesFromPublicSites) {
+    if (!test::NodeAvailable()) GTEST_SKIP() << "node is not installed: the generated scripts cannot be run";
     const std::string sCorpus = TAGSHIFT_CORPUS_DIR;
     if (!stdfs::is_directory(sCorpus)) GTEST_SKIP() << "no page corpus at " << sCorpus;
     TempDir oDir;
@@ -79,6 +80,7 @@ TEST(ConversionProperties, RealPagesFromPublicSites) {
 }
 
 TEST(ConversionProperties, AwkwardPages) {
+    if (!test::NodeAvailable()) GTEST_SKIP() << "node is not installed: the generated scripts cannot be run";
     TempDir oDir;
     const std::string sSite = oDir / "awkward";
     WriteFile(sSite + "/quotes.html",

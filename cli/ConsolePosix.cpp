@@ -1,0 +1,30 @@
+// The console on POSIX systems.
+#include <unistd.h>
+
+#include "cli/Console.h"
+
+namespace tagshift::console {
+
+namespace {
+
+volatile std::sig_atomic_t* g_pInterrupted = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (g_pInterrupted) *g_pInterrupted = 1;
+}
+
+}  // namespace
+
+void Prepare() {}
+
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
+
+void CatchInterrupts(volatile std::sig_atomic_t& bFlag) {
+    g_pInterrupted = &bFlag;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+bool ErrorsGoToTerminal() { return ::isatty(2) != 0; }
+
+}  // namespace tagshift::console

@@ -1,0 +1,24 @@
+// What the shared file-system code and the platform's file give each other.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "fs/FileSystem.h"
+
+namespace tagshift::fs::detail {
+
+// Shared (FileSystem.cpp).
+std::string Injected(FsOp eOp, const std::string& sPath);  // the fault hook's answer, empty without one
+std::string FolderOf(const std::string& sPath);            // "." when sPath has no separator
+std::string NameOf(const std::string& sPath);
+std::filesystem::path PathOf(const std::string& sPath);  // a UTF-8 path for std::filesystem
+// True when the file of iSize > 0 bytes does not end in CR or LF, or its last
+// byte cannot be read (one line end more is harmless; one too few joins lines).
+bool LacksFinalLineEnd(const std::string& sPath, std::uint64_t iSize);
+
+// Per platform.
+bool IsNormalFile(const std::string& sPath);  // a file, neither folder nor hidden nor system
+
+}  // namespace tagshift::fs::detail

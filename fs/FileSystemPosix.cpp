@@ -1,0 +1,416 @@
+// The file-system services on POSIX systems, with Linux's fast paths where
+// the kernel has them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "fs/FileSystem.h"
+#include "fs/FileSystemPlatform.h"
+
+namespace stdfs = std::filesystem;
+
+namespace tagshift::fs {
+
+using namespace detail;
+
+namespace {
+
+FsError ErrnoError(const std::string& sPath, int iErrno) {
+    return FsError{sPath, std::strerror(iErrno)};
+}
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int iFd = -1) : m_iFd(iFd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { if (m_iFd >= 0) ::close(m_iFd); }
+    void Reset(int iFd) {
+        if (m_iFd >= 0) ::close(m_iFd);
+        m_iFd = iFd;
+    }
+    int get() const { return m_iFd; }
+    // Closes now and reports the close's own error (data not written).
+    int Close() {
+        int iResult = m_iFd >= 0 ? ::close(m_iFd) : 0;
+        m_iFd = -1;
+        return iResult;
+    }
+
+private:
+    int m_iFd;
+};
+
+int WriteAll(int iFd, const char* pData, std::size_t iLength) {
+    while (iLength > 0) {
+        ssize_t iWritten = ::write(iFd, pData, iLength);
+        if (iWritten < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        pData += iWritten;
+        iLength -= static_cast<std::size_t>(iWritten);
+    }
+    return 0;
+}
+
+FileTime TimeOf(const struct timespec& oTime) {
+    return FileTime{static_cast<std::int64_t>(oTime.tv_sec), static_cast<std::int32_t>(oTime.tv_nsec)};
+}
+
+struct timespec TimespecOf(const FileTime& oTime) {
+    struct timespec oResult {};
+    oResult.tv_sec = static_cast<time_t>(oTime.iSeconds);
+    oResult.tv_nsec = oTime.iNanoseconds;
+    return oResult;
+}
+
+// Copies the bytes of one open file into another: the kernel's in-place
+// copy where it can, plain reads and writes where it cannot.
+int CopyData(int iFrom, int iTo) {
+#if defined(__linux__)
+    for (bool bFirst = true;; bFirst = false) {
+        ssize_t iDone = ::copy_file_range(iFrom, nullptr, iTo, nullptr, std::size_t{1} << 30, 0);
+        if (iDone > 0) continue;
+        if (iDone == 0) return 0;
+        if (errno == EINTR) continue;
+        if (bFirst && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) break;
+        return errno;
+    }
+#endif
+    static thread_local std::vector<char> aBuffer(std::size_t{1} << 18);
+    for (;;) {
+        ssize_t iRead = ::read(iFrom, aBuffer.data(), aBuffer.size());
+        if (iRead < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (iRead == 0) return 0;
+        if (int iError = WriteAll(iTo, aBuffer.data(), static_cast<std::size_t>(iRead))) return iError;
+    }
+}
+
+}  // namespace
+
+FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
+    if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
+    Fd oFrom(::open(sFrom.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
+    struct stat oStat {};
+    if (::fstat(oFrom.get(), &oStat) != 0) return ErrnoError(sFrom, errno);
+    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, oStat.st_mode & 07777));
+    if (oTo.get() < 0) return ErrnoError(sTo, errno);
+    if (int iError = CopyData(oFrom.get(), oTo.get()))
+        return ErrnoError(sTo, iError);
+    // Keep the modification time, as a copy in a file manager does.
+    struct timespec aTimes[2] = {oStat.st_atim, oStat.st_mtim};
+    ::futimens(oTo.get(), aTimes);
+    if (oTo.Close() != 0) return ErrnoError(sTo, errno);
+    return {};
+}
+
+namespace {
+
+struct FolderId {
+    dev_t iDevice;
+    ino_t iInode;
+};
+
+struct CopyRules {
+    FolderId oSkip;
+    const std::function<bool(const std::string&)>& fLeaveOut;
+    const std::function<bool()>& fAfterFolder;
+};
+
+FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
+    std::error_code oError;
+    stdfs::directory_iterator oIt(sFrom, oError);
+    if (oError) return FsError{sFrom, oError.message()};
+    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
+        const stdfs::directory_entry& oEntry = *oIt;
+        const std::string sName = oEntry.path().filename().string();
+        const std::string sChildFrom = JoinPath(sFrom, sName);
+        const std::string sChildTo = JoinPath(sTo, sName);
+        stdfs::file_status oStatus = oEntry.symlink_status(oError);
+        if (oError) return FsError{sChildFrom, oError.message()};
+        switch (oStatus.type()) {
+            case stdfs::file_type::symlink: {
+                stdfs::path oTarget = stdfs::read_symlink(sChildFrom, oError);
+                if (oError) return FsError{sChildFrom, oError.message()};
+                stdfs::create_symlink(oTarget, sChildTo, oError);
+                if (oError) return FsError{sChildTo, oError.message()};
+                break;
+            }
+            case stdfs::file_type::directory: {
+                struct stat oStat {};
+                if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
+                if (oStat.st_dev == oRules.oSkip.iDevice && oStat.st_ino == oRules.oSkip.iInode) break;  // the copy
+                if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
+                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules); oFail.Failed()) return oFail;
+                ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
+                break;
+            }
+            case stdfs::file_type::regular:
+                if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
+                if (FsError oFail = CopyFile(sChildFrom, sChildTo); oFail.Failed()) return oFail;
+                break;
+            default:
+                break;  // pipes, sockets and devices are not part of a site
+        }
+    }
+    if (oError) return FsError{sFrom, oError.message()};
+    if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
+    return {};
+}
+
+std::atomic<unsigned> g_iTempCounter{0};
+
+pid_t ProcessId() {
+    static const pid_t iId = ::getpid();
+    return iId;
+}
+
+// The permission bits the process's umask takes off new files.
+mode_t CreationMask() {
+    static const mode_t iMask = [] {
+        mode_t iOld = ::umask(022);
+        ::umask(iOld);
+        return iOld;
+    }();
+    return iMask;
+}
+
+// Puts the complete file sTemp in the place of sPath in one step. When sPath
+// exists the two are exchanged and the old file, now under the temporary
+// name, is removed: on ext4 a plain rename over an existing file forces the
+// new file's data out to the disk at once, which costs more than the whole
+// rest of a page's conversion.
+int ReplaceWith(const std::string& sTemp, const std::string& sPath) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    if (::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE) == 0) {
+        // The old file now has the temporary name; a folder stays where it was.
+        struct stat oOld {};
+        if (::lstat(sTemp.c_str(), &oOld) == 0 && S_ISDIR(oOld.st_mode)) {
+            ::renameat2(AT_FDCWD, sTemp.c_str(), AT_FDCWD, sPath.c_str(), RENAME_EXCHANGE);
+            return EISDIR;
+        }
+        ::unlink(sTemp.c_str());
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT) return errno;
+#endif
+    return ::rename(sTemp.c_str(), sPath.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+bool detail::IsNormalFile(const std::string& sPath) {
+    const std::string sName = NameOf(sPath);
+    if (sName.empty() || sName[0] == '.') return false;  // hidden
+    std::error_code oError;
+    return stdfs::is_regular_file(sPath, oError);
+}
+
+bool DirExists(const std::string& sDirName) {
+    if (sDirName.empty()) return false;
+    std::error_code oError;
+    return stdfs::is_directory(sDirName, oError);
+}
+
+FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
+    oListing.aFiles.clear();
+    oListing.aFolders.clear();
+    if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    std::error_code oError;
+    stdfs::directory_iterator oIt(sPath, oError);
+    if (oError) return FsError{sPath, oError.message()};
+    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
+        stdfs::file_type eType = oIt->symlink_status(oError).type();
+        if (oError) return FsError{oIt->path().string(), oError.message()};
+        if (eType == stdfs::file_type::regular)
+            oListing.aFiles.push_back(oIt->path().filename().string());
+        else if (eType == stdfs::file_type::directory)
+            oListing.aFolders.push_back(oIt->path().filename().string());
+    }
+    if (oError) return FsError{sPath, oError.message()};
+    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
+    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
+    return {};
+}
+
+FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
+    sData.clear();
+    if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    Fd oFile(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (oFile.get() < 0) return ErrnoError(sPath, errno);
+    struct stat oStat {};
+    if (::fstat(oFile.get(), &oStat) != 0) return ErrnoError(sPath, errno);
+    if (pInfo)
+        *pInfo = FileInfo{static_cast<unsigned>(oStat.st_mode & 07777), TimeOf(oStat.st_atim), TimeOf(oStat.st_mtim)};
+    std::size_t iCapacity = static_cast<std::size_t>(oStat.st_size) + 1;
+    sData.resize(iCapacity);
+    std::size_t iFilled = 0;
+    for (;;) {
+        if (iFilled == sData.size()) sData.resize(sData.size() * 2);
+        ssize_t iRead = ::read(oFile.get(), &sData[iFilled], sData.size() - iFilled);
+        if (iRead < 0) {
+            if (errno == EINTR) continue;
+            int iError = errno;
+            sData.clear();
+            return ErrnoError(sPath, iError);
+        }
+        if (iRead == 0) break;
+        iFilled += static_cast<std::size_t>(iRead);
+        if (iFilled < sData.size()) break;  // a short read of a regular file: its end
+    }
+    sData.resize(iFilled);
+    return {};
+}
+
+FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
+    if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    // Without pLike the file takes the permission bits of the one it replaces.
+    unsigned iMode = pLike ? pLike->iMode : 0;
+    if (!pLike) {
+        struct stat oOld {};
+        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) iMode = oOld.st_mode & 07777;
+    }
+    const std::string sFolder = FolderOf(sPath);
+
+    // The bytes go to a new unnamed file (where the platform has them) or to
+    // a temporary file beside sPath; only the complete file takes sPath.
+    std::string sTemp;
+    Fd oFile;
+#if defined(__linux__) && defined(O_TMPFILE)
+    // The unnamed file is linked in through /proc, which must be there.
+    static const bool bCanLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
+    if (bCanLinkUnnamed) oFile.Reset(::open(sFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+#endif
+    const bool bUnnamed = oFile.get() >= 0;
+    auto NewTempName = [&] {
+        return sFolder + kSeparator + "." + NameOf(sPath) + ".tagshift-" + std::to_string(ProcessId()) + "-" +
+               std::to_string(g_iTempCounter++);
+    };
+    for (int iTry = 0; iTry < 100 && oFile.get() < 0; ++iTry) {
+        sTemp = NewTempName();
+        oFile.Reset(::open(sTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (oFile.get() < 0 && errno != EEXIST) return ErrnoError(sPath, errno);
+    }
+    if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
+    int iError = WriteAll(oFile.get(), sData.data(), sData.size());
+    if (!iError && iMode != 0 && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
+        iError = errno;
+    if (!iError && pLike && bKeepTimes) {
+        struct timespec aTimes[2] = {TimespecOf(pLike->oAccessed), TimespecOf(pLike->oModified)};
+        ::futimens(oFile.get(), aTimes);
+    }
+    if (!iError && bUnnamed) {
+        // Link the complete file in under its name when that is free, else
+        // under a temporary name, to exchange it with what stands there.
+        const std::string sSelf = "/proc/self/fd/" + std::to_string(oFile.get());
+        if (::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return oFile.Close() == 0 ? FsError{} : ErrnoError(sPath, errno);
+        }
+        iError = errno;
+        for (int iTry = 0; iTry < 100 && iError == EEXIST; ++iTry) {
+            sTemp = NewTempName();
+            iError = ::linkat(AT_FDCWD, sSelf.c_str(), AT_FDCWD, sTemp.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+        }
+        if (iError) sTemp.clear();
+    }
+    if (oFile.Close() != 0 && !iError) iError = errno;
+    if (!iError) iError = ReplaceWith(sTemp, sPath);
+    if (iError) {
+        if (!sTemp.empty()) ::unlink(sTemp.c_str());
+        return ErrnoError(sPath, iError);
+    }
+    return {};
+}
+
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+    if (m_iFd >= 0 && sPath == m_sPath) {
+        oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
+        return {};
+    }
+    Close();
+    oMark = AppendMark{};
+    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    struct stat oStat {};
+    if (::lstat(sPath.c_str(), &oStat) == 0) {
+        if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
+        if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
+        if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
+        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
+        oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
+    } else {
+        m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    }
+    if (m_iFd < 0) return ErrnoError(sPath, errno);
+    m_sPath = sPath;
+    m_iSize = oMark.iSize;
+    m_bNeedsLineEnd = oMark.bNeedsLineEnd;
+    return {};
+}
+
+FsError AppendFile::Append(std::string_view sData) {
+    if (m_iFd < 0) return ErrnoError(m_sPath, EBADF);
+    if (int iError = WriteAll(m_iFd, sData.data(), sData.size())) return ErrnoError(m_sPath, iError);
+    m_iSize += sData.size();
+    if (!sData.empty()) m_bNeedsLineEnd = sData.back() != '\r' && sData.back() != '\n';
+    return {};
+}
+
+void AppendFile::Undo(const AppendMark& oMark) {
+    if (m_iFd < 0) return;
+    if (!oMark.bExisted) {
+        Close();
+        ::unlink(m_sPath.c_str());
+        return;
+    }
+    if (::ftruncate(m_iFd, static_cast<off_t>(oMark.iSize)) == 0) {
+        m_iSize = oMark.iSize;
+        m_bNeedsLineEnd = oMark.bNeedsLineEnd;
+    }
+}
+
+void AppendFile::Close() {
+    if (m_iFd >= 0) ::close(m_iFd);
+    m_iFd = -1;
+}
+
+FsError CopyTree(const std::string& sSource, const std::string& sDest,
+                 const std::function<bool(const std::string& sName)>& fLeaveOut,
+                 const std::function<bool()>& fAfterFolder) {
+    struct stat oSource {};
+    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
+    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
+    if (::mkdir(sDest.c_str(), 0700) != 0) return ErrnoError(sDest, errno);
+    struct stat oDest {};
+    if (::lstat(sDest.c_str(), &oDest) != 0) {
+        FsError oFail = ErrnoError(sDest, errno);
+        RemoveTree(sDest);
+        return oFail;
+    }
+    FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder});
+    if (oFail.Failed()) {
+        RemoveTree(sDest);
+        return oFail;
+    }
+    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
+    return {};
+}
+
+void RemoveTree(const std::string& sPath) {
+    std::error_code oError;
+    stdfs::remove_all(sPath, oError);
+}
+
+}  // namespace tagshift::fs
