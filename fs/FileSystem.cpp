@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -398,6 +399,7 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
         if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
         if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
         if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
+        if ((oStat.st_mode & S_IWUSR) == 0) ::chmod(sPath.c_str(), (oStat.st_mode & 07777) | S_IWUSR);
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
         oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
     } else {
@@ -456,6 +458,87 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
 void RemoveTree(const std::string& sPath) {
     std::error_code oError;
     stdfs::remove_all(sPath, oError);
+}
+
+// --- Paths, entries, unique folders and renames without replacing --------
+
+std::string AbsoluteNormalPath(const std::string& sPath) {
+    if (sPath.empty()) return sPath;
+    std::error_code oError;
+    stdfs::path oPath = stdfs::absolute(stdfs::path(sPath), oError);
+    if (oError) return sPath;
+    oPath = oPath.lexically_normal();
+    // A trailing separator leaves an empty last component behind.
+    while (!oPath.has_filename() && oPath.has_relative_path()) oPath = oPath.parent_path();
+    return oPath.string();
+}
+
+bool IsRootPath(const std::string& sPath) {
+    const stdfs::path oPath(sPath);
+    return !oPath.empty() && oPath.has_root_directory() && !oPath.has_relative_path();
+}
+
+bool EntryExists(const std::string& sPath) {
+    struct stat oStat {};
+    return !sPath.empty() && ::lstat(sPath.c_str(), &oStat) == 0;
+}
+
+FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
+    std::string sTemplate = sPrefix + "XXXXXX";
+    if (!::mkdtemp(sTemplate.data())) return ErrnoError(sTemplate, errno);
+    sPath = sTemplate;
+    return {};
+}
+
+FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
+                     const std::function<bool(const std::string& sName)>& fLeaveOut,
+                     const std::function<bool()>& fAfterFolder) {
+    struct stat oSource {};
+    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
+    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
+    struct stat oDest {};
+    if (::lstat(sDest.c_str(), &oDest) != 0) return ErrnoError(sDest, errno);
+    if (!S_ISDIR(oDest.st_mode)) return ErrnoError(sDest, ENOTDIR);
+    const CopyRules oRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder};
+    if (FsError oFail = CopyFolderContents(sSource, sDest, oRules)) return oFail;
+    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
+    return {};
+}
+
+FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
+    bExisted = false;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, sFrom.c_str(), AT_FDCWD, sTo.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno == EEXIST) bExisted = true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return ErrnoError(sTo, errno);
+#endif
+    // Where the file system has no such rename: a file is linked in under
+    // the new name, which fails when the name is taken; a folder's new name
+    // is first taken by an empty folder of our own, which a rename may
+    // replace.
+    struct stat oFrom {};
+    if (::lstat(sFrom.c_str(), &oFrom) != 0) return ErrnoError(sFrom, errno);
+    if (!S_ISDIR(oFrom.st_mode)) {
+        if (::link(sFrom.c_str(), sTo.c_str()) != 0) {
+            bExisted = errno == EEXIST;
+            return ErrnoError(sTo, errno);
+        }
+        ::unlink(sFrom.c_str());
+        return {};
+    }
+    if (::mkdir(sTo.c_str(), 0700) != 0) {
+        bExisted = errno == EEXIST;
+        return ErrnoError(sTo, errno);
+    }
+    if (::rename(sFrom.c_str(), sTo.c_str()) == 0) return {};
+    const int iError = errno;
+    ::rmdir(sTo.c_str());  // fails, leaving them, when others put entries into it
+    return ErrnoError(sTo, iError);
+}
+
+void RemoveFile(const std::string& sPath) {
+    struct stat oStat {};
+    if (::lstat(sPath.c_str(), &oStat) == 0 && !S_ISDIR(oStat.st_mode)) ::unlink(sPath.c_str());
 }
 
 }  // namespace tagshift::fs
