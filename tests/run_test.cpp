@@ -4,7 +4,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
@@ -125,6 +130,29 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
              f.oHost.sPatterns = "";
          },
          "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
+        {"only pieces too short to select anything",
+         [](Fixture& f) {
+             WriteFile(f.Source() + "/a.html", "");
+             f.oRun.sSourceDir = f.Source();
+             f.oHost.sPatterns = ";x;";
+         },
+         "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
+        {"a file has the destination's name",
+         [](Fixture& f) {
+             WriteFile(f.Source() + "/a.html", "");
+             WriteFile(f.Dest(), "not a folder");
+             f.oRun.sSourceDir = f.Source();
+         },
+         "A converted folder of this name already exists - have you already converted this one?",
+         "Converted folder already exists", "Progress: Copying Directory"},
+        {"a dangling link has the destination's name",
+         [](Fixture& f) {
+             WriteFile(f.Source() + "/a.html", "");
+             stdfs::create_symlink(f.oDir / "nowhere", f.Dest());
+             f.oRun.sSourceDir = f.Source();
+         },
+         "A converted folder of this name already exists - have you already converted this one?",
+         "Converted folder already exists", "Progress: Copying Directory"},
         {"destination exists",
          [](Fixture& f) {
              WriteFile(f.Source() + "/a.html", "");
@@ -165,11 +193,9 @@ TEST(ConversionRun, PatternSelection) {
                                              "x.html", "y.js"};
     const std::vector<Case> aCases = {
         {"*.htm;*.html;*.php;*.php3;*.asp;*.aspx", {"a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm", "x.html"}},
-        {";", {}},
         {"*.", aNames},
         {"*.html;*.html", {"page.shtml", "page.shtml", "x.html", "x.html"}},
         {"*.htm; *.html", {"htm", "page.xhtm", "x.html"}},
-        {"x", {}},
         {"*.HTM", {"INDEX.HTM"}},
     };
     for (const Case& oCase : aCases) {
@@ -221,23 +247,29 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + "/d.html", "<object>d</object>");
     WriteFile(f.Source() + "/e.html", "<object>e</object>");
     WriteFile(f.Source() + "/z.html", "<embed>z</embed>");
+    // And one that can be neither converted nor copied: the run goes on.
+    WriteFile(f.Source() + "/f.html", "<object>f</object>");
     fs::SetFaultHookForTesting([](fs::FsOp eOp, const std::string& sPath) -> std::string {
         if (eOp == fs::FsOp::Read && sPath.find("/d.html") != std::string::npos) return "Permission denied";
         if (eOp == fs::FsOp::WriteAtomic && sPath.find("/e.html") != std::string::npos) return "No space left on device";
+        if ((eOp == fs::FsOp::WriteAtomic || eOp == fs::FsOp::CopyFile) && sPath.find("/f.html") != std::string::npos)
+            return "File name too long";
         return "";
     });
     f.Convert();
     fs::SetFaultHookForTesting(nullptr);
 
     EXPECT_EQ(f.oRun.eOutcome, RunOutcome::CompletedWithFailures);
-    EXPECT_EQ(f.oRun.iFailedCount, 3);
+    EXPECT_EQ(f.oRun.iFailedCount, 4);
     EXPECT_EQ(f.oRun.iFileCount, 3);      // a, c, z
     EXPECT_EQ(f.oRun.iFunctionCount, 3);  // one block each
     ASSERT_EQ(f.oHost.aMessages.size(), 1u);
     EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "Files Converted: 3 | Functions Replaced: 3\r\n"
                                             "Your new website(s) are visible at " + f.Dest() +
-                                                "\r\nPages Not Converted: 3 (see converter_log.txt)");
+                                                "\r\nPages Not Converted: 4 (see converter_log.txt)");
     const std::string sLog = ReadFile(f.Dest() + "/converter_log.txt");
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + "/f.html - File name too long"), std::string::npos) << sLog;
+    EXPECT_FALSE(Exists(f.Dest() + "/f.html"));
     EXPECT_NE(sLog.find("Processing File:" + f.Dest() + "/broken/b.html\r\nFailed File:" + f.Dest() +
                         "/broken/b.html - " + f.Dest() + "/broken/embed.js: Is a directory\r\n"),
               std::string::npos)
@@ -293,21 +325,52 @@ TEST(ConversionRun, RunWithMoreThan32767BlocksAndLongPages) {
     EXPECT_NE(ReadFile(f.Dest() + "/object.js").find("function InsertObject36000()\r\n"), std::string::npos);
 }
 
-TEST(ConversionRun, SourceEndingInASeparatorAndAnOldLogInTheSource) {
+// Names in the new folder's parent other than the source's own.
+std::vector<std::string> Leftovers(const std::string& sParent) {
+    std::vector<std::string> aNames;
+    for (const auto& oEntry : stdfs::directory_iterator(sParent))
+        if (oEntry.path().filename() != "site") aNames.push_back(oEntry.path().filename().string());
+    return aNames;
+}
+
+TEST(ConversionRun, AnyFormOfTheSourcePathConvertsBesideItAndAnOldLogIsReplaced) {
+    for (const std::string sForm : {"/", "//./", "/sub/..", "/./sub/../"}) {
+        Fixture f;
+        WriteFile(f.Source() + "/converter_log.txt", "old log");
+        WriteFile(f.Source() + "/sub/a.html", "<object></object>");
+        const auto aBefore = Snapshot(f.Source());
+        f.oRun.sSourceDir = f.Source() + sForm;
+        f.oRun.cmd_Convert_Click();
+        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed) << sForm;
+        EXPECT_EQ(f.oRun.sDestDir, f.Dest()) << sForm;
+        EXPECT_EQ(Snapshot(f.Source()), aBefore) << sForm;
+        EXPECT_EQ(ReadFile(f.Dest() + "/converter_log.txt").substr(0, 17 + 15 + f.Source().size() + 2),
+                  "Process Started\r\nCopying Folder:" + f.Source() + "\r\n")
+            << sForm;
+        EXPECT_EQ(Leftovers(f.oDir.Path()), (std::vector<std::string>{"site_Converted"})) << sForm;
+    }
+}
+
+TEST(ConversionRun, TheNewTreeTakesItsNameOnlyWhenCompleteAndNeverReplacesAnEntry) {
     Fixture f;
-    WriteFile(f.Source() + "/converter_log.txt", "old log");
     WriteFile(f.Source() + "/a.html", "<object></object>");
-    const auto aBefore = Snapshot(f.Source());
-    f.oRun.sSourceDir = f.Source() + "/";
-    f.oRun.cmd_Convert_Click();
-    EXPECT_EQ(f.oRun.sDestDir, f.Source() + "/_Converted");
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
-    EXPECT_FALSE(Exists(f.Source() + "/_Converted/_Converted"));
-    EXPECT_EQ(ReadFile(f.Source() + "/_Converted/converter_log.txt").substr(0, 15), "Process Started");
-    auto aAfter = Snapshot(f.Source());
-    for (auto oIt = aAfter.begin(); oIt != aAfter.end();)
-        oIt = oIt->first.rfind("_Converted", 0) == 0 ? aAfter.erase(oIt) : std::next(oIt);
-    EXPECT_EQ(aAfter, aBefore);
+    WriteFile(f.Source() + "/b.html", "<object></object>");
+    std::vector<std::string> aDuringWalk;
+    f.oHost.fOnStatus = [&](const std::string& sStatus) {
+        if (sStatus != "Progress: Checking File: b.html") return;
+        aDuringWalk = Leftovers(f.oDir.Path());
+        WriteFile(f.Dest() + "/meanwhile.txt", "someone else's");
+    };
+    f.Convert();
+    ASSERT_EQ(aDuringWalk.size(), 1u);
+    EXPECT_EQ(aDuringWalk[0].size(), std::string("site_Converted.incomplete-").size() + 6) << aDuringWalk[0];
+    EXPECT_EQ(aDuringWalk[0].rfind("site_Converted.incomplete-", 0), 0u) << aDuringWalk[0];
+    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Refused);
+    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
+    EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+              "A converted folder of this name already exists - have you already converted this one?");
+    EXPECT_EQ(Snapshot(f.Dest()), (std::map<std::string, std::string>{{"meanwhile.txt", "F:someone else's"}}));
+    EXPECT_EQ(Leftovers(f.oDir.Path()), (std::vector<std::string>{"site_Converted"}));
 }
 
 TEST(ConversionRun, ReentryAndStopRequests) {
@@ -329,21 +392,20 @@ TEST(ConversionRun, ReentryAndStopRequests) {
         EXPECT_EQ(f.oHost.aMessages.size(), 1u);
         EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
     }
-    // A stop request ends the run after the page in progress, quietly; the
-    // pages not reached yet are copied as they are.
+    // A stop request ends the run after the page in progress, quietly, and
+    // leaves nothing: not even a log copied from the source.
     {
         Fixture f;
         for (const char* sName : {"/a.html", "/b.html", "/c.html", "/d/e.htm"})
             WriteFile(f.Source() + sName, "<object></object>");
+        WriteFile(f.Source() + "/converter_log.txt", "Process Started\r\nProcess Complete");
         f.oHost.fOnStatus = [&](const std::string& sStatus) {
             if (sStatus == "Progress: Checking File: b.html") f.oHost.bStop = true;
         };
         f.Convert();
         EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
         EXPECT_TRUE(f.oHost.aMessages.empty());
-        EXPECT_FALSE(Exists(f.Dest() + "/converter_log.txt"));
-        EXPECT_EQ(ReadFile(f.Dest() + "/a.html"), kObj + "1();</script>");
-        for (const char* sName : {"/b.html", "/c.html", "/d/e.htm"}) EXPECT_EQ(ReadFile(f.Dest() + sName), "<object></object>");
+        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
         EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: b.html");
         EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
         EXPECT_FALSE(f.oRun.IsRunning());
@@ -362,7 +424,7 @@ TEST(ConversionRun, ReentryAndStopRequests) {
         EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
         EXPECT_EQ(iYieldsWhileCopying, 2);
         EXPECT_TRUE(f.oHost.aMessages.empty());
-        EXPECT_FALSE(Exists(f.Dest()));
+        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
     }
 }
 
@@ -398,7 +460,7 @@ TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
     fs::SetFaultHookForTesting(nullptr);
     EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
     EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
-    EXPECT_FALSE(Exists(f.Dest()));
+    EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
     ASSERT_EQ(f.oHost.aMessages.size(), 1u);
     EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "A folder of the site could not be read: " + f.Source() + "/sub - Permission denied");
 }
@@ -415,7 +477,7 @@ TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
         fs::SetFaultHookForTesting(nullptr);
         EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
         EXPECT_EQ(f.oRun.sFailure, f.Source() + "/b.gif - Input/output error");
-        EXPECT_FALSE(Exists(f.Dest()));
+        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
         ASSERT_EQ(f.oHost.aMessages.size(), 1u);
         EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
                   "The folder could not be copied: " + f.Source() + "/b.gif - Input/output error");
@@ -514,15 +576,221 @@ TEST(HeadlessConverter, FailedPagesAndFailedRuns) {
     EXPECT_EQ(oPages.iStatus, 3);
     EXPECT_NE(oPages.sOut.find("\nPages Not Converted: 1 (see converter_log.txt)\n"), std::string::npos);
     EXPECT_NE(oPages.sErr.find("Failed File:" + (oDir / "site_Converted/a.html")), std::string::npos);
+}
 
-    // The destination's parent cannot take a new folder: exit 4 with the path.
-    WriteFile(oDir / "ro/site/a.html", "x");
-    const std::string sBlocker = oDir / "ro/site_Converted";
-    stdfs::create_symlink(oDir / "nowhere/at/all", sBlocker);  // a dangling link is no folder, but is in the way
-    CliResult oFailed = RunCli(ShellQuote(oDir / "ro/site"), oDir);
-    EXPECT_EQ(oFailed.iStatus, 4);
-    EXPECT_NE(oFailed.sErr.find(sBlocker), std::string::npos) << oFailed.sErr;
-    EXPECT_TRUE(stdfs::is_symlink(sBlocker));
+// Runs of the headless converter at the edges: sCommand is run by the shell
+// in a fresh folder sWork that holds a small site; {cli} stands for the
+// converter (run as sUser's prefix gives), {status} for a file outside sWork.
+struct EdgeCase {
+    const char* sName;
+    std::function<void(const std::string& sWork)> fSetUp;
+    std::string sCommand;
+    int iStatus;
+    std::function<void(const std::string& sWork, const CliResult& oResult)> fCheck;
+};
+
+void RunEdgeCases(const std::vector<EdgeCase>& aCases, const std::string& sPrefix, bool bGiveAway) {
+    for (const EdgeCase& oCase : aCases) {
+        TempDir oDir;
+        ::chmod(oDir.Path().c_str(), 0755);
+        const std::string sWork = oDir / "work";
+        WriteFile(sWork + "/site/a.html", "<object>a</object>");
+        WriteFile(sWork + "/site/sub/b.htm", "<embed>b</embed>");
+        if (bGiveAway) {
+            const struct passwd* pNobody = ::getpwnam("nobody");
+            ASSERT_TRUE(pNobody && ::chown(sWork.c_str(), pNobody->pw_uid, pNobody->pw_gid) == 0);
+        }
+        oCase.fSetUp(sWork);
+        std::string sCommand = oCase.sCommand;
+        for (std::size_t iAt; (iAt = sCommand.find("{cli}")) != std::string::npos;)
+            sCommand.replace(iAt, 5, sPrefix + ShellQuote(TAGSHIFT_CLI));
+        for (std::size_t iAt; (iAt = sCommand.find("{status}")) != std::string::npos;)
+            sCommand.replace(iAt, 8, ShellQuote(oDir / "status"));
+        CliResult oResult{};
+        oResult.iStatus = test::RunCommand("cd " + ShellQuote(sWork) + " && (" + sCommand + ") 2>" +
+                                               ShellQuote(oDir / "stderr.txt") + " </dev/null",
+                                           &oResult.sOut, false);
+        oResult.sErr = ReadFile(oDir / "stderr.txt");
+        EXPECT_EQ(oResult.iStatus, oCase.iStatus) << oCase.sName << "\n" << oResult.sErr;
+        oCase.fCheck(sWork, oResult);
+        test::RunCommand("chmod -R u+rwX " + ShellQuote(sWork));
+    }
+}
+
+// The site converted completely beside its source, and nothing else there.
+void ExpectConverted(const std::string& sWork, const char* sCase) {
+    EXPECT_EQ(Leftovers(sWork), (std::vector<std::string>{"site_Converted"})) << sCase;
+    if (!Exists(sWork + "/site_Converted")) return;
+    EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>") << sCase;
+    EXPECT_EQ(ReadFile(sWork + "/site_Converted/sub/b.htm"), kEmb + "2();</script>") << sCase;
+    const std::string sLog = ReadFile(sWork + "/site_Converted/converter_log.txt");
+    EXPECT_NE(sLog.find("Copying Folder:" + sWork + "/site\r\n"), std::string::npos) << sCase << sLog;
+    EXPECT_EQ(sLog.substr(sLog.size() - 16), "Process Complete") << sCase;
+}
+
+const char* const kExistsMessage = "A converted folder of this name already exists";
+
+TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
+    auto Nothing = [](const std::string&) {};
+    const std::vector<EdgeCase> aCases = {
+        {"source given as .", Nothing, "cd site && {cli} .", 0,
+         [](const std::string& sWork, const CliResult& oResult) {
+             ExpectConverted(sWork, ".");
+             EXPECT_EQ(Snapshot(sWork + "/site").size(), 3u);
+             EXPECT_NE(oResult.sOut.find("visible at " + sWork + "/site_Converted\n"), std::string::npos);
+         }},
+        {"source given as ..", Nothing, "cd site/sub && {cli} ..", 0,
+         [](const std::string& sWork, const CliResult&) {
+             ExpectConverted(sWork, "..");
+             EXPECT_EQ(Snapshot(sWork + "/site").size(), 3u);
+         }},
+        {"a file named like the destination",
+         [](const std::string& sWork) { WriteFile(sWork + "/site_Converted", "mine"); }, "{cli} site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted"), "mine");
+         }},
+        {"a dangling link named like the destination",
+         [](const std::string& sWork) { stdfs::create_symlink(sWork + "/nowhere", sWork + "/site_Converted"); },
+         "{cli} site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
+             EXPECT_TRUE(stdfs::is_symlink(sWork + "/site_Converted"));
+         }},
+        {"no usable pattern", Nothing, "{cli} --patterns ';' site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr, "You must select a pattern...\n");
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+        // The reader of the output is gone before anything is written.
+        {"standard output read by nobody", Nothing,
+         "{ sleep 0.1; {cli} site; echo $? >{status}; } | true; exit $(cat {status})", 0,
+         [](const std::string& sWork, const CliResult&) { ExpectConverted(sWork, "stdout"); }},
+        {"standard error read by nobody", Nothing,
+         "{ sleep 0.1; {cli} --verbose site 2>&1 >/dev/null; echo $? >{status}; } | true; exit $(cat {status})", 0,
+         [](const std::string& sWork, const CliResult&) { ExpectConverted(sWork, "stderr"); }},
+    };
+    RunEdgeCases(aCases, "", false);
+}
+
+// Permissions bind only an ordinary user: as root the cases run as nobody.
+TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
+    std::string sPrefix;
+    const bool bRoot = ::geteuid() == 0;
+    if (bRoot) {
+        if (test::RunCommand("command -v setpriv >/dev/null && getent passwd nobody >/dev/null && "
+                             "getent group nogroup >/dev/null") != 0)
+            GTEST_SKIP() << "running as root without setpriv or the nobody user and nogroup group: the "
+                            "permission cases cannot run as an ordinary user";
+        sPrefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+    }
+    // The root folder is here too: should its refusal fail, an ordinary user
+    // cannot start copying the whole file system.
+    const std::vector<EdgeCase> aCases = {
+        {"the root folder", [](const std::string&) {}, "{cli} /", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("cannot be converted"), std::string::npos) << oResult.sErr;
+             EXPECT_FALSE(Exists("/_Converted"));
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+        {"an unreadable page",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/p.htm", "<object>p</object>");
+             ::chmod((sWork + "/site/p.htm").c_str(), 0);
+         },
+         "{cli} site", 3,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("Failed File:" + sWork + "/site_Converted/p.htm"), std::string::npos)
+                 << oResult.sErr;
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>");
+             EXPECT_NE(ReadFile(sWork + "/site_Converted/converter_log.txt").find("Failed File:"), std::string::npos);
+         }},
+        {"a read-only script file",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/object.js", "// own\n");
+             ::chmod((sWork + "/site/object.js").c_str(), 0444);
+         },
+         "{cli} site", 0,
+         [](const std::string& sWork, const CliResult&) {
+             ExpectConverted(sWork, "read-only object.js");
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted/object.js").rfind("// own\nfunction InsertObject1()", 0),
+                       0u);
+             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0644));
+         }},
+        {"a folder that cannot be listed",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/locked/x.gif", "GIF");
+             ::chmod((sWork + "/site/locked").c_str(), 0);
+         },
+         "{cli} site", 4,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find(sWork + "/site/locked"), std::string::npos) << oResult.sErr;
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+    };
+    RunEdgeCases(aCases, sPrefix, bRoot);
+}
+
+// Starts the converter with --verbose and kills it with SIGKILL once it has
+// written iLines status lines (never, when iLines is 0). Returns the number
+// of lines it wrote.
+int RunAndKill(const std::string& sDir, int iLines) {
+    int aPipe[2];
+    if (::pipe(aPipe) != 0) return -1;
+    const pid_t iChild = ::fork();
+    if (iChild == 0) {
+        if (::chdir(sDir.c_str()) != 0) ::_exit(127);
+        ::dup2(aPipe[1], 2);
+        const int iNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(iNull, 1);
+        ::close(aPipe[0]);
+        ::close(aPipe[1]);
+        ::execl(TAGSHIFT_CLI, TAGSHIFT_CLI, "--verbose", "site", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(aPipe[1]);
+    int iSeen = 0;
+    char aBuffer[4096];
+    for (ssize_t iRead; (iRead = ::read(aPipe[0], aBuffer, sizeof aBuffer)) > 0;) {
+        for (ssize_t i = 0; i < iRead; ++i) iSeen += aBuffer[i] == '\n';
+        if (iLines > 0 && iSeen >= iLines) {
+            ::kill(iChild, SIGKILL);
+            break;
+        }
+    }
+    ::close(aPipe[0]);
+    int iStatus = 0;
+    ::waitpid(iChild, &iStatus, 0);
+    return iSeen;
+}
+
+TEST(HeadlessConverter, AKilledRunLeavesTheDestinationAbsentOrComplete) {
+    TempDir oDir;
+    WriteFile(oDir / "site/converter_log.txt", "Process Started\r\nProcess Complete");
+    for (int iFolder = 0; iFolder < 4; ++iFolder)
+        for (int iPage = 0; iPage < 40; ++iPage)
+            WriteFile(oDir / ("site/f" + std::to_string(iFolder) + "/p" + std::to_string(iPage) + ".html"),
+                      std::string(2000, 'x') + "<object>" + std::to_string(iPage) + "</object>\r\n<embed></embed>");
+    const int iLines = RunAndKill(oDir.Path(), 0);
+    const auto aComplete = Snapshot(oDir / "site_Converted");
+    ASSERT_EQ(aComplete.at("f3/p9.html").find("<object"), std::string::npos);
+    stdfs::remove_all(oDir / "site_Converted");
+
+    for (int iAt : {1, 4, 5, 6, iLines / 4, iLines / 2, iLines * 3 / 4, iLines - 2, iLines - 1}) {
+        RunAndKill(oDir.Path(), iAt);
+        if (Exists(oDir / "site_Converted")) {
+            auto aLeft = Snapshot(oDir / "site_Converted");
+            auto aExpected = aComplete;
+            // Killed between the rename and the log: everything but the log.
+            if (aLeft.count("converter_log.txt") == 0) aExpected.erase("converter_log.txt");
+            EXPECT_EQ(aLeft, aExpected) << "killed after line " << iAt;
+            stdfs::remove_all(oDir / "site_Converted");
+        }
+        for (const std::string& sLeft : Leftovers(oDir.Path())) {
+            EXPECT_EQ(sLeft.rfind("site_Converted.incomplete-", 0), 0u) << sLeft;
+            stdfs::remove_all(oDir / sLeft);
+        }
+    }
 }
 
 }  // namespace
