@@ -620,7 +620,7 @@ void RunEdgeCases(const std::vector<EdgeCase>& aCases, const std::string& sPrefi
 // The site converted completely beside its source, and nothing else there.
 void ExpectConverted(const std::string& sWork, const char* sCase) {
     EXPECT_EQ(Leftovers(sWork), (std::vector<std::string>{"site_Converted"})) << sCase;
-    if (!Exists(sWork + "/site_Converted")) return;
+    if (!Exists(sWork + "/site_Converted/converter_log.txt")) return ADD_FAILURE() << sCase << ": no log";
     EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>") << sCase;
     EXPECT_EQ(ReadFile(sWork + "/site_Converted/sub/b.htm"), kEmb + "2();</script>") << sCase;
     const std::string sLog = ReadFile(sWork + "/site_Converted/converter_log.txt");
@@ -702,6 +702,7 @@ TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
          [](const std::string& sWork, const CliResult& oResult) {
              EXPECT_NE(oResult.sErr.find("Failed File:" + sWork + "/site_Converted/p.htm"), std::string::npos)
                  << oResult.sErr;
+             ASSERT_TRUE(Exists(sWork + "/site_Converted/converter_log.txt"));
              EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>");
              EXPECT_NE(ReadFile(sWork + "/site_Converted/converter_log.txt").find("Failed File:"), std::string::npos);
          }},
@@ -713,6 +714,7 @@ TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
          "{cli} site", 0,
          [](const std::string& sWork, const CliResult&) {
              ExpectConverted(sWork, "read-only object.js");
+             ASSERT_TRUE(Exists(sWork + "/site_Converted/object.js"));
              EXPECT_EQ(ReadFile(sWork + "/site_Converted/object.js").rfind("// own\nfunction InsertObject1()", 0),
                        0u);
              EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0644));
