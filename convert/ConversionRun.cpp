@@ -176,7 +176,7 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
     // The new tree is built under a name that says it is incomplete and
     // takes sDestDir's name only when the walk is done.
     if (fs::FsError oCreate = fs::CreateUniqueFolder(sDestDir + kIncompleteSuffix, m_sWorkDir))
-        return Fail(sError, kErrorCopyFailed, oCreate.sPath + " - " + oCreate.sReason);
+        return Fail(sError, kErrorCopyFailed, sDestDir + " - " + oCreate.sReason);
     // Selected pages are left out of the copy: the walk writes each of them
     // once, converted or as it is.
     const fs::FsError oCopy = fs::CopyTreeInto(
