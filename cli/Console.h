@@ -9,7 +9,9 @@
 namespace tagshift::console {
 
 // Readies the standard streams: on Windows the console shows UTF-8 and the
-// output is written byte for byte (no LF to CR LF translation).
+// output is written byte for byte (no LF to CR LF translation). A reader
+// that goes away (a closed pipe) never ends the run: writes to standard
+// output or error then fail quietly and the log is still written.
 void Prepare();
 
 // The program's arguments after its name, as UTF-8 on Windows (whatever the

@@ -15,7 +15,7 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
-void Prepare() {}
+void Prepare() { std::signal(SIGPIPE, SIG_IGN); }
 
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 

@@ -47,16 +47,21 @@ const char* const kHelp =
     "Exit status:\n"
     "  0    converted; the summary is printed on standard output, with a line\n"
     "       \"Tags Left Alone: K\" when some tags stayed as they were\n"
-    "  1    nothing done: SOURCE is not a folder, the pattern list is empty, or\n"
+    "  1    nothing done: SOURCE is not a folder or is a root folder, the pattern\n"
+    "       list has no pattern of two or more characters, or something named\n"
     "       SOURCE_Converted already exists\n"
     "  2    bad usage\n"
     "  3    converted, but some pages could not be (listed on standard error and\n"
     "       in converter_log.txt as \"Failed File:\" lines)\n"
-    "  4    the run could not be completed (copy, folder or log failure); the path\n"
-    "       and the reason are printed on standard error\n"
-    "  130  interrupted: pages already converted stay converted, the rest are\n"
-    "       copied unconverted, and no log is written (interrupted while copying:\n"
-    "       nothing is left)\n";
+    "  4    the run could not be completed (a folder that cannot be listed, the\n"
+    "       copy, the final rename or the log failed); the path and the reason are\n"
+    "       printed on standard error; apart from a log failure nothing is left\n"
+    "  130  interrupted (Ctrl-C, SIGTERM): the unfinished SOURCE_Converted is\n"
+    "       removed, nothing is left\n"
+    "\n"
+    "The new folder is built as SOURCE_Converted.incomplete-XXXXXX and renamed to\n"
+    "SOURCE_Converted when every page is done; only a killed run leaves such a\n"
+    "folder behind.\n";
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
 
@@ -189,8 +194,8 @@ int main(int argc, char** argv) {
     tagshift::ConversionRun oRun(oHost);
     oHost.pLeftAlone = &oRun.iLeftAloneCount;
     oRun.bAnyCase = bAnyCase;
-    // "site/" converts to "site_Converted"; a root stays a root.
-    oRun.sSourceDir = tagshift::fs::WithoutTrailingSeparators(aSources.front());
+    // "site/", "." or "../site" convert to the folder's sibling, never into it.
+    oRun.sSourceDir = tagshift::fs::AbsoluteNormalPath(aSources.front());
     oRun.cmd_Convert_Click();
 
     switch (oRun.eOutcome) {
@@ -208,10 +213,7 @@ int main(int argc, char** argv) {
         case tagshift::RunOutcome::Refused:
             return kExitRefused;
         case tagshift::RunOutcome::Stopped:
-            if (!oRun.sDestDir.empty() && tagshift::fs::DirExists(oRun.sDestDir))
-                std::cerr << "tagshift-convert: interrupted; " << oRun.sDestDir << " is only partly converted\n";
-            else
-                std::cerr << "tagshift-convert: interrupted; nothing was written\n";
+            std::cerr << "tagshift-convert: interrupted; nothing was left\n";
             return kExitInterrupted;
         case tagshift::RunOutcome::Failed:
         case tagshift::RunOutcome::NotRun:

@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/PageRewriter.h"
@@ -20,8 +21,11 @@ std::string Join(const std::string& sFolder, const std::string& sName) { return 
 // back from the script files.
 class PageFunctions : public BlockSink {
 public:
-    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConvertHost* pReport, long long& iLeftAlone)
-        : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_iLeftAlone(iLeftAlone) {}
+    // Tags left alone are reported to pReport (when given) under sShownPath.
+    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConvertHost* pReport,
+                  const std::string& sShownPath, long long& iLeftAlone)
+        : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
+          m_iLeftAlone(iLeftAlone) {}
 
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
@@ -32,7 +36,7 @@ public:
     void LeftAlone(TagKind, std::string_view sOpening, long long iLine, LeftAloneReason eWhy) override {
         if (!m_pReport) return;
         ++m_iLeftAlone;
-        m_pReport->ReportLeftAlone(m_oFile.Path, std::string(sOpening), iLine, LeftAloneText(eWhy));
+        m_pReport->ReportLeftAlone(m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy));
     }
 
     // Writes what is still buffered. Returns the first error of the page.
@@ -72,6 +76,7 @@ private:
     const PageFile& m_oFile;
     fs::AppendFile (&m_aScripts)[2];
     ConvertHost* m_pReport;  // null: the page's openings were reported before
+    const std::string& m_sShownPath;
     long long& m_iLeftAlone;
     Kind m_aKinds[2];
     fs::FsError m_oError;
@@ -127,6 +132,9 @@ void ConversionRun::cmd_Convert_Click() {
     std::string sError;
     eOutcome = RunSteps(sError);
     CloseScriptFiles();
+    // A new tree that did not take its final name is not left behind.
+    if (!m_sWorkDir.empty()) fs::RemoveTree(m_sWorkDir);
+    m_sWorkDir.clear();
     m_oHost.SetActionsEnabled(true);
     if (!sError.empty() && eOutcome != RunOutcome::Stopped) m_oHost.ShowMessage(sError, kStyleStop, kTitleError);
 }
@@ -159,36 +167,52 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
     m_oHost.SetActionsEnabled(false);
 
     if (!Status(kStatusCheckingDirectory)) return RunOutcome::Stopped;
+    // "site/", "." or "sub/.." name the folder itself: the new folder goes
+    // beside it, never into it.
+    sSourceDir = fs::AbsoluteNormalPath(sSourceDir);
     if (!fs::DirExists(sSourceDir)) return Refuse(sError, kErrorNoFolder, kLogNoFolder);
+    if (fs::IsRootPath(sSourceDir)) return Refuse(sError, kErrorRootFolder, kLogRootFolder);
 
     if (!Status(kStatusCheckingFileNames)) return RunOutcome::Stopped;
     aPatterns = SplitPatterns(m_oHost.PatternText());
-    if (aPatterns.empty()) return Refuse(sError, kErrorNoPattern, kLogNoPattern);
+    // A list of pieces too short to select anything is no list.
+    if (std::none_of(aPatterns.begin(), aPatterns.end(), [](const std::string& p) { return p.size() >= 2; }))
+        return Refuse(sError, kErrorNoPattern, kLogNoPattern);
 
     if (!Status(kStatusCopying)) return RunOutcome::Stopped;
     sDestDir = sSourceDir + kDestSuffix;
-    if (fs::DirExists(sDestDir)) return Refuse(sError, kErrorDestExists, kLogDestExists);
+    if (fs::EntryExists(sDestDir)) return Refuse(sError, kErrorDestExists, kLogDestExists);
+    // The new tree is built under a name that says it is incomplete and
+    // takes sDestDir's name only when the walk is done.
+    if (fs::FsError oCreate = fs::CreateUniqueFolder(sDestDir + kIncompleteSuffix, m_sWorkDir); oCreate.Failed())
+        return Fail(sError, kErrorCopyFailed, sDestDir + " - " + oCreate.sReason);
     // Selected pages are left out of the copy: the walk writes each of them
     // once, converted or as it is.
-    const fs::FsError oCopy = fs::CopyTree(
-        sSourceDir, sDestDir, [this](const std::string& sName) { return IsSelected(sName); },
+    const fs::FsError oCopy = fs::CopyTreeInto(
+        sSourceDir, m_sWorkDir, [this](const std::string& sName) { return IsSelected(sName); },
         [this] {
             Yield();
             return !m_bStop;
         });
     if (m_bStop) return RunOutcome::Stopped;
-    if (oCopy.Failed()) return Fail(sError, kErrorCopyFailed, oCopy.sPath + " - " + oCopy.sReason);
+    if (oCopy.Failed()) return Fail(sError, kErrorCopyFailed, Shown(oCopy.sPath) + " - " + oCopy.sReason);
     sLog += kLogCopying + sSourceDir + kCrLf;
     sLog += kLogDestination + sDestDir + kCrLf;
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
-    ProcessDirectory(sDestDir);
-    if (!m_sWalkFailure.empty()) {
-        // The copy is incomplete: take it away, as a failed copy is.
-        fs::RemoveTree(sDestDir);
-        return Fail(sError, kErrorWalkFailed, m_sWalkFailure);
-    }
+    ProcessDirectory(m_sWorkDir);
+    if (!m_sWalkFailure.empty()) return Fail(sError, kErrorWalkFailed, m_sWalkFailure);
     if (m_bStop) return RunOutcome::Stopped;
+
+    // A log copied from the source must not stand in the new folder before
+    // this run's own log does.
+    fs::RemoveFile(Join(m_sWorkDir, kLogFileName));
+    bool bExisted = false;
+    if (fs::FsError oRename = fs::RenameNoReplace(m_sWorkDir, sDestDir, bExisted); oRename.Failed()) {
+        if (bExisted) return Refuse(sError, kErrorDestExists, kLogDestExists);
+        return Fail(sError, kErrorRenameFailed, oRename.sPath + " - " + oRename.sReason);
+    }
+    m_sWorkDir.clear();
 
     m_oHost.ShowMessage(SummaryText(), kStyleInformation, kTitleComplete);
     sLog += kLogComplete;
@@ -215,6 +239,13 @@ bool ConversionRun::IsSelected(const std::string& sName) const {
     return false;
 }
 
+// A path in the new tree as it reads once the tree has its final name.
+std::string ConversionRun::Shown(const std::string& sPath) const {
+    if (m_sWorkDir.empty() || sPath.compare(0, m_sWorkDir.size(), m_sWorkDir) != 0) return sPath;
+    if (sPath.size() > m_sWorkDir.size() && sPath[m_sWorkDir.size()] != fs::kSeparator) return sPath;
+    return sDestDir + sPath.substr(m_sWorkDir.size());
+}
+
 void ConversionRun::ProcessDirectory(const std::string& sPath) {
     ProcessFolder(sSourceDir, sPath);
 }
@@ -229,27 +260,24 @@ void ConversionRun::ProcessFolder(const std::string& sSource, const std::string&
     }
     Yield();
     for (const std::string& sName : oListing.aFiles) {
-        if (!m_sWalkFailure.empty()) break;
+        if (!m_sWalkFailure.empty() || m_bStop) break;
         ProcessFile(PageFile{Join(sPath, sName), sName, Join(sSource, sName)});
     }
     CloseScriptFiles();
     if (!m_sWalkFailure.empty()) return;
     Yield();
     for (const std::string& sName : oListing.aFolders) {
-        if (!m_sWalkFailure.empty()) return;
+        if (!m_sWalkFailure.empty() || m_bStop) return;
         const std::string sSourceFolder = Join(sSource, sName);
-        if (sSourceFolder == sDestDir) continue;  // the copy itself, inside a source ending in a separator
+        if (sSourceFolder == m_sWorkDir) continue;  // the copy itself, should it lie inside the source
         ProcessFolder(sSourceFolder, Join(sPath, sName));
     }
     Yield();
 }
 
 void ConversionRun::ProcessFile(const PageFile& oFile) {
-    if (m_bStop || !Status(kStatusCheckingFile + oFile.Name)) {
-        // After a stop request the walk only completes the copy.
-        if (IsSelected(oFile.Name)) CopyUnconverted(oFile);
-        return;
-    }
+    // A stopped run's new tree is removed: nothing more is written.
+    if (m_bStop || !Status(kStatusCheckingFile + oFile.Name)) return;
     if (!IsSelected(oFile.Name)) return;
     PageFile oPage = oFile;
     const long long iLast = static_cast<long long>(aPatterns.size()) - 1;
@@ -265,25 +293,27 @@ void ConversionRun::ProcessFile(const PageFile& oFile) {
 }
 
 void ConversionRun::RewritePage(const PageFile& oFile) {
-    sCurrentFile = oFile.Path;
+    sCurrentFile = Shown(oFile.Path);
     sLog += kLogProcessing + sCurrentFile + kCrLf;
     const bool bFromSource = !oFile.SourcePath.empty();
     std::string sPage;
     fs::FileInfo oInfo;
-    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : sCurrentFile, sPage, &oInfo); oRead.Failed())
+    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : oFile.Path, sPage, &oInfo);
+        oRead.Failed())
         return FailPage(oFile, oRead);
 
     const long long iCountBefore = iFunctionCount;
-    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oHost, iLeftAloneCount);
+    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oHost, sCurrentFile,
+                             iLeftAloneCount);
     fs::FsError oError;
     if (RewriteText(sPage, iFunctionCount, oFunctions, bAnyCase) == 0) {
         // Nothing to replace: the page is a plain copy.
-        if (bFromSource) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo, true);
+        if (bFromSource) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo, true);
         if (oError.Failed()) FailPage(oFile, oError);
         return;
     }
     oError = oFunctions.Finish();
-    if (!oError.Failed()) oError = fs::WriteFileAtomic(sCurrentFile, sPage, &oInfo);
+    if (!oError.Failed()) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo);
     if (oError.Failed()) {
         oFunctions.Undo();
         iFunctionCount = iCountBefore;
@@ -292,22 +322,30 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
 }
 
 void ConversionRun::FailPage(const PageFile& oFile, const fs::FsError& oError) {
-    // The page keeps its copied content and counts as not converted.
+    // The page keeps its copied content and counts as not converted; a
+    // page that cannot even be copied is missing from the new tree. Neither
+    // ends the run.
     --iFileCount;
     ++iFailedCount;
     sLog += kLogFailed + sCurrentFile + " - ";
-    if (oError.sPath != sCurrentFile && oError.sPath != oFile.SourcePath) sLog += oError.sPath + ": ";
-    sLog += oError.sReason + kCrLf;
-    if (!oFile.SourcePath.empty()) CopyUnconverted(oFile);
+    if (oError.sPath != oFile.Path && oError.sPath != oFile.SourcePath) sLog += Shown(oError.sPath) + ": ";
+    sLog += oError.sReason;
+    if (!oFile.SourcePath.empty()) {
+        if (fs::FsError oCopy = CopyUnconverted(oFile); oCopy.Failed()) sLog += kLogNotCopied + oCopy.sReason;
+    }
+    sLog += kCrLf;
 }
 
 void ConversionRun::CloseScriptFiles() {
     for (fs::AppendFile& oScript : m_aScriptFiles) oScript.Close();
 }
 
-void ConversionRun::CopyUnconverted(const PageFile& oFile) {
-    if (fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path); oCopy.Failed())
-        m_sWalkFailure = oCopy.sPath + " - " + oCopy.sReason;
+fs::FsError ConversionRun::CopyUnconverted(const PageFile& oFile) {
+    const bool bFree = !fs::EntryExists(oFile.Path);
+    fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path);
+    // A copy cut short (a full disk) would be a half-written page.
+    if (oCopy.Failed() && bFree) fs::RemoveFile(oFile.Path);
+    return oCopy;
 }
 
 }  // namespace tagshift

@@ -16,9 +16,9 @@ enum class RunOutcome {
     NotRun,                 // no run yet
     Completed,              // every selected page converted
     CompletedWithFailures,  // the run completed; some pages could not be converted
-    Refused,                // one of the three checks failed; nothing written
-    Failed,                 // the copy, the walk or the log failed; see sFailure
-    Stopped,                // the host asked the run to stop
+    Refused,                // a check failed; nothing written
+    Failed,                 // the copy, a folder, the rename or the log failed; see sFailure
+    Stopped,                // the host asked the run to stop; nothing left
 };
 
 // Splits the pattern text at every ';', keeping empty pieces; an empty text
@@ -49,7 +49,7 @@ public:
     // of the script files.
     bool IsSelected(const std::string& sName) const;
 
-    // The run state.
+    // The run state. The run makes sSourceDir absolute and normal first.
     std::string sSourceDir;
     std::string sDestDir;
     std::vector<std::string> aPatterns;
@@ -73,7 +73,8 @@ private:
     RunOutcome Fail(std::string& sError, const char* sWhat, const std::string& sPathAndReason);
     void Yield();
     void FailPage(const PageFile& oFile, const fs::FsError& oError);
-    void CopyUnconverted(const PageFile& oFile);
+    fs::FsError CopyUnconverted(const PageFile& oFile);
+    std::string Shown(const std::string& sPath) const;
     void CloseScriptFiles();
     std::string SummaryText() const;
 
@@ -82,6 +83,7 @@ private:
     bool m_bStop = false;
     bool m_bRewrittenBefore = false;  // the page was rewritten for an earlier pattern: nothing to report again
     std::string m_sWalkFailure;
+    std::string m_sWorkDir;  // the new tree until it is complete and takes sDestDir's name
     fs::AppendFile m_aScriptFiles[2];  // the script files of the folder being walked, by kind
 };
 

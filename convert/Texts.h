@@ -21,12 +21,15 @@ inline constexpr int kStyleInformation = 64;
 inline constexpr const char* kTitleError = "Error";
 inline constexpr const char* kTitleComplete = "Process Complete";
 inline constexpr const char* kErrorNoFolder = "No folder chosen or chosen folder does not exist...";
+inline constexpr const char* kErrorRootFolder =
+    "A root folder cannot be converted: its copy would hold the whole drive. Choose a folder inside it...";
 inline constexpr const char* kErrorNoPattern = "You must select a pattern...";
 inline constexpr const char* kErrorDestExists =
     "A converted folder of this name already exists - have you already converted this one?";
 inline constexpr const char* kErrorCopyFailed = "The folder could not be copied: ";
 inline constexpr const char* kErrorWalkFailed = "A folder of the site could not be read: ";
 inline constexpr const char* kErrorLogFailed = "The run log could not be written: ";
+inline constexpr const char* kErrorRenameFailed = "The converted folder could not be put in place: ";
 inline constexpr const char* kSummaryFiles = "Files Converted: ";
 inline constexpr const char* kSummaryFunctions = " | Functions Replaced: ";
 inline constexpr const char* kSummaryVisible = "Your new website(s) are visible at ";
@@ -38,16 +41,19 @@ inline constexpr const char* kSummaryUseVerbose = " (use --verbose to list them)
 // Run log lines.
 inline constexpr const char* kLogStarted = "Process Started";
 inline constexpr const char* kLogNoFolder = "No Folder chosen or Folder does not exist";
+inline constexpr const char* kLogRootFolder = "Root folder cannot be converted";
 inline constexpr const char* kLogNoPattern = "No file types available";
 inline constexpr const char* kLogDestExists = "Converted folder already exists";
 inline constexpr const char* kLogCopying = "Copying Folder:";
 inline constexpr const char* kLogDestination = "Destination Folder:";
 inline constexpr const char* kLogProcessing = "Processing File:";
 inline constexpr const char* kLogFailed = "Failed File:";
+inline constexpr const char* kLogNotCopied = "; not copied either: ";
 inline constexpr const char* kLogComplete = "Process Complete";
 
 // Names.
 inline constexpr const char* kDestSuffix = "_Converted";
+inline constexpr const char* kIncompleteSuffix = ".incomplete-";  // the new tree's name until it is complete
 inline constexpr const char* kLogFileName = "converter_log.txt";
 inline constexpr const char* kDefaultPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx";
 

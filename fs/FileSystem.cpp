@@ -5,6 +5,7 @@
 #include "fs/FileSystemPlatform.h"
 
 #include <fstream>
+#include <random>
 
 namespace stdfs = std::filesystem;
 
@@ -118,6 +119,59 @@ void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
         stdfs::resize_file(PathOf(sPath), oMark.iSize, oError);
     else
         stdfs::remove(PathOf(sPath), oError);
+}
+
+// --- Paths, entries, unique folders and renames without replacing --------
+
+std::string AbsoluteNormalPath(const std::string& sPath) {
+    if (sPath.empty()) return sPath;
+    std::error_code oError;
+    stdfs::path oPath = stdfs::absolute(detail::PathOf(sPath), oError);
+    if (oError) return sPath;
+    oPath = oPath.lexically_normal();
+    // A trailing separator leaves an empty last component behind.
+    while (!oPath.has_filename() && oPath.has_relative_path()) oPath = oPath.parent_path();
+    return oPath.u8string();
+}
+
+bool IsRootPath(const std::string& sPath) {
+    const stdfs::path oPath = detail::PathOf(sPath);
+    return !oPath.empty() && oPath.has_root_directory() && !oPath.has_relative_path();
+}
+
+bool EntryExists(const std::string& sPath) {
+    if (sPath.empty()) return false;
+    std::error_code oError;
+    const stdfs::file_status oStatus = stdfs::symlink_status(detail::PathOf(sPath), oError);
+    return !oError && oStatus.type() != stdfs::file_type::not_found;
+}
+
+FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 oRandom{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> oPick(0, sizeof kLetters - 2);
+    for (int iTry = 0; iTry < 100; ++iTry) {
+        std::string sCandidate = sPrefix;
+        for (int i = 0; i < 6; ++i) sCandidate += kLetters[oPick(oRandom)];
+        if (EntryExists(sCandidate)) continue;
+        if (FsError oMade = detail::MakeOwnFolder(sCandidate); !oMade.Failed()) {
+            sPath = sCandidate;
+            return {};
+        } else if (EntryExists(sCandidate)) {
+            continue;  // taken meanwhile
+        } else {
+            return oMade;
+        }
+    }
+    return FsError{sPrefix + "XXXXXX", "no free name"};
+}
+
+void RemoveFile(const std::string& sPath) {
+    std::error_code oError;  // best effort
+    const stdfs::path oPath = detail::PathOf(sPath);
+    const stdfs::file_status oStatus = stdfs::symlink_status(oPath, oError);
+    if (!oError && oStatus.type() != stdfs::file_type::not_found && oStatus.type() != stdfs::file_type::directory)
+        stdfs::remove(oPath, oError);
 }
 
 }  // namespace tagshift::fs

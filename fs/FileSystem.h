@@ -123,6 +123,8 @@ public:
 
     // Makes sPath the open file (created when missing, never through a
     // link), closing another one first. oMark receives its current state.
+    // An existing file without its owner's write bit gets that bit (its
+    // other bits stay), so that a read-only copy can still be appended to.
     FsError Open(const std::string& sPath, AppendMark& oMark);
     FsError Append(std::string_view sData);
     // Puts the open file back to the state of oMark: cut back to its size,
@@ -174,5 +176,45 @@ public:
     ScopedFaultHook(const ScopedFaultHook&) = delete;
     ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
 };
+
+// --- Paths, entries, unique folders and renames without replacing --------
+
+// sPath made absolute (against the current folder) and lexically normal:
+// "." and ".." components resolved without looking at the disk, repeated
+// and trailing separators dropped; a root keeps its separator ("/", on
+// Windows "C:\"). An empty text stays empty; a path that cannot be made
+// absolute is returned unchanged.
+std::string AbsoluteNormalPath(const std::string& sPath);
+
+// True when sPath, absolute and normal, is a root of the file system: "/",
+// on Windows a drive root ("C:\").
+bool IsRootPath(const std::string& sPath);
+
+// True when anything at all stands at sPath: a folder, a file, a link (a
+// dangling one too) or any other entry. Links are not followed. Never
+// throws; a path that cannot be examined gives false.
+bool EntryExists(const std::string& sPath);
+
+// Creates a new folder sPrefix + six random letters or digits that no
+// entry had before, readable and writable only by its owner; sPath receives
+// its path.
+FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath);
+
+// CopyTree into sDest, an existing empty folder: the same copy, leaving out
+// and stops, but a failure or stop leaves the partial copy for the caller
+// to remove. At the end sDest takes sSource's permission bits (and stays
+// writable by its owner).
+FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
+                     const std::function<bool(const std::string& sName)>& fLeaveOut = nullptr,
+                     const std::function<bool()>& fAfterFolder = nullptr);
+
+// Gives sFrom the name sTo in one step, only when nothing stands at sTo;
+// never replaces an entry. When something does, bExisted is set, the error
+// says so and nothing has changed.
+FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted);
+
+// Removes the entry sPath when it is not a folder (a file or a link, which
+// is not followed). Best effort.
+void RemoveFile(const std::string& sPath);
 
 }  // namespace tagshift::fs

@@ -347,6 +347,7 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
         if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
         if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
         if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
+        if ((oStat.st_mode & S_IWUSR) == 0) ::chmod(sPath.c_str(), (oStat.st_mode & 07777) | S_IWUSR);
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
         oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
         oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
@@ -386,26 +387,66 @@ void AppendFile::Close() {
     m_iFd = -1;
 }
 
+FsError detail::MakeOwnFolder(const std::string& sPath) {
+    return ::mkdir(sPath.c_str(), 0700) == 0 ? FsError{} : ErrnoError(sPath, errno);
+}
+
+FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
+                     const std::function<bool(const std::string& sName)>& fLeaveOut,
+                     const std::function<bool()>& fAfterFolder) {
+    struct stat oSource {};
+    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
+    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
+    struct stat oDest {};
+    if (::lstat(sDest.c_str(), &oDest) != 0) return ErrnoError(sDest, errno);
+    if (!S_ISDIR(oDest.st_mode)) return ErrnoError(sDest, ENOTDIR);
+    const CopyRules oRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder};
+    if (FsError oFail = CopyFolderContents(sSource, sDest, oRules); oFail.Failed()) return oFail;
+    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
+    return {};
+}
+
 FsError CopyTree(const std::string& sSource, const std::string& sDest,
                  const std::function<bool(const std::string& sName)>& fLeaveOut,
                  const std::function<bool()>& fAfterFolder) {
     struct stat oSource {};
     if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
     if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
-    if (::mkdir(sDest.c_str(), 0700) != 0) return ErrnoError(sDest, errno);
-    struct stat oDest {};
-    if (::lstat(sDest.c_str(), &oDest) != 0) {
-        FsError oFail = ErrnoError(sDest, errno);
-        RemoveTree(sDest);
-        return oFail;
+    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
+    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
+    if (oFail.Failed()) RemoveTree(sDest);
+    return oFail;
+}
+
+FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
+    bExisted = false;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, sFrom.c_str(), AT_FDCWD, sTo.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno == EEXIST) bExisted = true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return ErrnoError(sTo, errno);
+#endif
+    // Where the file system has no such rename: a file is linked in under
+    // the new name, which fails when the name is taken; a folder's new name
+    // is first taken by an empty folder of our own, which a rename may
+    // replace.
+    struct stat oFrom {};
+    if (::lstat(sFrom.c_str(), &oFrom) != 0) return ErrnoError(sFrom, errno);
+    if (!S_ISDIR(oFrom.st_mode)) {
+        if (::link(sFrom.c_str(), sTo.c_str()) != 0) {
+            bExisted = errno == EEXIST;
+            return ErrnoError(sTo, errno);
+        }
+        ::unlink(sFrom.c_str());
+        return {};
     }
-    FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder});
-    if (oFail.Failed()) {
-        RemoveTree(sDest);
-        return oFail;
+    if (::mkdir(sTo.c_str(), 0700) != 0) {
+        bExisted = errno == EEXIST;
+        return ErrnoError(sTo, errno);
     }
-    ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
-    return {};
+    if (::rename(sFrom.c_str(), sTo.c_str()) == 0) return {};
+    const int iError = errno;
+    ::rmdir(sTo.c_str());  // fails, leaving them, when others put entries into it
+    return ErrnoError(sTo, iError);
 }
 
 void RemoveTree(const std::string& sPath) {

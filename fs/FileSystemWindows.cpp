@@ -360,6 +360,9 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
     if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES) {
         if (oEntry.bLink) return FsError{sPath, kIsLink};
         if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
+        // A read-only file of the copy takes functions: its owner may write it.
+        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY)
+            ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes & ~FILE_ATTRIBUTE_READONLY);
         hFile = OpenFile(sPath, GENERIC_WRITE, OPEN_EXISTING);
         LARGE_INTEGER oSize{};
         if (hFile != INVALID_HANDLE_VALUE && !::GetFileSizeEx(hFile, &oSize)) {
@@ -470,25 +473,40 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
 
 }  // namespace
 
+FsError detail::MakeOwnFolder(const std::string& sPath) {
+    return ::CreateDirectoryW(WidePath(sPath).c_str(), nullptr) ? FsError{} : LastError(sPath);
+}
+
+FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
+                     const std::function<bool(const std::string& sName)>& fLeaveOut,
+                     const std::function<bool()>& fAfterFolder) {
+    const DWORD iSource = Attributes(sSource);
+    if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
+    if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
+    FileId oDest;
+    if (!IdOf(sDest, oDest)) return LastError(sDest);
+    return CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder});
+}
+
 FsError CopyTree(const std::string& sSource, const std::string& sDest,
                  const std::function<bool(const std::string& sName)>& fLeaveOut,
                  const std::function<bool()>& fAfterFolder) {
     const DWORD iSource = Attributes(sSource);
     if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
     if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
-    if (!::CreateDirectoryW(WidePath(sDest).c_str(), nullptr)) return LastError(sDest);
-    FileId oDest;
-    if (!IdOf(sDest, oDest)) {
-        FsError oFail = LastError(sDest);
-        RemoveTree(sDest);
-        return oFail;
-    }
-    FsError oFail = CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder});
-    if (oFail.Failed()) {
-        RemoveTree(sDest);
-        return oFail;
-    }
-    return {};
+    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
+    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
+    if (oFail.Failed()) RemoveTree(sDest);
+    return oFail;
+}
+
+// Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
+FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
+    bExisted = false;
+    if (::MoveFileExW(WidePath(sFrom).c_str(), WidePath(sTo).c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+    const DWORD iError = ::GetLastError();
+    bExisted = iError == ERROR_ALREADY_EXISTS || iError == ERROR_FILE_EXISTS;
+    return LastError(sTo, iError);
 }
 
 void RemoveTree(const std::string& sPath) {

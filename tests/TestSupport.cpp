@@ -98,4 +98,11 @@ void RecordingHost::ShowMessage(const std::string& sPrompt, int iStyle, const st
     aMessages.push_back(Message{sPrompt, iStyle, sTitle, bActionsEnabled});
 }
 
+std::vector<std::string> Leftovers(const std::string& sParent) {
+    std::vector<std::string> aNames;
+    for (const auto& oEntry : std::filesystem::directory_iterator(std::filesystem::u8path(sParent)))
+        if (oEntry.path().filename() != "site") aNames.push_back(oEntry.path().filename().u8string());
+    return aNames;
+}
+
 }  // namespace tagshift::test

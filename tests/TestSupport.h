@@ -35,6 +35,9 @@ void WriteFile(const std::string& sPath, const std::string& sData);
 std::string ReadFile(const std::string& sPath);
 bool Exists(const std::string& sPath);
 
+// Names in a site's parent folder other than the site's own ("site").
+std::vector<std::string> Leftovers(const std::string& sParent);
+
 // Every entry below a root: relative path -> "F:" + content, "L:" + link
 // target or "D:" for folders.
 std::map<std::string, std::string> Snapshot(const std::string& sRoot);

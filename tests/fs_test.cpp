@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "TestSupport.h"
 #include "fs/FileSystem.h"
@@ -302,6 +303,63 @@ TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     EXPECT_EQ(oError.sPath, oDir / "src/m/broken.gif");
     EXPECT_EQ(oError.sReason, "Input/output error");
     EXPECT_FALSE(Exists(oDir / "dst"));
+}
+
+TEST(SourcePaths, AbsoluteAndNormalWithoutLookingAtTheDisk) {
+    const std::string sHere = stdfs::current_path().u8string();
+    const bool bWindows = fs::kSeparator == '\\';
+    using Cases = std::vector<std::pair<std::string, std::string>>;
+    const Cases aCases = bWindows ? Cases{
+        {"", ""},
+        {"C:\\", "C:\\"},
+        {"C:\\..", "C:\\"},
+        {"C:\\a\\b\\", "C:\\a\\b"},
+        {"C:/a//b/./c/..//", "C:\\a\\b"},
+        {".", sHere},
+        {"x/y/..", sHere + "\\x"},
+    } : Cases{
+        {"", ""},
+        {"/", "/"},
+        {"/..", "/"},
+        {"/a/b/", "/a/b"},
+        {"/a//b/./c/..//", "/a/b"},
+        {"/a/b/../../..", "/"},
+        {".", sHere},
+        {"x/y/..", sHere + "/x"},
+    };
+    for (const auto& [sIn, sOut] : aCases) EXPECT_EQ(fs::AbsoluteNormalPath(sIn), sOut) << sIn;
+    const std::vector<const char*> aRoots = bWindows ? std::vector<const char*>{"C:\\", "C:/", "C:\\.."}
+                                                     : std::vector<const char*>{"/", "//"};
+    for (const char* sRoot : aRoots) EXPECT_TRUE(fs::IsRootPath(fs::AbsoluteNormalPath(sRoot))) << sRoot;
+    for (const char* sNot : {"", "/a", "/a/..", "C:\\a"}) EXPECT_FALSE(fs::IsRootPath(sNot)) << sNot;
+}
+
+TEST(RenameNoReplace, NeverReplacesAnyEntry) {
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> aTaken = {
+        {"empty folder", [](const std::string& sPath) { stdfs::create_directory(sPath); }},
+        {"file", [](const std::string& sPath) { WriteFile(sPath, "theirs"); }},
+        {"dangling link", [](const std::string& sPath) { stdfs::create_symlink(sPath + "-nowhere", sPath); }},
+    };
+    for (const auto& [sKind, fTake] : aTaken) {
+        if (std::string(sKind) == "dangling link" && !test::LinksAndModes()) continue;
+        TempDir oDir;
+        WriteFile(oDir / "new/page.html", "mine");
+        fTake(oDir / "dest");
+        EXPECT_TRUE(fs::EntryExists(oDir / "dest")) << sKind;
+        const auto aBefore = Snapshot(oDir.Path());
+        bool bExisted = false;
+        EXPECT_TRUE(fs::RenameNoReplace(oDir / "new", oDir / "dest", bExisted).Failed()) << sKind;
+        EXPECT_TRUE(bExisted) << sKind;
+        EXPECT_EQ(Snapshot(oDir.Path()), aBefore) << sKind;
+    }
+    TempDir oDir;
+    WriteFile(oDir / "new/page.html", "mine");
+    EXPECT_FALSE(fs::EntryExists(oDir / "dest"));
+    bool bExisted = true;
+    EXPECT_FALSE(fs::RenameNoReplace(oDir / "new", oDir / "dest", bExisted).Failed());
+    EXPECT_FALSE(bExisted);
+    EXPECT_EQ(ReadFile(oDir / "dest/page.html"), "mine");
+    EXPECT_FALSE(Exists(oDir / "new"));
 }
 
 }  // namespace

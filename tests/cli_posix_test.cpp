@@ -1,0 +1,274 @@
+// The headless converter at the edges that only POSIX systems have: users
+// and permissions, broken pipes, and runs killed with SIGKILL.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "TestSupport.h"
+#include "convert/ScriptFiles.h"
+
+namespace tagshift {
+namespace {
+
+using test::Exists;
+using test::Leftovers;
+using test::ReadFile;
+using test::Snapshot;
+using test::TempDir;
+using test::WriteFile;
+namespace stdfs = std::filesystem;
+
+const std::string kObj = std::string(KindTexts(TagKind::Object).sIncludeTag) + std::string(KindTexts(TagKind::Object).sCallStart);
+const std::string kEmb = std::string(KindTexts(TagKind::Embed).sIncludeTag) + std::string(KindTexts(TagKind::Embed).sCallStart);
+
+struct CliResult {
+    int iStatus;
+    std::string sOut;
+    std::string sErr;
+};
+
+std::string ShellQuote(const std::string& sText) {
+    std::string sQuoted = "'";
+    for (char c : sText) sQuoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return sQuoted + "'";
+}
+
+// Runs a command line through /bin/sh; returns its exit status and collects
+// its standard output.
+int RunShell(const std::string& sCommand, std::string* pOutput = nullptr) {
+    FILE* pPipe = ::popen(sCommand.c_str(), "r");
+    if (!pPipe) return -1;
+    char aBuffer[4096];
+    for (std::size_t iRead; (iRead = std::fread(aBuffer, 1, sizeof aBuffer, pPipe)) > 0;)
+        if (pOutput) pOutput->append(aBuffer, iRead);
+    const int iStatus = ::pclose(pPipe);
+    return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+}
+
+// Runs of the headless converter at the edges: sCommand is run by the shell
+// in a fresh folder sWork that holds a small site; {cli} stands for the
+// converter (run as sUser's prefix gives), {status} for a file outside sWork.
+struct EdgeCase {
+    const char* sName;
+    std::function<void(const std::string& sWork)> fSetUp;
+    std::string sCommand;
+    int iStatus;
+    std::function<void(const std::string& sWork, const CliResult& oResult)> fCheck;
+};
+
+void RunEdgeCases(const std::vector<EdgeCase>& aCases, const std::string& sPrefix, bool bGiveAway) {
+    for (const EdgeCase& oCase : aCases) {
+        TempDir oDir;
+        ::chmod(oDir.Path().c_str(), 0755);
+        const std::string sWork = oDir / "work";
+        WriteFile(sWork + "/site/a.html", "<object>a</object>");
+        WriteFile(sWork + "/site/sub/b.htm", "<embed>b</embed>");
+        if (bGiveAway) {
+            const struct passwd* pNobody = ::getpwnam("nobody");
+            ASSERT_TRUE(pNobody && ::chown(sWork.c_str(), pNobody->pw_uid, pNobody->pw_gid) == 0);
+        }
+        oCase.fSetUp(sWork);
+        std::string sCommand = oCase.sCommand;
+        for (std::size_t iAt; (iAt = sCommand.find("{cli}")) != std::string::npos;)
+            sCommand.replace(iAt, 5, sPrefix + ShellQuote(TAGSHIFT_CLI));
+        for (std::size_t iAt; (iAt = sCommand.find("{status}")) != std::string::npos;)
+            sCommand.replace(iAt, 8, ShellQuote(oDir / "status"));
+        CliResult oResult{};
+        oResult.iStatus = RunShell("cd " + ShellQuote(sWork) + " && (" + sCommand + ") 2>" +
+                                               ShellQuote(oDir / "stderr.txt") + " </dev/null",
+                                         &oResult.sOut);
+        oResult.sErr = ReadFile(oDir / "stderr.txt");
+        EXPECT_EQ(oResult.iStatus, oCase.iStatus) << oCase.sName << "\n" << oResult.sErr;
+        oCase.fCheck(sWork, oResult);
+        RunShell("chmod -R u+rwX " + ShellQuote(sWork));
+    }
+}
+
+// The site converted completely beside its source, and nothing else there.
+void ExpectConverted(const std::string& sWork, const char* sCase) {
+    EXPECT_EQ(Leftovers(sWork), (std::vector<std::string>{"site_Converted"})) << sCase;
+    if (!Exists(sWork + "/site_Converted/converter_log.txt")) return ADD_FAILURE() << sCase << ": no log";
+    EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>") << sCase;
+    EXPECT_EQ(ReadFile(sWork + "/site_Converted/sub/b.htm"), kEmb + "2();</script>") << sCase;
+    const std::string sLog = ReadFile(sWork + "/site_Converted/converter_log.txt");
+    EXPECT_NE(sLog.find("Copying Folder:" + sWork + "/site\r\n"), std::string::npos) << sCase << sLog;
+    EXPECT_EQ(sLog.substr(sLog.size() - 16), "Process Complete") << sCase;
+}
+
+const char* const kExistsMessage = "A converted folder of this name already exists";
+
+TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
+    auto Nothing = [](const std::string&) {};
+    const std::vector<EdgeCase> aCases = {
+        {"source given as .", Nothing, "cd site && {cli} .", 0,
+         [](const std::string& sWork, const CliResult& oResult) {
+             ExpectConverted(sWork, ".");
+             EXPECT_EQ(Snapshot(sWork + "/site").size(), 3u);
+             EXPECT_NE(oResult.sOut.find("visible at " + sWork + "/site_Converted\n"), std::string::npos);
+         }},
+        {"source given as ..", Nothing, "cd site/sub && {cli} ..", 0,
+         [](const std::string& sWork, const CliResult&) {
+             ExpectConverted(sWork, "..");
+             EXPECT_EQ(Snapshot(sWork + "/site").size(), 3u);
+         }},
+        {"a file named like the destination",
+         [](const std::string& sWork) { WriteFile(sWork + "/site_Converted", "mine"); }, "{cli} site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted"), "mine");
+         }},
+        {"a dangling link named like the destination",
+         [](const std::string& sWork) { stdfs::create_symlink(sWork + "/nowhere", sWork + "/site_Converted"); },
+         "{cli} site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
+             EXPECT_TRUE(stdfs::is_symlink(sWork + "/site_Converted"));
+         }},
+        {"no usable pattern", Nothing, "{cli} --patterns ';' site", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_EQ(oResult.sErr, "You must select a pattern...\n");
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+        // The reader of the output is gone before anything is written.
+        {"standard output read by nobody", Nothing,
+         "{ sleep 0.05; {cli} site; echo $? >{status}; } | true; exit $(cat {status})", 0,
+         [](const std::string& sWork, const CliResult&) { ExpectConverted(sWork, "stdout"); }},
+        {"standard error read by nobody", Nothing,
+         "{ sleep 0.05; {cli} --verbose site 2>&1 >/dev/null; echo $? >{status}; } | true; exit $(cat {status})", 0,
+         [](const std::string& sWork, const CliResult&) { ExpectConverted(sWork, "stderr"); }},
+    };
+    RunEdgeCases(aCases, "", false);
+}
+
+// Permissions bind only an ordinary user: as root the cases run as nobody.
+TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
+    std::string sPrefix;
+    const bool bRoot = ::geteuid() == 0;
+    if (bRoot) {
+        if (RunShell("command -v setpriv >/dev/null && getent passwd nobody >/dev/null && "
+                             "getent group nogroup >/dev/null") != 0)
+            GTEST_SKIP() << "running as root without setpriv or the nobody user and nogroup group: the "
+                            "permission cases cannot run as an ordinary user";
+        sPrefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+    }
+    // The root folder is here too: should its refusal fail, an ordinary user
+    // cannot start copying the whole file system.
+    const std::vector<EdgeCase> aCases = {
+        {"the root folder", [](const std::string&) {}, "{cli} /", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("cannot be converted"), std::string::npos) << oResult.sErr;
+             EXPECT_FALSE(Exists("/_Converted"));
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+        {"an unreadable page",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/p.htm", "<object>p</object>");
+             ::chmod((sWork + "/site/p.htm").c_str(), 0);
+         },
+         "{cli} site", 3,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("Failed File:" + sWork + "/site_Converted/p.htm"), std::string::npos)
+                 << oResult.sErr;
+             ASSERT_TRUE(Exists(sWork + "/site_Converted/converter_log.txt"));
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted/a.html"), kObj + "1();</script>");
+             EXPECT_NE(ReadFile(sWork + "/site_Converted/converter_log.txt").find("Failed File:"), std::string::npos);
+         }},
+        {"a read-only script file",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/object.js", "// own\n");
+             ::chmod((sWork + "/site/object.js").c_str(), 0444);
+         },
+         "{cli} site", 0,
+         [](const std::string& sWork, const CliResult&) {
+             ExpectConverted(sWork, "read-only object.js");
+             ASSERT_TRUE(Exists(sWork + "/site_Converted/object.js"));
+             EXPECT_EQ(ReadFile(sWork + "/site_Converted/object.js").rfind("// own\nfunction InsertObject1()", 0),
+                       0u);
+             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0644));
+         }},
+        {"a folder that cannot be listed",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/locked/x.gif", "GIF");
+             ::chmod((sWork + "/site/locked").c_str(), 0);
+         },
+         "{cli} site", 4,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find(sWork + "/site/locked"), std::string::npos) << oResult.sErr;
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+    };
+    RunEdgeCases(aCases, sPrefix, bRoot);
+}
+
+// Starts the converter with --verbose and kills it with SIGKILL once it has
+// written iLines status lines (never, when iLines is 0). Returns the number
+// of lines it wrote.
+int RunAndKill(const std::string& sDir, int iLines) {
+    int aPipe[2];
+    if (::pipe(aPipe) != 0) return -1;
+    const pid_t iChild = ::fork();
+    if (iChild == 0) {
+        if (::chdir(sDir.c_str()) != 0) ::_exit(127);
+        ::dup2(aPipe[1], 2);
+        const int iNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(iNull, 1);
+        ::close(aPipe[0]);
+        ::close(aPipe[1]);
+        ::execl(TAGSHIFT_CLI, TAGSHIFT_CLI, "--verbose", "site", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(aPipe[1]);
+    int iSeen = 0;
+    char aBuffer[4096];
+    for (ssize_t iRead; (iRead = ::read(aPipe[0], aBuffer, sizeof aBuffer)) > 0;) {
+        for (ssize_t i = 0; i < iRead; ++i) iSeen += aBuffer[i] == '\n';
+        if (iLines > 0 && iSeen >= iLines) {
+            ::kill(iChild, SIGKILL);
+            break;
+        }
+    }
+    ::close(aPipe[0]);
+    int iStatus = 0;
+    ::waitpid(iChild, &iStatus, 0);
+    return iSeen;
+}
+
+TEST(HeadlessConverter, AKilledRunLeavesTheDestinationAbsentOrComplete) {
+    TempDir oDir;
+    WriteFile(oDir / "site/converter_log.txt", "Process Started\r\nProcess Complete");
+    for (int iFolder = 0; iFolder < 3; ++iFolder)
+        for (int iPage = 0; iPage < 30; ++iPage)
+            WriteFile(oDir / ("site/f" + std::to_string(iFolder) + "/p" + std::to_string(iPage) + ".html"),
+                      std::string(2000, 'x') + "<object>" + std::to_string(iPage) + "</object>\r\n<embed></embed>");
+    const int iLines = RunAndKill(oDir.Path(), 0);
+    const auto aComplete = Snapshot(oDir / "site_Converted");
+    ASSERT_EQ(aComplete.at("f2/p9.html").find("<object"), std::string::npos);
+    stdfs::remove_all(oDir / "site_Converted");
+
+    for (int iAt : {1, 4, 5, 6, iLines / 4, iLines / 2, iLines * 3 / 4, iLines - 2, iLines - 1}) {
+        RunAndKill(oDir.Path(), iAt);
+        if (Exists(oDir / "site_Converted")) {
+            auto aLeft = Snapshot(oDir / "site_Converted");
+            auto aExpected = aComplete;
+            // Killed between the rename and the log: everything but the log.
+            if (aLeft.count("converter_log.txt") == 0) aExpected.erase("converter_log.txt");
+            EXPECT_EQ(aLeft, aExpected) << "killed after line " << iAt;
+            stdfs::remove_all(oDir / "site_Converted");
+        }
+        for (const std::string& sLeft : Leftovers(oDir.Path())) {
+            EXPECT_EQ(sLeft.rfind("site_Converted.incomplete-", 0), 0u) << sLeft;
+            stdfs::remove_all(oDir / sLeft);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tagshift
