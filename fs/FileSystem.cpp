@@ -166,6 +166,15 @@ FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
     return FsError{sPrefix + "XXXXXX", "no free name"};
 }
 
+FsError CopyTree(const std::string& sSource, const std::string& sDest,
+                 const std::function<bool(const std::string& sName)>& fLeaveOut,
+                 const std::function<bool()>& fAfterFolder) {
+    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
+    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
+    if (oFail.Failed()) RemoveTree(sDest);
+    return oFail;
+}
+
 void RemoveFile(const std::string& sPath) {
     std::error_code oError;  // best effort
     const stdfs::path oPath = detail::PathOf(sPath);

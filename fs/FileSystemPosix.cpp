@@ -406,18 +406,6 @@ FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
     return {};
 }
 
-FsError CopyTree(const std::string& sSource, const std::string& sDest,
-                 const std::function<bool(const std::string& sName)>& fLeaveOut,
-                 const std::function<bool()>& fAfterFolder) {
-    struct stat oSource {};
-    if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
-    if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
-    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
-    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
-    if (oFail.Failed()) RemoveTree(sDest);
-    return oFail;
-}
-
 FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
     bExisted = false;
 #if defined(__linux__) && defined(RENAME_NOREPLACE)

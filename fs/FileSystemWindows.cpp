@@ -488,18 +488,6 @@ FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
     return CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder});
 }
 
-FsError CopyTree(const std::string& sSource, const std::string& sDest,
-                 const std::function<bool(const std::string& sName)>& fLeaveOut,
-                 const std::function<bool()>& fAfterFolder) {
-    const DWORD iSource = Attributes(sSource);
-    if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
-    if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
-    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
-    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
-    if (oFail.Failed()) RemoveTree(sDest);
-    return oFail;
-}
-
 // Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
 FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
     bExisted = false;
