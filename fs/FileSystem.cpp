@@ -4,6 +4,7 @@
 
 #include "fs/FileSystemPlatform.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -164,6 +165,17 @@ FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
         }
     }
     return FsError{sPrefix + "XXXXXX", "no free name"};
+}
+
+FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
+    oListing.aFiles.clear();
+    oListing.aFolders.clear();
+    if (std::string sReason = detail::Injected(FsOp::ListFolder, sPath); !sReason.empty())
+        return FsError{sPath, sReason};
+    if (FsError oFail = detail::ListEntries(sPath, oListing); oFail.Failed()) return oFail;
+    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
+    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
+    return {};
 }
 
 FsError CopyTree(const std::string& sSource, const std::string& sDest,

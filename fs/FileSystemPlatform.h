@@ -19,6 +19,7 @@ std::filesystem::path PathOf(const std::string& sPath);  // a UTF-8 path for std
 bool LacksFinalLineEnd(const std::string& sPath, std::uint64_t iSize);
 
 // Per platform.
+FsError ListEntries(const std::string& sPath, FolderListing& oListing);  // ListFolder's entries, unsorted
 FsError MakeOwnFolder(const std::string& sPath);  // a new folder only its owner can use; fails when sPath exists
 bool IsNormalFile(const std::string& sPath);  // a file, neither folder nor hidden nor system
 

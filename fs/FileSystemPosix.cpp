@@ -224,10 +224,7 @@ bool DirExists(const std::string& sDirName) {
     return stdfs::is_directory(sDirName, oError);
 }
 
-FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
-    oListing.aFiles.clear();
-    oListing.aFolders.clear();
-    if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
+FsError detail::ListEntries(const std::string& sPath, FolderListing& oListing) {
     std::error_code oError;
     stdfs::directory_iterator oIt(sPath, oError);
     if (oError) return FsError{sPath, oError.message()};
@@ -240,8 +237,6 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
             oListing.aFolders.push_back(oIt->path().filename().string());
     }
     if (oError) return FsError{sPath, oError.message()};
-    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
-    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
     return {};
 }
 

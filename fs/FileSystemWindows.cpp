@@ -236,10 +236,7 @@ bool DirExists(const std::string& sDirName) {
     return IsFolder(Attributes(sDirName));
 }
 
-FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
-    oListing.aFiles.clear();
-    oListing.aFolders.clear();
-    if (std::string sReason = Injected(FsOp::ListFolder, sPath); !sReason.empty()) return FsError{sPath, sReason};
+FsError detail::ListEntries(const std::string& sPath, FolderListing& oListing) {
     if (!IsFolder(Attributes(sPath))) return LastError(sPath, ERROR_PATH_NOT_FOUND);
     FsError oFail = ForEachEntry(sPath, [&](std::string sName, const WIN32_FIND_DATAW& oData) {
         if (IsLink(oData.dwFileAttributes, oData.dwReserved0)) return FsError{};  // links are not walked
@@ -248,8 +245,6 @@ FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
         return FsError{};
     });
     if (oFail.Failed()) return oFail;
-    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
-    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
     return {};
 }
 
