@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "convert/Texts.h"
 #include "app/CommandLine.h"
 #include "tests/gui/WindowFakes.h"
 
@@ -19,7 +20,7 @@ inline void PrintTo(const QString& sText, std::ostream* pOut) { *pOut << '"' << 
 namespace tagshift::app::testing {
 namespace {
 
-const char* const kDefaultPatterns = "*.htm;*.html;*.php;*.php3;*.asp;*.aspx";
+const char* const kDefaultPatterns = texts::kDefaultPatterns;
 const char* const kNoFolder = "No folder chosen or chosen folder does not exist...";
 const char* const kChooseTip = "Click to choose the directory containing the website(s) you wish to update";
 
@@ -94,7 +95,7 @@ const ControlRow kLayout[] = {
     {"Label5", 315, 1590, 1200, 660, "Find out why you need to apply this patch:", kBlack, false, 11, nullptr, 9},
     {"Label4", 2640, 3375, 2130, 330, "Convert Website!", kBlue, true, 16, nullptr, 8},
     {"Label3", 1980, 2985, 2130, 225, "STEP 2: Press Convert", kDark, true, 11, nullptr, 6},
-    {"lbl_Progress", 105, 4230, 5505, 270, "Progress: No Directory Selected     Version: 0.3", kWhite, false, 11, nullptr,
+    {"lbl_Progress", 105, 4230, 5505, 270, "Progress: No Directory Selected     Version: " TAGSHIFT_VERSION, kWhite, false, 11, nullptr,
      3},
     {"lbl_directname", 2415, 2430, 4395, 480, "No Directory Chosen", {}, false, 11, kChooseTip, 2},
     {"Label2", 1980, 2130, 4860, 225, "STEP 1: Choose the directory containing your website(s)", kDark, true, 11,
