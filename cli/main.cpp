@@ -194,8 +194,9 @@ int main(int argc, char** argv) {
     tagshift::ConversionRun oRun(oHost);
     oHost.pLeftAlone = &oRun.iLeftAloneCount;
     oRun.bAnyCase = bAnyCase;
-    // "site/", "." or "../site" convert to the folder's sibling, never into it.
-    oRun.sSourceDir = tagshift::fs::AbsoluteNormalPath(aSources.front());
+    // The run makes the path absolute and normal: "site/", "." or "../site"
+    // convert to the folder's sibling, never into it.
+    oRun.sSourceDir = aSources.front();
     oRun.cmd_Convert_Click();
 
     switch (oRun.eOutcome) {

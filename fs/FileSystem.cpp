@@ -62,13 +62,6 @@ std::string JoinPath(const std::string& sFolder, std::string_view sName) {
     return sPath;
 }
 
-std::string WithoutTrailingSeparators(std::string sPath) {
-    while (sPath.size() > 1 && IsSeparator(sPath.back()) &&
-           !IsDrive(std::string_view(sPath).substr(0, sPath.size() - 1)))
-        sPath.pop_back();
-    return sPath;
-}
-
 bool WildcardMatches(std::string_view sPattern, std::string_view sName) {
     std::size_t p = 0, n = 0;
     std::size_t iStar = std::string_view::npos, iStarName = 0;  // the last "*" seen and where its run ends

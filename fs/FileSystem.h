@@ -32,10 +32,6 @@ inline bool IsSeparator(char c) { return kSeparators.find(c) != std::string_view
 // one).
 std::string JoinPath(const std::string& sFolder, std::string_view sName);
 
-// sPath without separators at its end ("site/" gives "site"); a root ("/",
-// "C:\") stays a root.
-std::string WithoutTrailingSeparators(std::string sPath);
-
 // True when sName matches sPattern, in which "*" stands for any run of
 // characters and "?" for one character; everything else compares byte for
 // byte.
