@@ -12,8 +12,7 @@ namespace tagshift {
 namespace {
 
 using namespace texts;
-
-std::string Join(const std::string& sFolder, const std::string& sName) { return fs::JoinPath(sFolder, sName); }
+using fs::JoinPath;
 
 // Collects a page's functions per kind; they are written to the script files
 // only once the whole page has been converted in memory. Large pages flush
@@ -206,7 +205,7 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
 
     // A log copied from the source must not stand in the new folder before
     // this run's own log does.
-    fs::RemoveFile(Join(m_sWorkDir, kLogFileName));
+    fs::RemoveFile(JoinPath(m_sWorkDir, kLogFileName));
     bool bExisted = false;
     if (fs::FsError oRename = fs::RenameNoReplace(m_sWorkDir, sDestDir, bExisted); oRename.Failed()) {
         if (bExisted) return Refuse(sError, kErrorDestExists, kLogDestExists);
@@ -216,7 +215,7 @@ RunOutcome ConversionRun::RunSteps(std::string& sError) {
 
     m_oHost.ShowMessage(SummaryText(), kStyleInformation, kTitleComplete);
     sLog += kLogComplete;
-    if (fs::FsError oWrite = fs::WriteFileAtomic(Join(sDestDir, kLogFileName), sLog); oWrite.Failed())
+    if (fs::FsError oWrite = fs::WriteFileAtomic(JoinPath(sDestDir, kLogFileName), sLog); oWrite.Failed())
         return Fail(sError, kErrorLogFailed, oWrite.sPath + " - " + oWrite.sReason);
     Status(kStatusConverted);
     return iFailedCount > 0 ? RunOutcome::CompletedWithFailures : RunOutcome::Completed;
@@ -261,16 +260,16 @@ void ConversionRun::ProcessFolder(const std::string& sSource, const std::string&
     Yield();
     for (const std::string& sName : oListing.aFiles) {
         if (!m_sWalkFailure.empty() || m_bStop) break;
-        ProcessFile(PageFile{Join(sPath, sName), sName, Join(sSource, sName)});
+        ProcessFile(PageFile{JoinPath(sPath, sName), sName, JoinPath(sSource, sName)});
     }
     CloseScriptFiles();
     if (!m_sWalkFailure.empty()) return;
     Yield();
     for (const std::string& sName : oListing.aFolders) {
         if (!m_sWalkFailure.empty() || m_bStop) return;
-        const std::string sSourceFolder = Join(sSource, sName);
+        const std::string sSourceFolder = JoinPath(sSource, sName);
         if (sSourceFolder == m_sWorkDir) continue;  // the copy itself, should it lie inside the source
-        ProcessFolder(sSourceFolder, Join(sPath, sName));
+        ProcessFolder(sSourceFolder, JoinPath(sPath, sName));
     }
     Yield();
 }
