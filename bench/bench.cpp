@@ -248,16 +248,12 @@ Pair TimeAgainstCopy(const Options& oOptions, const std::string& sSource, long l
 
 // A host that notes when the copy ends, for the split of a run into its
 // copy and its walk.
-class TimingHost : public ConvertHost {
+class TimingHost : public ConversionObserver {
 public:
-    void ShowStatus(const std::string& sText) override {
+    void Status(const std::string& sText) override {
         if (sText == texts::kStatusCopying) oCopyStart = Clock::now();
         if (sText == texts::kStatusPreparing) oCopyEnd = Clock::now();
     }
-    void ProcessEvents() override {}
-    void SetActionsEnabled(bool) override {}
-    std::string PatternText() override { return texts::kDefaultPatterns; }
-    void ShowMessage(const std::string&, int, const std::string&) override {}
     Clock::time_point oCopyStart, oCopyEnd;
 };
 
@@ -309,16 +305,16 @@ std::vector<SiteRow> BenchSites(const Options& oOptions, const std::string& sWor
 
         // One run in this process, split into the copy and the walk.
         TimingHost oHost;
-        ConversionRun oRun(oHost);
-        oRun.sSourceDir = sSource;
+        ConversionRequest oRequest;
+        oRequest.sourceFolder = sSource;
         Settle(oOptions);
-        oRun.cmd_Convert_Click();
+        const ConversionResult oRun = Convert(oRequest, oHost);
         const Clock::time_point oEnd = Clock::now();
-        if (oRun.eOutcome != RunOutcome::Completed || oRun.iFunctionCount != oRow.oStats.iBlocks)
+        if (oRun.outcome != RunOutcome::Completed || oRun.functionsReplaced != oRow.oStats.iBlocks)
             throw std::runtime_error(sSource + ": the in-process run did not complete as expected");
         oRow.dSplitCopy = Seconds(oHost.oCopyStart, oHost.oCopyEnd);
         oRow.dSplitWalk = Seconds(oHost.oCopyEnd, oEnd);
-        Retire(oRun.sDestDir, sWork + "/attic");
+        Retire(oRun.convertedFolder, sWork + "/attic");
 
         oRow.dLimitMiB = 64 + 3 * static_cast<double>(oRow.oStats.iLargestPage) / kMiB;
         std::printf("  cp -r %.3f s, convert %.3f s, ratio %.2f; cp -r + pages replaced %.3f s, ratio %.2f; "
@@ -405,11 +401,11 @@ std::vector<PageRow> BenchPages(const Options& oOptions, const std::string& sWor
             Reset(k);
             Settle(oOptions);
             QuietHost oHost;
-            ConversionRun oRun(oHost);
+            ConversionRun oRun(ConversionRequest{}, oHost);
             const Clock::time_point oStart = Clock::now();
             oRun.RewritePage(PageFile{FolderOf(k) + "/page.html", "page.html", ""});
             aFile[k].push_back(Seconds(oStart, Clock::now()));
-            if (oRun.iFunctionCount != aRows[k].iBlocks || oRun.iFailedCount != 0)
+            if (oRun.Result().functionsReplaced != aRows[k].iBlocks || oRun.Result().pagesFailed != 0)
                 throw std::runtime_error("RewritePage: wrong block count or failed page");
         }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/Console.h"
-#include "convert/ConversionRun.h"
+#include "convert/Conversion.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -84,65 +84,66 @@ void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
     oOut.flush();
 }
 
-class ConsoleHost : public tagshift::ConvertHost {
+class ConsoleObserver : public tagshift::ConversionObserver {
 public:
-    ConsoleHost(std::string sPatterns, bool bVerbose)
-        : m_sPatterns(std::move(sPatterns)),
-          m_bVerbose(bVerbose),
-          m_bProgressLine(!bVerbose && tagshift::console::ErrorsGoToTerminal()) {}
+    explicit ConsoleObserver(bool verbose)
+        : verbose_(verbose), progressLine_(!verbose && tagshift::console::ErrorsGoToTerminal()) {}
 
-    ~ConsoleHost() override { ClearProgress(); }
+    ~ConsoleObserver() override { ClearProgress(); }
 
-    void ShowStatus(const std::string& sText) override {
-        if (m_bVerbose) {
-            std::cerr << sText << '\n';
+    void Status(const std::string& text) override {
+        if (verbose_) {
+            std::cerr << text << '\n';
             return;
         }
-        if (!m_bProgressLine) return;
-        auto oNow = std::chrono::steady_clock::now();
-        if (oNow - m_oLastDraw < std::chrono::milliseconds(100)) return;
-        m_oLastDraw = oNow;
-        std::string sLine = sText.substr(0, 79);
-        std::cerr << '\r' << sLine << std::string(m_iDrawn > sLine.size() ? m_iDrawn - sLine.size() : 0, ' ')
-                  << std::flush;
-        m_iDrawn = sLine.size();
+        status_ = text;
+        DrawProgress(false);
     }
 
-    void ProcessEvents() override {}
-    void SetActionsEnabled(bool) override {}
-    std::string PatternText() override { return m_sPatterns; }
-
-    void ShowMessage(const std::string& sPrompt, int iStyle, const std::string&) override {
-        ClearProgress();
-        PrintPrompt(iStyle == tagshift::texts::kStyleStop ? std::cerr : std::cout, sPrompt);
-        // The summary: the window shows no more, the console one more line.
-        if (iStyle == tagshift::texts::kStyleInformation && pLeftAlone && *pLeftAlone > 0)
-            std::cout << tagshift::texts::kSummaryLeftAlone << *pLeftAlone << tagshift::texts::kSummaryUseVerbose
-                      << std::endl;
+    void Progress(long long pagesDone, long long pagesInAll) override {
+        pagesDone_ = pagesDone;
+        pagesInAll_ = pagesInAll;
+        DrawProgress(false);
     }
 
-    void ReportLeftAlone(const std::string& sPage, const std::string& sOpening, long long iLine,
-                         const std::string& sWhy) override {
-        if (!m_bVerbose) return;
-        std::cerr << sPage << ':' << iLine << ": " << sOpening << " left as it is (" << sWhy << ")\n";
+    void TagLeftAlone(const tagshift::LeftAloneTag& tag) override {
+        if (!verbose_) return;
+        std::cerr << tag.page << ':' << tag.line << ": " << tag.opening << " left as it is (" << tag.why << ")\n";
     }
 
-    const long long* pLeftAlone = nullptr;  // the run's count of tags left alone
+    bool ShouldStop() override { return g_bInterrupted != 0; }
 
-    bool StopRequested() override { return g_bInterrupted != 0; }
+    void ClearProgress() {
+        if (drawn_ == 0) return;
+        std::cerr << '\r' << std::string(drawn_, ' ') << '\r' << std::flush;
+        drawn_ = 0;
+    }
 
 private:
-    void ClearProgress() {
-        if (m_iDrawn == 0) return;
-        std::cerr << '\r' << std::string(m_iDrawn, ' ') << '\r' << std::flush;
-        m_iDrawn = 0;
+    // The progress line on a terminal: the newest status text and, once the
+    // pages are counted, how many of them are done; redrawn at most ten
+    // times a second.
+    void DrawProgress(bool force) {
+        if (!progressLine_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        lastDraw_ = now;
+        std::string line = status_;
+        if (pagesInAll_ >= 0)
+            line = "[" + std::to_string(pagesDone_) + "/" + std::to_string(pagesInAll_) + " pages] " + line;
+        line = line.substr(0, 79);
+        std::cerr << '\r' << line << std::string(drawn_ > line.size() ? drawn_ - line.size() : 0, ' ')
+                  << std::flush;
+        drawn_ = line.size();
     }
 
-    std::string m_sPatterns;
-    bool m_bVerbose;
-    bool m_bProgressLine;
-    std::size_t m_iDrawn = 0;
-    std::chrono::steady_clock::time_point m_oLastDraw{};
+    bool verbose_;
+    bool progressLine_;
+    std::string status_;
+    long long pagesDone_ = 0;
+    long long pagesInAll_ = -1;
+    std::size_t drawn_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 int UsageError(const std::string& sWhat) {
@@ -190,27 +191,40 @@ int main(int argc, char** argv) {
 
     tagshift::console::CatchInterrupts(g_bInterrupted);
 
-    ConsoleHost oHost(sPatterns, bVerbose);
-    tagshift::ConversionRun oRun(oHost);
-    oHost.pLeftAlone = &oRun.iLeftAloneCount;
-    oRun.bAnyCase = bAnyCase;
+    ConsoleObserver observer(bVerbose);
+    tagshift::ConversionRequest request;
     // The run makes the path absolute and normal: "site/", "." or "../site"
     // convert to the folder's sibling, never into it.
-    oRun.sSourceDir = aSources.front();
-    oRun.cmd_Convert_Click();
+    request.sourceFolder = aSources.front();
+    request.patterns = sPatterns;
+    request.anyCase = bAnyCase;
+    const tagshift::ConversionResult result = tagshift::Convert(request, observer);
+    observer.ClearProgress();
 
-    switch (oRun.eOutcome) {
+    switch (result.outcome) {
+        case tagshift::RunOutcome::Completed:
+        case tagshift::RunOutcome::CompletedWithFailures:
+            observer.Status(tagshift::texts::kStatusConverted);
+            PrintPrompt(std::cout, result.summary);
+            if (result.tagsLeftAlone > 0)
+                std::cout << tagshift::texts::kSummaryLeftAlone << result.tagsLeftAlone
+                          << tagshift::texts::kSummaryUseVerbose << std::endl;
+            break;
+        case tagshift::RunOutcome::Refused:
+        case tagshift::RunOutcome::Failed:
+            PrintPrompt(std::cerr, result.error);
+            break;
+        case tagshift::RunOutcome::Stopped:
+        case tagshift::RunOutcome::NotRun:
+            break;
+    }
+    for (const std::string& entry : result.failedEntries) std::cerr << entry << '\n';
+
+    switch (result.outcome) {
         case tagshift::RunOutcome::Completed:
             return kExitOk;
-        case tagshift::RunOutcome::CompletedWithFailures: {
-            std::size_t iStart = 0;
-            while ((iStart = oRun.sLog.find(tagshift::texts::kLogFailed, iStart)) != std::string::npos) {
-                std::size_t iEnd = oRun.sLog.find(tagshift::texts::kCrLf, iStart);
-                std::cerr << oRun.sLog.substr(iStart, iEnd - iStart) << '\n';
-                iStart = iEnd;
-            }
+        case tagshift::RunOutcome::CompletedWithFailures:
             return kExitPagesFailed;
-        }
         case tagshift::RunOutcome::Refused:
             return kExitRefused;
         case tagshift::RunOutcome::Stopped:

@@ -21,7 +21,7 @@ using fs::JoinPath;
 class PageFunctions : public BlockSink {
 public:
     // Tags left alone are reported to pReport (when given) under sShownPath.
-    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConvertHost* pReport,
+    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConversionObserver* pReport,
                   const std::string& sShownPath, long long& iLeftAlone)
         : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
           m_iLeftAlone(iLeftAlone) {}
@@ -35,7 +35,7 @@ public:
     void LeftAlone(TagKind, std::string_view sOpening, long long iLine, LeftAloneReason eWhy) override {
         if (!m_pReport) return;
         ++m_iLeftAlone;
-        m_pReport->ReportLeftAlone(m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy));
+        m_pReport->TagLeftAlone(LeftAloneTag{m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy)});
     }
 
     // Writes what is still buffered. Returns the first error of the page.
@@ -74,21 +74,11 @@ private:
 
     const PageFile& m_oFile;
     fs::AppendFile (&m_aScripts)[2];
-    ConvertHost* m_pReport;  // null: the page's openings were reported before
+    ConversionObserver* m_pReport;  // null: the page's openings were reported before
     const std::string& m_sShownPath;
     long long& m_iLeftAlone;
     Kind m_aKinds[2];
     fs::FsError m_oError;
-};
-
-// Clears a flag when the scope ends, however it ends.
-class RunningGuard {
-public:
-    explicit RunningGuard(bool& bFlag) : m_bFlag(bFlag) { m_bFlag = true; }
-    ~RunningGuard() { m_bFlag = false; }
-
-private:
-    bool& m_bFlag;
 };
 
 }  // namespace
@@ -115,116 +105,131 @@ bool PatternMatches(const std::string& sPattern, const std::string& sName) {
     return std::memcmp(sName.data() + sName.size() - iCompared, sPattern.data() + 2, iCompared) == 0;
 }
 
-void ConversionRun::Yield() {
-    if (m_bStop) return;
-    m_oHost.ProcessEvents();
-    if (m_oHost.StopRequested()) m_bStop = true;
+ConversionResult Convert(const ConversionRequest& request, ConversionObserver& observer) {
+    return ConversionRun(request, observer).Run();
 }
 
-void ConversionRun::cmd_Convert_Click() {
-    if (m_bRunning) return;
-    RunningGuard oGuard(m_bRunning);
-    m_bStop = false;
-    m_sWalkFailure.clear();
-    iFailedCount = 0;
-    sFailure.clear();
-    std::string sError;
-    eOutcome = RunSteps(sError);
+ConversionRun::ConversionRun(const ConversionRequest& request, ConversionObserver& observer)
+    : m_oObserver(observer), m_oRequest(request) {}
+
+void ConversionRun::Yield() {
+    if (!m_bStop && m_oObserver.ShouldStop()) m_bStop = true;
+}
+
+ConversionResult ConversionRun::Run() {
+    m_oResult.outcome = RunSteps();
     CloseScriptFiles();
     // A new tree that did not take its final name is not left behind.
     if (!m_sWorkDir.empty()) fs::RemoveTree(m_sWorkDir);
     m_sWorkDir.clear();
-    m_oHost.SetActionsEnabled(true);
-    if (!sError.empty() && eOutcome != RunOutcome::Stopped) m_oHost.ShowMessage(sError, kStyleStop, kTitleError);
+    if (m_oResult.outcome == RunOutcome::Stopped) m_oResult.error.clear();
+    m_oResult.log = m_sLog;
+    for (std::size_t iAt = 0; (iAt = m_sLog.find(kLogFailed, iAt)) != std::string::npos;) {
+        const std::size_t iEnd = m_sLog.find(kCrLf, iAt);
+        m_oResult.failedEntries.push_back(m_sLog.substr(iAt, iEnd - iAt));
+        iAt = iEnd;
+    }
+    return m_oResult;
 }
 
 bool ConversionRun::Status(const std::string& sText) {
-    m_oHost.ShowStatus(sText);
-    if (m_oHost.StopRequested()) m_bStop = true;
+    m_oObserver.Status(sText);
+    Yield();
     return !m_bStop;
 }
 
-RunOutcome ConversionRun::Refuse(std::string& sError, const char* sMessage, const char* sLogLine) {
-    sError = sMessage;
-    sLog += sLogLine;
-    sLog += kCrLf;
+RunOutcome ConversionRun::Refuse(const char* sMessage, const char* sLogLine) {
+    m_oResult.error = sMessage;
+    m_sLog += sLogLine;
+    m_sLog += kCrLf;
     return RunOutcome::Refused;
 }
 
-RunOutcome ConversionRun::Fail(std::string& sError, const char* sWhat, const std::string& sPathAndReason) {
-    sFailure = sPathAndReason;
-    sError = sWhat + sFailure;
+RunOutcome ConversionRun::Fail(const char* sWhat, const std::string& sPathAndReason) {
+    m_oResult.failure = sPathAndReason;
+    m_oResult.error = sWhat + sPathAndReason;
     return RunOutcome::Failed;
 }
 
-RunOutcome ConversionRun::RunSteps(std::string& sError) {
-    iFunctionCount = 0;
-    iFileCount = 0;
-    iLeftAloneCount = 0;
-    sLog = std::string(kLogStarted) + kCrLf;
+void ConversionRun::ReportProgress() { m_oObserver.Progress(m_iPagesDone, m_iPagesInAll); }
+
+RunOutcome ConversionRun::RunSteps() {
+    m_sLog = std::string(kLogStarted) + kCrLf;
     if (!Status(kStatusDisabling)) return RunOutcome::Stopped;
-    m_oHost.SetActionsEnabled(false);
 
     if (!Status(kStatusCheckingDirectory)) return RunOutcome::Stopped;
     // "site/", "." or "sub/.." name the folder itself: the new folder goes
     // beside it, never into it.
-    sSourceDir = fs::AbsoluteNormalPath(sSourceDir);
-    if (!fs::DirExists(sSourceDir)) return Refuse(sError, kErrorNoFolder, kLogNoFolder);
-    if (fs::IsRootPath(sSourceDir)) return Refuse(sError, kErrorRootFolder, kLogRootFolder);
+    const std::string sSource = fs::AbsoluteNormalPath(m_oRequest.sourceFolder);
+    m_oResult.sourceFolder = sSource;
+    if (!fs::DirExists(sSource)) return Refuse(kErrorNoFolder, kLogNoFolder);
+    if (fs::IsRootPath(sSource)) return Refuse(kErrorRootFolder, kLogRootFolder);
 
     if (!Status(kStatusCheckingFileNames)) return RunOutcome::Stopped;
-    aPatterns = SplitPatterns(m_oHost.PatternText());
+    m_aPatterns = SplitPatterns(m_oRequest.patterns);
     // A list of pieces too short to select anything is no list.
-    if (std::none_of(aPatterns.begin(), aPatterns.end(), [](const std::string& p) { return p.size() >= 2; }))
-        return Refuse(sError, kErrorNoPattern, kLogNoPattern);
+    if (std::none_of(m_aPatterns.begin(), m_aPatterns.end(), [](const std::string& p) { return p.size() >= 2; }))
+        return Refuse(kErrorNoPattern, kLogNoPattern);
 
     if (!Status(kStatusCopying)) return RunOutcome::Stopped;
-    sDestDir = sSourceDir + kDestSuffix;
-    if (fs::EntryExists(sDestDir)) return Refuse(sError, kErrorDestExists, kLogDestExists);
+    const std::string sDest = sSource + kDestSuffix;
+    m_oResult.convertedFolder = sDest;
+    if (fs::EntryExists(sDest)) return Refuse(kErrorDestExists, kLogDestExists);
     // The new tree is built under a name that says it is incomplete and
-    // takes sDestDir's name only when the walk is done.
-    if (fs::FsError oCreate = fs::CreateUniqueFolder(sDestDir + kIncompleteSuffix, m_sWorkDir); oCreate.Failed())
-        return Fail(sError, kErrorCopyFailed, sDestDir + " - " + oCreate.sReason);
+    // takes its final name only when the walk is done.
+    if (fs::FsError oCreate = fs::CreateUniqueFolder(sDest + kIncompleteSuffix, m_sWorkDir); oCreate.Failed())
+        return Fail(kErrorCopyFailed, sDest + " - " + oCreate.sReason);
     // Selected pages are left out of the copy: the walk writes each of them
-    // once, converted or as it is.
+    // once, converted or as it is. Counting them gives the pages in all.
+    long long iSelected = 0;
     const fs::FsError oCopy = fs::CopyTreeInto(
-        sSourceDir, m_sWorkDir, [this](const std::string& sName) { return IsSelected(sName); },
+        sSource, m_sWorkDir,
+        [this, &iSelected](const std::string& sName) {
+            const bool bSelected = IsSelected(sName);
+            iSelected += bSelected;
+            return bSelected;
+        },
         [this] {
             Yield();
             return !m_bStop;
         });
     if (m_bStop) return RunOutcome::Stopped;
-    if (oCopy.Failed()) return Fail(sError, kErrorCopyFailed, Shown(oCopy.sPath) + " - " + oCopy.sReason);
-    sLog += kLogCopying + sSourceDir + kCrLf;
-    sLog += kLogDestination + sDestDir + kCrLf;
+    if (oCopy.Failed()) return Fail(kErrorCopyFailed, Shown(oCopy.sPath) + " - " + oCopy.sReason);
+    m_iPagesInAll = iSelected;
+    ReportProgress();
+    m_sLog += kLogCopying + sSource + kCrLf;
+    m_sLog += kLogDestination + sDest + kCrLf;
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
-    ProcessDirectory(m_sWorkDir);
-    if (!m_sWalkFailure.empty()) return Fail(sError, kErrorWalkFailed, m_sWalkFailure);
+    ProcessFolder(sSource, m_sWorkDir);
+    if (!m_sWalkFailure.empty()) return Fail(kErrorWalkFailed, m_sWalkFailure);
     if (m_bStop) return RunOutcome::Stopped;
 
     // A log copied from the source must not stand in the new folder before
     // this run's own log does.
     fs::RemoveFile(JoinPath(m_sWorkDir, kLogFileName));
     bool bExisted = false;
-    if (fs::FsError oRename = fs::RenameNoReplace(m_sWorkDir, sDestDir, bExisted); oRename.Failed()) {
-        if (bExisted) return Refuse(sError, kErrorDestExists, kLogDestExists);
-        return Fail(sError, kErrorRenameFailed, oRename.sPath + " - " + oRename.sReason);
+    if (fs::FsError oRename = fs::RenameNoReplace(m_sWorkDir, sDest, bExisted); oRename.Failed()) {
+        if (bExisted) return Refuse(kErrorDestExists, kLogDestExists);
+        return Fail(kErrorRenameFailed, oRename.sPath + " - " + oRename.sReason);
     }
     m_sWorkDir.clear();
 
-    m_oHost.ShowMessage(SummaryText(), kStyleInformation, kTitleComplete);
-    sLog += kLogComplete;
-    if (fs::FsError oWrite = fs::WriteFileAtomic(JoinPath(sDestDir, kLogFileName), sLog); oWrite.Failed())
-        return Fail(sError, kErrorLogFailed, oWrite.sPath + " - " + oWrite.sReason);
-    Status(kStatusConverted);
-    return iFailedCount > 0 ? RunOutcome::CompletedWithFailures : RunOutcome::Completed;
+    m_oResult.summary = SummaryText();
+    m_sLog += kLogComplete;
+    const std::string sLogPath = JoinPath(sDest, kLogFileName);
+    if (fs::FsError oWrite = fs::WriteFileAtomic(sLogPath, m_sLog); oWrite.Failed())
+        return Fail(kErrorLogFailed, oWrite.sPath + " - " + oWrite.sReason);
+    m_oResult.logPath = sLogPath;
+    return m_oResult.pagesFailed > 0 ? RunOutcome::CompletedWithFailures : RunOutcome::Completed;
 }
 
 std::string ConversionRun::SummaryText() const {
-    std::string sText = kSummaryFiles + std::to_string(iFileCount) + kSummaryFunctions +
-                        std::to_string(iFunctionCount) + kCrLf + kSummaryVisible + sDestDir;
-    if (iFailedCount > 0) sText += kCrLf + (kSummaryNotConverted + std::to_string(iFailedCount)) + kSummarySeeLog;
+    std::string sText = kSummaryFiles + std::to_string(m_oResult.pagesConverted) + kSummaryFunctions +
+                        std::to_string(m_oResult.functionsReplaced) + kCrLf + kSummaryVisible +
+                        m_oResult.convertedFolder;
+    if (m_oResult.pagesFailed > 0)
+        sText += kCrLf + (kSummaryNotConverted + std::to_string(m_oResult.pagesFailed)) + kSummarySeeLog;
     return sText;
 }
 
@@ -233,7 +238,7 @@ bool ConversionRun::IsSelected(const std::string& sName) const {
     // lose the functions appended to it.
     if (sName == KindTexts(TagKind::Object).sScriptFile || sName == KindTexts(TagKind::Embed).sScriptFile)
         return false;
-    for (const std::string& sPattern : aPatterns)
+    for (const std::string& sPattern : m_aPatterns)
         if (PatternMatches(sPattern, sName)) return true;
     return false;
 }
@@ -242,11 +247,7 @@ bool ConversionRun::IsSelected(const std::string& sName) const {
 std::string ConversionRun::Shown(const std::string& sPath) const {
     if (m_sWorkDir.empty() || sPath.compare(0, m_sWorkDir.size(), m_sWorkDir) != 0) return sPath;
     if (sPath.size() > m_sWorkDir.size() && sPath[m_sWorkDir.size()] != fs::kSeparator) return sPath;
-    return sDestDir + sPath.substr(m_sWorkDir.size());
-}
-
-void ConversionRun::ProcessDirectory(const std::string& sPath) {
-    ProcessFolder(sSourceDir, sPath);
+    return m_oResult.convertedFolder + sPath.substr(m_sWorkDir.size());
 }
 
 // The walk lists each folder's twin in the source tree: the copy left the
@@ -279,21 +280,22 @@ void ConversionRun::ProcessFile(const PageFile& oFile) {
     if (m_bStop || !Status(kStatusCheckingFile + oFile.Name)) return;
     if (!IsSelected(oFile.Name)) return;
     PageFile oPage = oFile;
-    const long long iLast = static_cast<long long>(aPatterns.size()) - 1;
     m_bRewrittenBefore = false;
-    for (iPattern = 0; iPattern <= iLast; ++iPattern) {
-        if (!PatternMatches(aPatterns[static_cast<std::size_t>(iPattern)], oFile.Name)) continue;
-        ++iFileCount;
+    for (const std::string& sPattern : m_aPatterns) {
+        if (!PatternMatches(sPattern, oFile.Name)) continue;
+        ++m_oResult.pagesConverted;
         RewritePage(oPage);
         m_bRewrittenBefore = true;
         oPage.SourcePath.clear();  // written now: a further rewrite reads the page itself
         if (!m_sWalkFailure.empty()) return;
     }
+    ++m_iPagesDone;
+    ReportProgress();
 }
 
 void ConversionRun::RewritePage(const PageFile& oFile) {
-    sCurrentFile = Shown(oFile.Path);
-    sLog += kLogProcessing + sCurrentFile + kCrLf;
+    m_sCurrentFile = Shown(oFile.Path);
+    m_sLog += kLogProcessing + m_sCurrentFile + kCrLf;
     const bool bFromSource = !oFile.SourcePath.empty();
     std::string sPage;
     fs::FileInfo oInfo;
@@ -301,11 +303,12 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
         oRead.Failed())
         return FailPage(oFile, oRead);
 
-    const long long iCountBefore = iFunctionCount;
-    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oHost, sCurrentFile,
-                             iLeftAloneCount);
+    long long& iFunctions = m_oResult.functionsReplaced;
+    const long long iCountBefore = iFunctions;
+    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oObserver, m_sCurrentFile,
+                             m_oResult.tagsLeftAlone);
     fs::FsError oError;
-    if (RewriteText(sPage, iFunctionCount, oFunctions, bAnyCase) == 0) {
+    if (RewriteText(sPage, iFunctions, oFunctions, m_oRequest.anyCase) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (bFromSource) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo, true);
         if (oError.Failed()) FailPage(oFile, oError);
@@ -315,7 +318,7 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
     if (!oError.Failed()) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo);
     if (oError.Failed()) {
         oFunctions.Undo();
-        iFunctionCount = iCountBefore;
+        iFunctions = iCountBefore;
         FailPage(oFile, oError);
     }
 }
@@ -324,15 +327,15 @@ void ConversionRun::FailPage(const PageFile& oFile, const fs::FsError& oError) {
     // The page keeps its copied content and counts as not converted; a
     // page that cannot even be copied is missing from the new tree. Neither
     // ends the run.
-    --iFileCount;
-    ++iFailedCount;
-    sLog += kLogFailed + sCurrentFile + " - ";
-    if (oError.sPath != oFile.Path && oError.sPath != oFile.SourcePath) sLog += Shown(oError.sPath) + ": ";
-    sLog += oError.sReason;
+    --m_oResult.pagesConverted;
+    ++m_oResult.pagesFailed;
+    m_sLog += kLogFailed + m_sCurrentFile + " - ";
+    if (oError.sPath != oFile.Path && oError.sPath != oFile.SourcePath) m_sLog += Shown(oError.sPath) + ": ";
+    m_sLog += oError.sReason;
     if (!oFile.SourcePath.empty()) {
-        if (fs::FsError oCopy = CopyUnconverted(oFile); oCopy.Failed()) sLog += kLogNotCopied + oCopy.sReason;
+        if (fs::FsError oCopy = CopyUnconverted(oFile); oCopy.Failed()) m_sLog += kLogNotCopied + oCopy.sReason;
     }
-    sLog += kCrLf;
+    m_sLog += kCrLf;
 }
 
 void ConversionRun::CloseScriptFiles() {

@@ -15,11 +15,7 @@ inline constexpr const char* kStatusPreparing = "Progress: Preparing Javascript"
 inline constexpr const char* kStatusCheckingFile = "Progress: Checking File: ";
 inline constexpr const char* kStatusConverted = "Progress: Website Converted";
 
-// Message boxes.
-inline constexpr int kStyleStop = 16;
-inline constexpr int kStyleInformation = 64;
-inline constexpr const char* kTitleError = "Error";
-inline constexpr const char* kTitleComplete = "Process Complete";
+// What a run reports: why it refused or failed, and its summary.
 inline constexpr const char* kErrorNoFolder = "No folder chosen or chosen folder does not exist...";
 inline constexpr const char* kErrorRootFolder =
     "A root folder cannot be converted: its copy would hold the whole drive. Choose a folder inside it...";

@@ -83,21 +83,6 @@ bool NodeAvailable() {
     return bAvailable;
 }
 
-void RecordingHost::ShowStatus(const std::string& sText) {
-    aStatuses.push_back(sText);
-    if (fOnStatus) fOnStatus(sText);
-    ProcessEvents();
-}
-
-void RecordingHost::SetActionsEnabled(bool bEnabled) {
-    bActionsEnabled = bEnabled;
-    aEnableChanges.push_back(bEnabled);
-}
-
-void RecordingHost::ShowMessage(const std::string& sPrompt, int iStyle, const std::string& sTitle) {
-    aMessages.push_back(Message{sPrompt, iStyle, sTitle, bActionsEnabled});
-}
-
 std::vector<std::string> Leftovers(const std::string& sParent) {
     std::vector<std::string> aNames;
     for (const auto& oEntry : std::filesystem::directory_iterator(std::filesystem::u8path(sParent)))

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/ConversionRun.h"
+#include "convert/Conversion.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -66,28 +66,25 @@ bool LinksAndModes();
 void MakeHidden(const std::string& sPath);
 inline constexpr const char* kNoLinksAndModes = "needs symbolic links and POSIX mode bits";
 
-// Records every status, message and enable change of a run.
-class RecordingHost : public ConvertHost {
+// Records every status text, progress report and tag left alone of a run;
+// answers ShouldStop() with bStop (after fOnYield has had its say).
+class RecordingObserver : public ConversionObserver {
 public:
-    struct Message {
-        std::string sPrompt;
-        int iStyle;
-        std::string sTitle;
-        bool bActionsEnabled;  // state of the two controls when it was shown
-    };
+    void Status(const std::string& sText) override {
+        aStatuses.push_back(sText);
+        if (fOnStatus) fOnStatus(sText);
+    }
+    void Progress(long long iDone, long long iInAll) override { aProgress.push_back({iDone, iInAll}); }
+    void TagLeftAlone(const LeftAloneTag& oTag) override { aLeftAlone.push_back(oTag); }
+    bool ShouldStop() override {
+        ++iYields;
+        if (fOnYield) fOnYield();
+        return bStop;
+    }
 
-    void ShowStatus(const std::string& sText) override;
-    void ProcessEvents() override { ++iYields; if (fOnYield) fOnYield(); }
-    void SetActionsEnabled(bool bEnabled) override;
-    std::string PatternText() override { return sPatterns; }
-    void ShowMessage(const std::string& sPrompt, int iStyle, const std::string& sTitle) override;
-    bool StopRequested() override { return bStop; }
-
-    std::string sPatterns = texts::kDefaultPatterns;
     std::vector<std::string> aStatuses;
-    std::vector<Message> aMessages;
-    std::vector<bool> aEnableChanges;
-    bool bActionsEnabled = true;
+    std::vector<std::pair<long long, long long>> aProgress;
+    std::vector<LeftAloneTag> aLeftAlone;
     long long iYields = 0;
     bool bStop = false;
     std::function<void(const std::string&)> fOnStatus;

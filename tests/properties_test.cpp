@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "convert/ConversionRun.h"
+#include "convert/Conversion.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -15,7 +15,7 @@ namespace tagshift {
 namespace {
 
 using test::ReadFile;
-using test::RecordingHost;
+using test::RecordingObserver;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
@@ -25,15 +25,15 @@ namespace stdfs = std::filesystem;
 // number of pages rewritten.
 int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = texts::kDefaultPatterns) {
     const auto aBefore = Snapshot(sSource);
-    RecordingHost oHost;
-    oHost.sPatterns = sPatterns;
-    ConversionRun oRun(oHost);
-    oRun.sSourceDir = sSource;
-    oRun.cmd_Convert_Click();
-    EXPECT_EQ(oRun.eOutcome, RunOutcome::Completed) << oRun.sLog;
+    RecordingObserver oObserver;
+    ConversionRequest oRequest;
+    oRequest.sourceFolder = sSource;
+    oRequest.patterns = sPatterns;
+    const ConversionResult oRun = Convert(oRequest, oObserver);
+    EXPECT_EQ(oRun.outcome, RunOutcome::Completed) << oRun.log;
     EXPECT_TRUE(Snapshot(sSource) == aBefore) << "the source tree changed";
 
-    const std::string sDest = oRun.sDestDir;
+    const std::string sDest = oRun.convertedFolder;
     int iScripts = 0;
     for (const auto& oEntry : stdfs::recursive_directory_iterator(sDest)) {
         const std::string sName = oEntry.path().filename().string();
@@ -43,7 +43,7 @@ int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = t
         EXPECT_EQ(test::RunProgram({"node", "--check", oEntry.path().u8string()}, &sOutput), 0)
             << oEntry.path() << "\n" << sOutput;
     }
-    if (oRun.iFunctionCount > 0) {
+    if (oRun.functionsReplaced > 0) {
         EXPECT_GT(iScripts, 0);
     }
 
@@ -51,9 +51,9 @@ int ConvertAndCheck(const std::string& sSource, const std::string& sPatterns = t
                                       sDest};
     int iPages = 0;
     const std::string sPrefix = "Processing File:" + sDest + fs::kSeparator;
-    for (std::size_t iAt = 0; (iAt = oRun.sLog.find(sPrefix, iAt)) != std::string::npos;) {
+    for (std::size_t iAt = 0; (iAt = oRun.log.find(sPrefix, iAt)) != std::string::npos;) {
         iAt += sPrefix.size();
-        aCommand.push_back(oRun.sLog.substr(iAt, oRun.sLog.find("\r\n", iAt) - iAt));
+        aCommand.push_back(oRun.log.substr(iAt, oRun.log.find("\r\n", iAt) - iAt));
         ++iPages;
     }
     std::string sOutput;

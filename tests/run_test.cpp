@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "convert/ConversionRun.h"
+#include "convert/Conversion.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift {
@@ -15,7 +15,7 @@ namespace {
 using test::Exists;
 using test::Leftovers;
 using test::ReadFile;
-using test::RecordingHost;
+using test::RecordingObserver;
 using test::Native;
 using test::Snapshot;
 using test::TempDir;
@@ -25,7 +25,7 @@ namespace stdfs = std::filesystem;
 const std::string kObj = "<script src='object.js' type='text/javascript'></script><script type='text/javascript'>InsertObject";
 const std::string kEmb = "<script src='embed.js' type='text/javascript'></script><script type='text/javascript'>InsertEmbed";
 
-std::vector<std::string> CheckedFiles(const RecordingHost& oHost) {
+std::vector<std::string> CheckedFiles(const RecordingObserver& oHost) {
     std::vector<std::string> aNames;
     const std::string sPrefix = "Progress: Checking File: ";
     for (const std::string& sStatus : oHost.aStatuses)
@@ -35,13 +35,15 @@ std::vector<std::string> CheckedFiles(const RecordingHost& oHost) {
 
 struct Fixture {
     TempDir oDir;
-    RecordingHost oHost;
-    ConversionRun oRun{oHost};
+    RecordingObserver oHost;
+    ConversionRequest oRequest;
+    ConversionResult oResult;
     std::string Source() const { return oDir / "site"; }
     std::string Dest() const { return oDir / "site_Converted"; }
+    void Run() { oResult = tagshift::Convert(oRequest, oHost); }
     void Convert() {
-        oRun.sSourceDir = Source();
-        oRun.cmd_Convert_Click();
+        oRequest.sourceFolder = Source();
+        Run();
     }
 };
 
@@ -58,17 +60,15 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
                                                 "Progress: Checking File Names", "Progress: Copying Directory",
                                                 "Progress: Preparing Javascript"}));
     EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"image.gif", "index.html", "plain.htm", "page.php"}));
-    EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Website Converted");
-    EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
+    EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: page.php");
+    // Three pages selected by the copy, each reported when done.
+    EXPECT_EQ(f.oHost.aProgress, (std::vector<std::pair<long long, long long>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
 
-    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-    const RecordingHost::Message& oSummary = f.oHost.aMessages[0];
-    EXPECT_EQ(oSummary.sPrompt,
+    EXPECT_EQ(f.oResult.summary,
               "Files Converted: 3 | Functions Replaced: 3\r\nYour new website(s) are visible at " + f.Dest());
-    EXPECT_EQ(oSummary.sTitle, "Process Complete");
-    EXPECT_EQ(oSummary.iStyle, 64);
-    EXPECT_FALSE(oSummary.bActionsEnabled);
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+    EXPECT_TRUE(f.oResult.error.empty());
+    EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
+    EXPECT_EQ(f.oResult.logPath, f.Dest() + Native("/converter_log.txt"));
 
     EXPECT_EQ(ReadFile(f.Dest() + Native("/converter_log.txt")),
               "Process Started\r\nCopying Folder:" + f.Source() + "\r\nDestination Folder:" + f.Dest() +
@@ -109,35 +109,35 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
         bool bNeedsLinks = false;
     };
     const std::vector<Case> aCases = {
-        {"no folder chosen", [](Fixture& f) { f.oRun.sSourceDir = ""; },
+        {"no folder chosen", [](Fixture& f) { f.oRequest.sourceFolder = ""; },
          "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
          "Progress: Checking Directory"},
         {"a file, not a folder",
          [](Fixture& f) {
              WriteFile(f.oDir / "file", "x");
-             f.oRun.sSourceDir = f.oDir / "file";
+             f.oRequest.sourceFolder = f.oDir / "file";
          },
          "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
          "Progress: Checking Directory"},
         {"empty pattern list",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
-             f.oRun.sSourceDir = f.Source();
-             f.oHost.sPatterns = "";
+             f.oRequest.sourceFolder = f.Source();
+             f.oRequest.patterns = "";
          },
          "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
         {"only pieces too short to select anything",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
-             f.oRun.sSourceDir = f.Source();
-             f.oHost.sPatterns = ";x;";
+             f.oRequest.sourceFolder = f.Source();
+             f.oRequest.patterns = ";x;";
          },
          "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
         {"a file has the destination's name",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
              WriteFile(f.Dest(), "not a folder");
-             f.oRun.sSourceDir = f.Source();
+             f.oRequest.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory"},
@@ -145,7 +145,7 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
              stdfs::create_symlink(f.oDir / "nowhere", f.Dest());
-             f.oRun.sSourceDir = f.Source();
+             f.oRequest.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory", true},
@@ -153,7 +153,7 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
              WriteFile(f.Dest() + Native("/earlier.txt"), "earlier result");
-             f.oRun.sSourceDir = f.Source();
+             f.oRequest.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory"},
@@ -161,23 +161,17 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
     for (const Case& oCase : aCases) {
         if (oCase.bNeedsLinks && !test::LinksAndModes()) continue;
         Fixture f;
-        f.oRun.iFileCount = 5;
-        f.oRun.iFunctionCount = 7;
         oCase.fSetUp(f);
         const auto aBefore = Snapshot(f.oDir.Path());
-        f.oRun.cmd_Convert_Click();
+        f.Run();
         EXPECT_EQ(Snapshot(f.oDir.Path()), aBefore) << oCase.sName;
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Refused) << oCase.sName;
-        EXPECT_EQ(f.oRun.sLog, "Process Started\r\n" + oCase.sLogLine + "\r\n") << oCase.sName;
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Refused) << oCase.sName;
+        EXPECT_EQ(f.oResult.log, "Process Started\r\n" + oCase.sLogLine + "\r\n") << oCase.sName;
         EXPECT_EQ(f.oHost.aStatuses.back(), oCase.sStatus) << oCase.sName;
-        EXPECT_EQ(f.oRun.iFileCount, 0) << oCase.sName;
-        EXPECT_EQ(f.oRun.iFunctionCount, 0) << oCase.sName;
-        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true})) << oCase.sName;
-        ASSERT_EQ(f.oHost.aMessages.size(), 1u) << oCase.sName;
-        EXPECT_EQ(f.oHost.aMessages[0].sPrompt, oCase.sError) << oCase.sName;
-        EXPECT_EQ(f.oHost.aMessages[0].sTitle, "Error");
-        EXPECT_EQ(f.oHost.aMessages[0].iStyle, 16);
-        EXPECT_TRUE(f.oHost.aMessages[0].bActionsEnabled) << "the box comes after the controls are enabled";
+        EXPECT_EQ(f.oResult.pagesConverted, 0) << oCase.sName;
+        EXPECT_EQ(f.oResult.functionsReplaced, 0) << oCase.sName;
+        EXPECT_EQ(f.oResult.error, oCase.sError) << oCase.sName;
+        EXPECT_TRUE(f.oResult.summary.empty()) << oCase.sName;
     }
 }
 
@@ -198,18 +192,18 @@ TEST(ConversionRun, PatternSelection) {
     for (const Case& oCase : aCases) {
         Fixture f;
         for (const std::string& sName : aNames) WriteFile(f.Source() + Native("/") + sName, "<object></object>");
-        f.oHost.sPatterns = oCase.sPatterns;
+        f.oRequest.patterns = oCase.sPatterns;
         f.Convert();
         std::vector<std::string> aProcessed;
         std::size_t iAt = 0;
         const std::string sPrefix = "Processing File:" + f.Dest() + Native("/");
-        while ((iAt = f.oRun.sLog.find(sPrefix, iAt)) != std::string::npos) {
+        while ((iAt = f.oResult.log.find(sPrefix, iAt)) != std::string::npos) {
             iAt += sPrefix.size();
-            aProcessed.push_back(f.oRun.sLog.substr(iAt, f.oRun.sLog.find('\r', iAt) - iAt));
+            aProcessed.push_back(f.oResult.log.substr(iAt, f.oResult.log.find('\r', iAt) - iAt));
         }
         EXPECT_EQ(aProcessed, oCase.aProcessed) << oCase.sPatterns;
-        EXPECT_EQ(f.oRun.iFileCount, static_cast<long long>(oCase.aProcessed.size())) << oCase.sPatterns;
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed) << oCase.sPatterns;
+        EXPECT_EQ(f.oResult.pagesConverted, static_cast<long long>(oCase.aProcessed.size())) << oCase.sPatterns;
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << oCase.sPatterns;
     }
 }
 
@@ -261,14 +255,14 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     });
     f.Convert();
 
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::CompletedWithFailures);
-    EXPECT_EQ(f.oRun.iFailedCount, 4);
-    EXPECT_EQ(f.oRun.iFileCount, 3);      // a, c, z
-    EXPECT_EQ(f.oRun.iFunctionCount, 3);  // one block each
-    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-    EXPECT_EQ(f.oHost.aMessages[0].sPrompt, "Files Converted: 3 | Functions Replaced: 3\r\n"
-                                            "Your new website(s) are visible at " + f.Dest() +
-                                                "\r\nPages Not Converted: 4 (see converter_log.txt)");
+    EXPECT_EQ(f.oResult.outcome, RunOutcome::CompletedWithFailures);
+    EXPECT_EQ(f.oResult.pagesFailed, 4);
+    EXPECT_EQ(f.oResult.pagesConverted, 3);      // a, c, z
+    EXPECT_EQ(f.oResult.functionsReplaced, 3);  // one block each
+    EXPECT_EQ(f.oResult.summary, "Files Converted: 3 | Functions Replaced: 3\r\n"
+                                 "Your new website(s) are visible at " + f.Dest() +
+                                     "\r\nPages Not Converted: 4 (see converter_log.txt)");
+    EXPECT_EQ(f.oResult.failedEntries.size(), 4u);
     const std::string sLog = ReadFile(f.Dest() + Native("/converter_log.txt"));
     EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/f.html - File name too long")), std::string::npos) << sLog;
     EXPECT_FALSE(Exists(f.Dest() + Native("/f.html")));
@@ -311,7 +305,7 @@ TEST(ConversionRun, LinksAreCopiedButNeverFollowedOrWritten) {
     EXPECT_TRUE(stdfs::is_symlink(f.Dest() + Native("/linked.html")));
     EXPECT_TRUE(stdfs::is_symlink(f.Dest() + Native("/linked-folder")));
     EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"page.html"}));
-    EXPECT_EQ(f.oRun.iFailedCount, 1);  // its script file is a link out of the tree
+    EXPECT_EQ(f.oResult.pagesFailed, 1);  // its script file is a link out of the tree
     EXPECT_EQ(ReadFile(f.Dest() + Native("/in/page.html")), "<object>in</object>");
 }
 
@@ -321,8 +315,8 @@ TEST(ConversionRun, RunWithMoreThan32767BlocksAndLongPages) {
     for (int i = 0; i < 12000; ++i) sPage += "<object>" + std::to_string(i) + "</object>\r\n";
     for (const char* sName : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + Native(sName), sPage);
     f.Convert();
-    EXPECT_EQ(f.oRun.iFunctionCount, 36000);
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+    EXPECT_EQ(f.oResult.functionsReplaced, 36000);
+    EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
     const std::string sConverted = ReadFile(f.Dest() + Native("/c.html"));
     EXPECT_EQ(sConverted.substr(0, 40000), std::string(40000, ' '));
     EXPECT_NE(sConverted.find("InsertObject36000();</script>\r\n"), std::string::npos);
@@ -335,10 +329,10 @@ TEST(ConversionRun, AnyFormOfTheSourcePathConvertsBesideItAndAnOldLogIsReplaced)
         WriteFile(f.Source() + Native("/converter_log.txt"), "old log");
         WriteFile(f.Source() + Native("/sub/a.html"), "<object></object>");
         const auto aBefore = Snapshot(f.Source());
-        f.oRun.sSourceDir = f.Source() + sForm;
-        f.oRun.cmd_Convert_Click();
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed) << sForm;
-        EXPECT_EQ(f.oRun.sDestDir, f.Dest()) << sForm;
+        f.oRequest.sourceFolder = f.Source() + sForm;
+        f.Run();
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << sForm;
+        EXPECT_EQ(f.oResult.convertedFolder, f.Dest()) << sForm;
         EXPECT_EQ(Snapshot(f.Source()), aBefore) << sForm;
         EXPECT_EQ(ReadFile(f.Dest() + Native("/converter_log.txt")).substr(0, 17 + 15 + f.Source().size() + 2),
                   "Process Started\r\nCopying Folder:" + f.Source() + "\r\n")
@@ -361,33 +355,14 @@ TEST(ConversionRun, TheNewTreeTakesItsNameOnlyWhenCompleteAndNeverReplacesAnEntr
     ASSERT_EQ(aDuringWalk.size(), 1u);
     EXPECT_EQ(aDuringWalk[0].size(), std::string("site_Converted.incomplete-").size() + 6) << aDuringWalk[0];
     EXPECT_EQ(aDuringWalk[0].rfind("site_Converted.incomplete-", 0), 0u) << aDuringWalk[0];
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Refused);
-    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-    EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+    EXPECT_EQ(f.oResult.outcome, RunOutcome::Refused);
+    EXPECT_EQ(f.oResult.error,
               "A converted folder of this name already exists - have you already converted this one?");
     EXPECT_EQ(Snapshot(f.Dest()), (std::map<std::string, std::string>{{"meanwhile.txt", "F:someone else's"}}));
     EXPECT_EQ(Leftovers(f.oDir.Path()), (std::vector<std::string>{"site_Converted"}));
 }
 
-TEST(ConversionRun, ReentryAndStopRequests) {
-    // A click while a run is in progress does nothing.
-    {
-        Fixture f;
-        WriteFile(f.Source() + Native("/a.html"), "<object></object>");
-        WriteFile(f.Source() + Native("/b.html"), "<object></object>");
-        int iNested = 0;
-        f.oHost.fOnStatus = [&](const std::string& sStatus) {
-            if (sStatus == "Progress: Checking File: b.html") {
-                ++iNested;
-                f.oRun.cmd_Convert_Click();
-            }
-        };
-        f.Convert();
-        EXPECT_EQ(iNested, 1);
-        EXPECT_EQ(f.oRun.iFunctionCount, 2);
-        EXPECT_EQ(f.oHost.aMessages.size(), 1u);
-        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
-    }
+TEST(ConversionRun, StopRequests) {
     // A stop request ends the run after the page in progress, quietly, and
     // leaves nothing: not even a log copied from the source.
     {
@@ -399,12 +374,10 @@ TEST(ConversionRun, ReentryAndStopRequests) {
             if (sStatus == "Progress: Checking File: b.html") f.oHost.bStop = true;
         };
         f.Convert();
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
-        EXPECT_TRUE(f.oHost.aMessages.empty());
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Stopped);
+        EXPECT_TRUE(f.oResult.error.empty());
         EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
         EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: b.html");
-        EXPECT_EQ(f.oHost.aEnableChanges, (std::vector<bool>{false, true}));
-        EXPECT_FALSE(f.oRun.IsRunning());
     }
     // A stop request during the copy takes the partial copy away.
     {
@@ -417,9 +390,9 @@ TEST(ConversionRun, ReentryAndStopRequests) {
                 f.oHost.bStop = true;
         };
         f.Convert();
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Stopped);
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Stopped);
         EXPECT_EQ(iYieldsWhileCopying, 2);
-        EXPECT_TRUE(f.oHost.aMessages.empty());
+        EXPECT_TRUE(f.oResult.error.empty());
         EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
     }
 }
@@ -434,9 +407,9 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
         stdfs::last_write_time(f.Source() + Native(sName),
                                stdfs::file_time_type::clock::now() - std::chrono::hours(48));
     }
-    f.oHost.sPatterns = "*.html;*.js";
+    f.oRequest.patterns = "*.html;*.js";
     f.Convert();
-    EXPECT_EQ(f.oRun.iFileCount, 2);
+    EXPECT_EQ(f.oResult.pagesConverted, 2);
     EXPECT_EQ(ReadFile(f.Dest() + Native("/embed.js")), "// <embed></embed>\n");
     for (const char* sName : {"/plain.html", "/page.html"}) {
         if (test::LinksAndModes()) {
@@ -459,11 +432,10 @@ TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
         return eOp == fs::FsOp::ListFolder && sPath == f.Source() + Native("/sub") ? "Permission denied" : "";
     });
     f.Convert();
-    EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
+    EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
     EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
     EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
-    ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-    EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+    EXPECT_EQ(f.oResult.error,
               "A folder of the site could not be read: " + f.Source() + Native("/sub") + " - Permission denied");
 }
 
@@ -479,18 +451,14 @@ TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
             });
             f.Convert();
         }
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
-        EXPECT_EQ(f.oRun.sFailure, f.Source() + Native("/b.gif") + " - Input/output error");
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
+        EXPECT_EQ(f.oResult.failure, f.Source() + Native("/b.gif") + " - Input/output error");
         EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
-        ASSERT_EQ(f.oHost.aMessages.size(), 1u);
-        EXPECT_EQ(f.oHost.aMessages[0].sPrompt,
+        EXPECT_EQ(f.oResult.error,
                   "The folder could not be copied: " + f.Source() + Native("/b.gif") + " - Input/output error");
-        EXPECT_EQ(f.oHost.aMessages[0].sTitle, "Error");
-        EXPECT_TRUE(f.oHost.aMessages[0].bActionsEnabled);
         // The cause removed, the same source converts.
-        f.oHost.aMessages.clear();
-        f.oRun.cmd_Convert_Click();
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Completed);
+        f.Run();
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
     }
     {
         Fixture f;
@@ -501,12 +469,11 @@ TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
                        : "";
         });
         f.Convert();
-        EXPECT_EQ(f.oRun.eOutcome, RunOutcome::Failed);
-        ASSERT_EQ(f.oHost.aMessages.size(), 2u);  // the summary, then the error
-        EXPECT_EQ(f.oHost.aMessages[1].sPrompt, "The run log could not be written: " + f.Dest() +
-                                                    Native("/converter_log.txt - Read-only file system"));
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
+        EXPECT_EQ(f.oResult.error, "The run log could not be written: " + f.Dest() +
+                                       Native("/converter_log.txt - Read-only file system"));
         EXPECT_FALSE(Exists(f.Dest() + Native("/converter_log.txt")));
-        EXPECT_NE(f.oHost.aStatuses.back(), "Progress: Website Converted");
+        EXPECT_TRUE(f.oResult.logPath.empty());
     }
 }
 
