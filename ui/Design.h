@@ -1,0 +1,124 @@
+// The design of both windows, once, for every face: each control with its
+// place in twips, its text, colours, font, tooltip, picture, tab order and
+// what a screen reader says of it. A face lays its widgets out from this
+// table and converts twips to pixels with TwipsToPixels().
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tagshift::ui {
+
+enum class ControlId {
+    // The main window.
+    donateButton,
+    convertButton,
+    folderButton,
+    patternBox,
+    donateHeading,
+    helpLink,
+    fileTypesLabel,
+    fileTypesText,
+    infoLink,
+    infoText,
+    convertLink,
+    convertHeading,
+    statusLine,
+    progressBar,
+    folderName,
+    folderHeading,
+    introText,
+    // The disclaimer.
+    exitButton,
+    continueButton,
+    dontShowAgain,
+    readmeParagraph,
+    donateParagraph,
+    rule,
+    testParagraph,
+    copyParagraph,
+    guaranteeParagraph,
+    asIsParagraph,
+};
+
+enum class ControlKind { Picture, Label, TextBox, Button, CheckBox, Line, ProgressBar };
+
+// What a control is to a screen reader.
+enum class Role {
+    None,        // not announced on its own (a hidden box, a rule)
+    Text,        // a paragraph or a heading, read in design order
+    Button,      // does something in this program
+    Link,        // opens something outside it (a web page, a file)
+    CheckBox,
+    Status,      // the status line: its changes are announced
+    ProgressBar  // exposes how far the run is as a value
+};
+
+struct Colour {
+    std::uint8_t red = 0, green = 0, blue = 0;
+    bool operator==(const Colour& o) const { return red == o.red && green == o.green && blue == o.blue; }
+};
+
+inline constexpr Colour kBlack{0, 0, 0};
+inline constexpr Colour kWhite{255, 255, 255};
+inline constexpr Colour kLinkBlue{0, 0, 192};
+inline constexpr Colour kDarkGrey{64, 64, 64};
+inline constexpr Colour kGrey{128, 128, 128};
+inline constexpr Colour kFocusBlue{0, 84, 166};  // the focus frame: 7:1 on white, 4.6:1 on the blue bands
+
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+struct Control {
+    ControlId id;
+    const char* name;  // the widget's object name: "folderButton"
+    ControlKind kind;
+    Rect twips;
+    const char* text;  // caption or content; "" for pictures
+    Colour textColour;
+    bool opaque;        // fills its box with the window's background colour
+    bool bold;
+    int pointSize100;   // 825: 8.25 pt
+    const char* tooltip;  // nullptr: none
+    const char* picture;  // resource name ("folder.png"); nullptr: none
+    int tabIndex;         // keyboard order; -1: takes no focus
+    Role role;
+    const char* accessibleName;         // nullptr: the text is the name
+    const char* accessibleDescription;  // nullptr: none
+    char mnemonic;                      // Alt + this letter activates it; 0: none
+};
+
+struct WindowDesign {
+    const char* caption;
+    int widthTwips, heightTwips;  // the client area
+    Colour background;
+    const char* backgroundPicture;  // nullptr: plain background colour
+    const char* icon;               // nullptr: none
+    int pointSize100;               // the window font's size
+    std::vector<Control> controls;  // in design order (back to front)
+};
+
+const WindowDesign& MainWindowDesign();
+const WindowDesign& DisclaimerDesign();
+
+// The control of a design; every id of the design is there.
+const Control& ControlOf(const WindowDesign& design, ControlId id);
+
+// The controls that take the focus, in tab order.
+std::vector<ControlId> TabOrder(const WindowDesign& design);
+
+// Twips to pixels at a screen's dots per inch (1440 twips to the inch),
+// rounded to the nearest pixel: 15 twips a pixel at 96 dpi.
+int TwipsToPixels(int twips, int dotsPerInch);
+
+// How much larger than the design the user's text is, from the system's
+// text size: 1.0 at the standard size. Faces scale the window's layout and
+// fonts by it (up to 2.0) so that no text is clipped.
+double TextScale(double systemPointSize, double designPointSize);
+
+// The contrast ratio of two colours (1 to 21), as the accessibility
+// guidelines define it.
+double ContrastRatio(Colour a, Colour b);
+
+}  // namespace tagshift::ui

@@ -1,0 +1,306 @@
+#include "ui/MainWindow.h"
+
+#include <cstdio>
+
+#include "fs/FileSystem.h"
+
+#ifndef TAGSHIFT_DONATION_ACCOUNT
+#define TAGSHIFT_DONATION_ACCOUNT "donations@example.com"
+#endif
+#ifndef TAGSHIFT_DONATION_BUTTON_SOURCE
+#define TAGSHIFT_DONATION_BUTTON_SOURCE "Tagshift_Donate_WPS_GB"
+#endif
+
+namespace tagshift::ui {
+
+namespace {
+
+using namespace windowTexts;
+
+// Letters, digits and "-._~" stay; every other byte becomes %XX.
+std::string PercentEncoded(const std::string& text) {
+    std::string encoded;
+    for (unsigned char c : text) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
+        if (plain) {
+            encoded += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            encoded += escaped;
+        }
+    }
+    return encoded;
+}
+
+bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
+
+}  // namespace
+
+std::string DonationAddress() {
+    return "https://www.paypal.com/cgi-bin/webscr?cmd=_xclick&business=" + PercentEncoded(TAGSHIFT_DONATION_ACCOUNT) +
+           "&no_shipping=1&cn=Any%20comments%3a&tax=0&currency_code=GBP&bn=" +
+           PercentEncoded(TAGSHIFT_DONATION_BUTTON_SOURCE) + "&charset=UTF%2d8";
+}
+
+std::string InformationAddress() {
+    return "http://msdn.microsoft.com/library/default.asp?url=/workshop/author/dhtml/overview/activating_activex.asp";
+}
+
+std::string FolderFromArgumentText(const std::string& text) {
+    std::string folder = text;
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') folder = folder.substr(1, folder.size() - 2);
+    // "site/" would otherwise give "site/_Converted", a folder inside the
+    // source that the copy would have to copy into itself.
+    while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
+        if (folder.size() == 3 && folder[1] == ':') break;  // "C:\" is a root
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::string FindHelpFile(const std::string& currentFolder, const std::string& programFolder) {
+    for (const std::string& folder : {currentFolder, programFolder}) {
+        if (folder.empty()) continue;
+        const std::string path = fs::JoinPath(folder, kHelpFileName);
+        if (fs::FileExists(path)) return path;
+    }
+    return std::string();
+}
+
+std::string SummaryPrompt(const ConversionResult& result) {
+    std::string prompt = result.summary;
+    const std::string seeLog = tagshift::texts::kSummarySeeLog;
+    if (const std::size_t at = prompt.find(seeLog); at != std::string::npos && !result.logPath.empty())
+        prompt.replace(at, seeLog.size(), " (see " + result.logPath + ")");
+    if (result.tagsLeftAlone > 0)
+        prompt += std::string(tagshift::texts::kCrLf) + tagshift::texts::kSummaryLeftAlone +
+                  std::to_string(result.tagsLeftAlone);
+    return prompt;
+}
+
+MainWindow::MainWindow(MainView& view, Services& services) : view_(view), services_(services) {}
+
+// --- Start -----------------------------------------------------------------
+
+void MainWindow::Load(const std::string& argumentText) {
+    if (argumentText.empty()) return;
+    sourceFolder_ = FolderFromArgumentText(argumentText);
+    view_.SetText(ControlId::folderName, sourceFolder_);
+    view_.ProcessEvents();
+    Convert();
+}
+
+void MainWindow::Shown() {
+    // After a command-line run the focus is already on Convert.
+    if (lastResult_.outcome == RunOutcome::NotRun) view_.SetFocus(ControlId::folderButton);
+}
+
+// --- Pointer ---------------------------------------------------------------
+
+void MainWindow::PointerOver(ControlId id) {
+    switch (id) {
+        case ControlId::convertLink:
+        case ControlId::convertButton: SetUnderline(ControlId::convertLink, true); break;
+        case ControlId::folderName:
+        case ControlId::folderButton: SetUnderline(ControlId::folderName, true); break;
+        case ControlId::infoLink: SetUnderline(ControlId::infoLink, true); break;
+        case ControlId::helpLink: SetUnderline(ControlId::helpLink, true); break;
+        case ControlId::donateButton: SetBorder(ControlId::donateButton, true); break;
+        default: break;  // the other controls have no hover feedback
+    }
+}
+
+void MainWindow::PointerOverBackground() {
+    for (ControlId id : {ControlId::folderName, ControlId::convertLink, ControlId::infoLink, ControlId::helpLink})
+        SetUnderline(id, false);
+    SetBorder(ControlId::donateButton, false);
+}
+
+void MainWindow::SetUnderline(ControlId id, bool underline) {
+    if ((underlined_.count(id) != 0) == underline) return;
+    if (underline)
+        underlined_.insert(id);
+    else
+        underlined_.erase(id);
+    view_.SetUnderline(id, underline);
+}
+
+void MainWindow::SetBorder(ControlId id, bool border) {
+    if ((bordered_.count(id) != 0) == border) return;
+    if (border)
+        bordered_.insert(id);
+    else
+        bordered_.erase(id);
+    view_.SetBorder(id, border);
+}
+
+// --- Acts ------------------------------------------------------------------
+
+void MainWindow::Activate(ControlId id) {
+    if (!Enabled(id)) return;
+    switch (id) {
+        case ControlId::folderButton:
+            // No change of the source folder while a run uses it.
+            if (!running_) ChooseFolder();
+            break;
+        case ControlId::folderName:
+            if (running_) break;
+            ChooseFolder();
+            view_.SetText(ControlId::statusLine, kStatusDirectorySelected);
+            break;
+        case ControlId::convertButton:
+        case ControlId::convertLink: Convert(); break;
+        case ControlId::donateButton: OpenPage(DonationAddress(), "the donation page "); break;
+        case ControlId::infoLink: OpenPage(InformationAddress(), "the information page "); break;
+        case ControlId::helpLink: OpenHelpFile(); break;
+        default: break;  // the other controls do nothing
+    }
+}
+
+bool MainWindow::CloseRequested() {
+    if (!running_) return true;
+    if (closeAfterRun_) return false;  // already stopping
+    if (Message(MessageKind::Question, kTitleInProgress, kAskStop) == Answer::Yes) {
+        stopRequested_ = true;
+        closeAfterRun_ = true;
+    }
+    return false;
+}
+
+void MainWindow::ChooseFolder() {
+    const std::optional<ControlId> focus = view_.FocusedControl();
+    if (std::optional<std::string> chosen = services_.ChooseFolder(kChooserTitle)) sourceFolder_ = *chosen;
+    if (focus) view_.SetFocus(*focus);
+    view_.SetText(ControlId::folderName, sourceFolder_);
+}
+
+void MainWindow::OpenPage(const std::string& address, const char* what) {
+    if (!services_.OpenWebPage(address)) Message(MessageKind::Error, kTitleError, std::string("Could not open ") + what + address);
+}
+
+void MainWindow::OpenHelpFile() {
+    const std::string current = services_.CurrentFolder(), program = services_.ProgramFolder();
+    const std::string path = FindHelpFile(current, program);
+    if (path.empty()) {
+        Message(MessageKind::Error, kTitleError,
+                std::string("The help file could not be opened: there is no ") + kHelpFileName + " in " + current +
+                    " nor in " + program + ".");
+        return;
+    }
+    if (!services_.OpenTextFile(path)) Message(MessageKind::Error, kTitleError, "Could not open the help file " + path);
+}
+
+Answer MainWindow::Message(MessageKind kind, const std::string& title, const std::string& prompt) {
+    // The focus comes back to where it was when the box closes.
+    const std::optional<ControlId> focus = view_.FocusedControl();
+    const Answer answer = services_.ShowMessage(kind, title, prompt);
+    if (focus && Enabled(*focus)) view_.SetFocus(*focus);
+    return answer;
+}
+
+void MainWindow::SetEnabled(ControlId id, bool enabled) {
+    if (enabled)
+        disabled_.erase(id);
+    else
+        disabled_.insert(id);
+    view_.SetEnabled(id, enabled);
+}
+
+// --- The run ---------------------------------------------------------------
+
+void MainWindow::Convert() {
+    if (running_) return;  // no run inside a running one
+    running_ = true;
+    stopRequested_ = false;
+    firstStatusOfRun_ = true;
+    ConversionRequest request;
+    request.sourceFolder = sourceFolder_;
+    request.patterns = patterns;
+    lastResult_ = tagshift::Convert(request, *this);
+    FlushStatus();
+    const ConversionResult& result = lastResult_;
+    if (result.outcome == RunOutcome::Completed || result.outcome == RunOutcome::CompletedWithFailures) {
+        view_.SetProgress(result.pagesConverted + result.pagesFailed, result.pagesConverted + result.pagesFailed);
+        // The summary comes while the actions are still disabled; the
+        // status says the run is over once it is closed.
+        if (Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result)) == Answer::OpenFolder &&
+            !services_.OpenFolder(result.convertedFolder))
+            Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
+        view_.SetText(ControlId::statusLine, tagshift::texts::kStatusConverted);
+        Announce(tagshift::texts::kStatusConverted, true);
+    }
+    view_.SetProgress(0, -1);
+    SetEnabled(ControlId::folderButton, true);
+    SetEnabled(ControlId::convertButton, true);
+    running_ = false;
+    if (closeAfterRun_) {
+        services_.EndProgram();
+        return;
+    }
+    // Whether the run ended or was refused, Convert has the focus next.
+    view_.SetFocus(ControlId::convertButton);
+    if (!result.error.empty()) Message(MessageKind::Error, kTitleError, result.error);
+}
+
+void MainWindow::Status(const std::string& text) {
+    pendingStatus_ = text;
+    statusPending_ = true;
+    const long long now = services_.NowMilliseconds();
+    // Stage texts are shown at once: a long step starts right after one.
+    // Per-file texts are shown at most once a frame.
+    const bool perFile = IsPerFileStatus(text);
+    if (!perFile || lastStatusPaint_ < 0 || now - lastStatusPaint_ >= kStatusFrameMs) FlushStatus();
+    if (!perFile) Announce(text, false);
+    if (firstStatusOfRun_) {
+        firstStatusOfRun_ = false;
+        // The focus never stays on a control that is being disabled.
+        const std::optional<ControlId> focus = view_.FocusedControl();
+        SetEnabled(ControlId::folderButton, false);
+        SetEnabled(ControlId::convertButton, false);
+        if (focus == ControlId::folderButton || focus == ControlId::convertButton)
+            view_.SetFocus(ControlId::convertLink);
+    }
+}
+
+void MainWindow::Progress(long long pagesDone, long long pagesInAll) {
+    pendingDone_ = pagesDone;
+    pendingInAll_ = pagesInAll;
+    progressPending_ = true;
+    if (pagesDone == 0) FlushStatus();  // the count is known: show it at once
+}
+
+bool MainWindow::ShouldStop() {
+    const long long now = services_.NowMilliseconds();
+    if ((statusPending_ || progressPending_) && now - lastStatusPaint_ >= kStatusFrameMs) FlushStatus();
+    FlushAnnouncement();
+    view_.ProcessEvents();
+    return stopRequested_;
+}
+
+void MainWindow::FlushStatus() {
+    if (statusPending_) view_.SetText(ControlId::statusLine, pendingStatus_);
+    if (progressPending_) view_.SetProgress(pendingDone_, pendingInAll_);
+    statusPending_ = progressPending_ = false;
+    lastStatusPaint_ = services_.NowMilliseconds();
+}
+
+void MainWindow::Announce(const std::string& text, bool now) {
+    pendingAnnouncement_ = text;
+    if (now || lastAnnouncement_ < 0 || services_.NowMilliseconds() - lastAnnouncement_ >= kAnnounceGapMs) {
+        lastAnnouncement_ = -1;
+        FlushAnnouncement();
+    }
+}
+
+void MainWindow::FlushAnnouncement() {
+    if (pendingAnnouncement_.empty()) return;
+    const long long now = services_.NowMilliseconds();
+    if (lastAnnouncement_ >= 0 && now - lastAnnouncement_ < kAnnounceGapMs) return;
+    view_.Announce(pendingAnnouncement_);
+    pendingAnnouncement_.clear();
+    lastAnnouncement_ = now;
+}
+
+}  // namespace tagshift::ui

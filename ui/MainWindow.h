@@ -1,0 +1,117 @@
+// The main window's behaviour: the folder choice, the conversion run and
+// what it shows, hover feedback, launches, the command-line start, the
+// keyboard focus and closing. A face forwards the user's acts here and
+// changes its widgets as it is told through MainView.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "convert/Conversion.h"
+#include "ui/Services.h"
+
+namespace tagshift::ui {
+
+// The window's own texts (the run's are in convert/Texts.h).
+namespace windowTexts {
+inline constexpr const char* kChooserTitle = "Select a folder";
+inline constexpr const char* kStatusDirectorySelected = "Progress: Directory selected - Press Convert";
+inline constexpr const char* kTitleError = "Error";
+inline constexpr const char* kTitleComplete = "Process Complete";
+inline constexpr const char* kTitleInProgress = "Tagshift";
+inline constexpr const char* kAskStop = "A conversion is in progress. Stop it and remove the unfinished copy?";
+inline constexpr const char* kLogIsAt = " (the log is ";
+inline constexpr const char* kHelpFileName = "readme.txt";
+}  // namespace windowTexts
+
+// The two web addresses the window opens.
+std::string DonationAddress();
+std::string InformationAddress();
+
+// The folder an argument text names: one pair of surrounding double quotes
+// is removed, and trailing separators are dropped (a root stays a root).
+std::string FolderFromArgumentText(const std::string& text);
+
+// The help file: readme.txt of the current folder, failing that the one
+// beside the program; empty when neither exists.
+std::string FindHelpFile(const std::string& currentFolder, const std::string& programFolder);
+
+// The summary box's prompt: the run's summary, with the tags left alone and
+// the log's full path when the summary points to the log.
+std::string SummaryPrompt(const ConversionResult& result);
+
+class MainWindow : private ConversionObserver {
+public:
+    MainWindow(MainView& view, Services& services);
+
+    // The command-line start, before the window is first shown: an empty
+    // argument text does nothing; otherwise the folder it names is
+    // converted at once.
+    void Load(const std::string& argumentText);
+    // The window has been shown: the focus goes to the folder control.
+    void Shown();
+
+    // The pointer moved over a control, or over the window's background.
+    void PointerOver(ControlId id);
+    void PointerOverBackground();
+
+    // A control was clicked, or activated with Enter or Space.
+    void Activate(ControlId id);
+
+    // The user asks to close the window. True: close it now. During a run the
+    // user is asked whether to stop it; the window then closes when the run
+    // has ended.
+    bool CloseRequested();
+
+    bool Running() const { return running_; }
+    const std::string& SourceFolder() const { return sourceFolder_; }
+    const ConversionResult& LastResult() const { return lastResult_; }
+    // The pattern list a run uses (the hidden pattern box's text).
+    std::string patterns = tagshift::texts::kDefaultPatterns;
+
+    // Shortest time between two repaints of a per-file status text, and
+    // between two announcements to a screen reader.
+    static constexpr long long kStatusFrameMs = 20;
+    static constexpr long long kAnnounceGapMs = 500;
+
+private:
+    void ChooseFolder();
+    void Convert();
+    void OpenPage(const std::string& address, const char* what);
+    void OpenHelpFile();
+    Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);
+    void SetEnabled(ControlId id, bool enabled);
+    bool Enabled(ControlId id) const { return disabled_.count(id) == 0; }
+    void SetUnderline(ControlId id, bool underline);
+    void SetBorder(ControlId id, bool border);
+    void FlushStatus();
+    void Announce(const std::string& text, bool now);
+    void FlushAnnouncement();
+
+    // ConversionObserver
+    void Status(const std::string& text) override;
+    void Progress(long long pagesDone, long long pagesInAll) override;
+    bool ShouldStop() override;
+
+    MainView& view_;
+    Services& services_;
+    std::string sourceFolder_;
+    ConversionResult lastResult_;
+    bool running_ = false;
+    bool stopRequested_ = false;
+    bool closeAfterRun_ = false;
+    bool firstStatusOfRun_ = false;
+    std::set<ControlId> disabled_;
+    std::set<ControlId> underlined_;
+    std::set<ControlId> bordered_;
+    std::string pendingStatus_;
+    bool statusPending_ = false;
+    long long lastStatusPaint_ = -1;
+    std::string pendingAnnouncement_;
+    long long lastAnnouncement_ = -1;
+    long long pendingDone_ = 0, pendingInAll_ = -1;
+    bool progressPending_ = false;
+};
+
+}  // namespace tagshift::ui
