@@ -22,9 +22,9 @@ class PageFunctions : public BlockSink {
 public:
     // Tags left alone are reported to pReport (when given) under sShownPath.
     PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConversionObserver* pReport,
-                  const std::string& sShownPath, long long& iLeftAlone)
+                  const std::string& sShownPath, long long& iLeftAlone, std::string& sLog)
         : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
-          m_iLeftAlone(iLeftAlone) {}
+          m_iLeftAlone(iLeftAlone), m_sLog(sLog) {}
 
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
         Kind& oKind = m_aKinds[static_cast<int>(eKind)];
@@ -35,7 +35,10 @@ public:
     void LeftAlone(TagKind, std::string_view sOpening, long long iLine, LeftAloneReason eWhy) override {
         if (!m_pReport) return;
         ++m_iLeftAlone;
-        m_pReport->TagLeftAlone(LeftAloneTag{m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy)});
+        const LeftAloneTag oTag{m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy)};
+        m_sLog += kLogLeftAlone + oTag.page + ':' + std::to_string(oTag.line) + ": " + oTag.opening +
+                  kLogLeftAloneWhy + oTag.why + ')' + kCrLf;
+        m_pReport->TagLeftAlone(oTag);
     }
 
     // Writes what is still buffered. Returns the first error of the page.
@@ -77,6 +80,7 @@ private:
     ConversionObserver* m_pReport;  // null: the page's openings were reported before
     const std::string& m_sShownPath;
     long long& m_iLeftAlone;
+    std::string& m_sLog;
     Kind m_aKinds[2];
     fs::FsError m_oError;
 };
@@ -306,7 +310,7 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
     long long& iFunctions = m_oResult.functionsReplaced;
     const long long iCountBefore = iFunctions;
     PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oObserver, m_sCurrentFile,
-                             m_oResult.tagsLeftAlone);
+                             m_oResult.tagsLeftAlone, m_sLog);
     fs::FsError oError;
     if (RewriteText(sPage, iFunctions, oFunctions, m_oRequest.anyCase) == 0) {
         // Nothing to replace: the page is a plain copy.

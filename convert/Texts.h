@@ -44,6 +44,9 @@ inline constexpr const char* kLogCopying = "Copying Folder:";
 inline constexpr const char* kLogDestination = "Destination Folder:";
 inline constexpr const char* kLogProcessing = "Processing File:";
 inline constexpr const char* kLogFailed = "Failed File:";
+// "Tag Left Alone:PAGE:LINE: <OBJECT left as it is (capital letters)"
+inline constexpr const char* kLogLeftAlone = "Tag Left Alone:";
+inline constexpr const char* kLogLeftAloneWhy = " left as it is (";
 inline constexpr const char* kLogNotCopied = "; not copied either: ";
 inline constexpr const char* kLogComplete = "Process Complete";
 
