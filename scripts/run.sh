@@ -4,6 +4,16 @@
 # WAYLAND_DISPLAY set) it runs the headless converter instead: FOLDER, or a
 # fresh copy of examples/sample-site in a temporary folder.
 set -euo pipefail
+# A relative FOLDER is the caller's, not the repository's: make every
+# argument that is not an option absolute before leaving the caller's folder.
+args=()
+for arg in "$@"; do
+  case $arg in
+    -*) args+=("$arg") ;;
+    *) args+=("$(realpath -ms -- "$arg")") ;;
+  esac
+done
+set -- ${args[@]+"${args[@]}"}
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build
 build=build/release
