@@ -97,7 +97,8 @@ public:
             return;
         }
         status_ = text;
-        DrawProgress(false);
+        // A stage's text is drawn at once: a long step (the copy) follows it.
+        DrawProgress(text.rfind(tagshift::texts::kStatusCheckingFile, 0) != 0);
     }
 
     void Progress(long long pagesDone, long long pagesInAll) override {
