@@ -1,0 +1,156 @@
+#include "app/qt/DisclaimerWidget.h"
+
+#include <utility>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+namespace tagshift::qt {
+
+namespace {
+
+// A style sheet of the application could set its own text size on the
+// standard widgets; the window's own rule, which wins over it, keeps the
+// design's.
+void KeepDesignFont(QWidget* widget, const QFont& font) {
+    widget->setFont(font);
+    if (!qApp->styleSheet().isEmpty())
+        widget->setStyleSheet(QStringLiteral("font-size: %1px; font-weight: %2;")
+                                  .arg(font.pixelSize())
+                                  .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal")));
+}
+
+}  // namespace
+
+DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow::Actions actions, double textScale,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      design_(ui::DisclaimerDesign()),
+      textScale_(textScale),
+      logic_(*this, std::move(paths), std::move(actions)) {
+    InstallAccessibility();
+    setObjectName(QStringLiteral("disclaimer"));
+    setWindowTitle(QString::fromUtf8(design_.caption));
+    const int dpi = DotsPerInch(textScale_);
+    setFixedSize(ui::TwipsToPixels(design_.widthTwips, dpi), ui::TwipsToPixels(design_.heightTwips, dpi));
+    setPalette(DesignPalette(design_.background, ui::kBlack));
+    setAutoFillBackground(true);
+    setFont(DesignFont(design_.pointSize100, false, textScale_));
+
+    for (const ui::Control& control : design_.controls) {
+        QWidget* widget = nullptr;
+        const QFont font = DesignFont(control.pointSize100, control.bold, textScale_);
+        switch (control.kind) {
+            case ui::ControlKind::Label:
+            case ui::ControlKind::Picture: widget = new ControlWidget(control, textScale_, 100, this); break;
+            case ui::ControlKind::Line: {
+                // A one-pixel rule in the text colour.
+                auto* line = new QFrame(this);
+                line->setFrameShape(QFrame::NoFrame);
+                QRect rect = PixelRect(control.twips, textScale_);
+                rect.setHeight(1);
+                line->setGeometry(rect);
+                QPalette palette = line->palette();
+                for (int group = 0; group < QPalette::NColorGroups; ++group)
+                    palette.setColor(static_cast<QPalette::ColorGroup>(group), QPalette::Window,
+                                     ToQColor(control.textColour));
+                line->setPalette(palette);
+                line->setAutoFillBackground(true);
+                widget = line;
+                break;
+            }
+            case ui::ControlKind::CheckBox: {
+                dontShowAgain_ = new QCheckBox(WithMnemonic(control.text, control.mnemonic), this);
+                dontShowAgain_->setBackgroundRole(QPalette::Window);  // not the button colour
+                dontShowAgain_->setAutoFillBackground(control.opaque);
+                widget = dontShowAgain_;
+                break;
+            }
+            case ui::ControlKind::Button: {
+                auto* button = new QPushButton(WithMnemonic(control.text, control.mnemonic), this);
+                // Enter presses the focused button; elsewhere it is Continue.
+                button->setAutoDefault(true);
+                if (control.id == ui::ControlId::continueButton) button->setDefault(true);
+                connect(button, &QPushButton::clicked, this, [this, id = control.id] {
+                    if (id == ui::ControlId::continueButton)
+                        Continue();
+                    else
+                        logic_.Exit();
+                });
+                widget = button;
+                break;
+            }
+            case ui::ControlKind::TextBox:
+            case ui::ControlKind::ProgressBar: continue;  // none in this window
+        }
+        widget->setObjectName(QString::fromLatin1(control.name));
+        if (!qobject_cast<ControlWidget*>(widget) && control.kind != ui::ControlKind::Line) {
+            widget->setGeometry(PixelRect(control.twips, textScale_));
+            KeepDesignFont(widget, font);
+            widget->setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));
+        }
+        if (control.accessibleDescription)
+            widget->setAccessibleDescription(QString::fromUtf8(control.accessibleDescription));
+        widget->setFocusPolicy(control.tabIndex >= 0 ? Qt::StrongFocus : Qt::NoFocus);
+        controls_[control.id] = widget;
+    }
+    const std::vector<ui::ControlId> order = ui::TabOrder(design_);
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(Control(order[i - 1]), Control(order[i]));
+}
+
+void DisclaimerWidget::Show() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    raise();
+    activateWindow();
+}
+
+void DisclaimerWidget::Unload() {
+    unloading_ = true;
+    close();
+    unloading_ = false;
+}
+
+void DisclaimerWidget::Start() { WhileHandingOver([this] { logic_.Start(); }); }
+
+void DisclaimerWidget::Continue() { WhileHandingOver([this] { logic_.Continue(); }); }
+
+void DisclaimerWidget::WhileHandingOver(const std::function<void()>& step) {
+    // Between the unload and the first showing of the main window no window
+    // is open, and a command-line run in the main window's load may open and
+    // close message boxes: none of that may end the program.
+    const bool quitOnLastClosed = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    step();
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastClosed);
+}
+
+bool DisclaimerWidget::DontShowAgainTicked() { return dontShowAgain_->isChecked(); }
+
+void DisclaimerWidget::SetFocus(ui::ControlId id) { Control(id)->setFocus(Qt::OtherFocusReason); }
+
+void DisclaimerWidget::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Continue is the default button, also from the check box.
+            Continue();
+            return;
+        case Qt::Key_Escape: logic_.Closed(); return;
+        default: QWidget::keyPressEvent(event);
+    }
+}
+
+void DisclaimerWidget::closeEvent(QCloseEvent* event) {
+    // Closed through the frame: the logic ends the program.
+    if (!unloading_) logic_.Closed();
+    event->accept();
+}
+
+}  // namespace tagshift::qt
