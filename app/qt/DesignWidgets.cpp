@@ -38,8 +38,9 @@ QFont DesignFont(int pointSize100, bool bold, double textScale, int letterSpacin
                       QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     // Pixels, so that the text keeps fitting the layout whatever the
-    // screen's resolution: 8.25 pt is 11 pixels at 96 dots per inch.
-    font.setPixelSize(static_cast<int>(std::lround(pointSize100 / 100.0 * DotsPerInch(textScale) / 72.0)));
+    // screen's resolution: 8.25 pt is 11 pixels at 96 dots per inch. Rounded
+    // down: the text never grows faster than the boxes it stands in.
+    font.setPixelSize(static_cast<int>(std::floor(pointSize100 / 100.0 * DotsPerInch(textScale) / 72.0 + 1e-9)));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     if (letterSpacingPercent != 100) font.setLetterSpacing(QFont::PercentageSpacing, letterSpacingPercent);
     return font;

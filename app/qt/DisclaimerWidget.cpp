@@ -44,7 +44,9 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
 
     for (const ui::Control& control : design_.controls) {
         QWidget* widget = nullptr;
-        const QFont font = DesignFont(control.pointSize100, control.bold, textScale_);
+        // The check box's text only just fits beside its indicator.
+        const QFont font = DesignFont(control.pointSize100, control.bold, textScale_,
+                                      control.kind == ui::ControlKind::CheckBox ? kStandInLetterSpacing : 100);
         switch (control.kind) {
             case ui::ControlKind::Label:
             case ui::ControlKind::Picture: widget = new ControlWidget(control, textScale_, 100, this); break;

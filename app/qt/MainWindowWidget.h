@@ -43,9 +43,9 @@ public:
     void ProcessEvents() override;
     bool IsShown() override { return isVisible(); }
 
-    // The main window's letters are set 2 % closer: Liberation Sans, the
-    // stand-in for MS Sans Serif, is a little wider.
-    static constexpr int kLetterSpacingPercent = 98;
+    // The main window's texts are drawn 2 % closer ("Change file types"
+    // fits its box on one line).
+    static constexpr int kLetterSpacingPercent = kStandInLetterSpacing;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
