@@ -134,6 +134,7 @@ void ControlWidget::Activate() {
 
 void ControlWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (control_.kind == ui::ControlKind::Line) painter.fillRect(rect(), colour_);  // a rule
     if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
     if (!text_.isEmpty()) {
         painter.setFont(font_);
@@ -222,12 +223,18 @@ QAccessible::Role AccessibleRole(ui::Role role) {
     return QAccessible::NoRole;
 }
 
+QAccessible::Role AccessibleRole(const ui::Control& control) {
+    // A rule is a separator, which screen readers pass over.
+    if (control.kind == ui::ControlKind::Line) return QAccessible::Separator;
+    return AccessibleRole(control.role);
+}
+
 bool Actionable(ui::Role role) { return role == ui::Role::Button || role == ui::Role::Link; }
 
 class ControlAccessible : public QAccessibleWidget {
 public:
     explicit ControlAccessible(ControlWidget* control)
-        : QAccessibleWidget(control, AccessibleRole(control->Design().role)) {}
+        : QAccessibleWidget(control, AccessibleRole(control->Design())) {}
 
     ControlWidget* Control() const { return static_cast<ControlWidget*>(widget()); }
 

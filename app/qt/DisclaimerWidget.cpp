@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFrame>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -49,23 +48,8 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
                                       control.kind == ui::ControlKind::CheckBox ? kStandInLetterSpacing : 100);
         switch (control.kind) {
             case ui::ControlKind::Label:
-            case ui::ControlKind::Picture: widget = new ControlWidget(control, textScale_, 100, this); break;
-            case ui::ControlKind::Line: {
-                // A one-pixel rule in the text colour.
-                auto* line = new QFrame(this);
-                line->setFrameShape(QFrame::NoFrame);
-                QRect rect = PixelRect(control.twips, textScale_);
-                rect.setHeight(1);
-                line->setGeometry(rect);
-                QPalette palette = line->palette();
-                for (int group = 0; group < QPalette::NColorGroups; ++group)
-                    palette.setColor(static_cast<QPalette::ColorGroup>(group), QPalette::Window,
-                                     ToQColor(control.textColour));
-                line->setPalette(palette);
-                line->setAutoFillBackground(true);
-                widget = line;
-                break;
-            }
+            case ui::ControlKind::Picture:
+            case ui::ControlKind::Line: widget = new ControlWidget(control, textScale_, 100, this); break;
             case ui::ControlKind::CheckBox: {
                 dontShowAgain_ = new QCheckBox(WithMnemonic(control.text, control.mnemonic), this);
                 dontShowAgain_->setBackgroundRole(QPalette::Window);  // not the button colour
@@ -91,7 +75,7 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
             case ui::ControlKind::ProgressBar: continue;  // none in this window
         }
         widget->setObjectName(QString::fromLatin1(control.name));
-        if (!qobject_cast<ControlWidget*>(widget) && control.kind != ui::ControlKind::Line) {
+        if (!qobject_cast<ControlWidget*>(widget)) {
             widget->setGeometry(PixelRect(control.twips, textScale_));
             KeepDesignFont(widget, font);
             widget->setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));

@@ -66,6 +66,8 @@ void MainWindowWidget::Build() {
                 box->setFocusPolicy(Qt::NoFocus);
                 box->setReadOnly(true);
                 box->setAttribute(Qt::WA_InputMethodEnabled, false);
+                // Hidden as well: a screen reader passes it over.
+                box->hide();
                 widget = box;
                 break;
             }
@@ -74,6 +76,7 @@ void MainWindowWidget::Build() {
                 progress_->setGeometry(PixelRect(control.twips, textScale_));
                 progress_->setTextVisible(false);
                 progress_->setRange(0, 1);
+                progress_->setValue(0);
                 progress_->setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : ""));
                 // White on the blue band, whatever the theme.
                 const QString white = ToQColor(control.textColour).name();

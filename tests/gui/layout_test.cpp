@@ -35,10 +35,7 @@ void ExpectAsDesigned(const ui::WindowDesign& design, Window& window, double sca
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->objectName(), control->name);
         const QRect expected = Expected(control->twips, scale);
-        if (control->kind == ui::ControlKind::Line)
-            EXPECT_EQ(widget->geometry(), QRect(expected.topLeft(), QSize(expected.width(), 1))) << "a one-pixel rule";
-        else
-            EXPECT_EQ(widget->geometry(), expected);
+        EXPECT_EQ(widget->geometry(), expected);
         EXPECT_EQ(widget->toolTip(), QString::fromUtf8(control->tooltip ? control->tooltip : ""));
         EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, control->tabIndex >= 0);
         if (control->kind == ui::ControlKind::TextBox) {
