@@ -77,8 +77,7 @@ QString WithMnemonic(const char* text, char mnemonic) {
 
 // --- The control ------------------------------------------------------------
 
-ControlWidget::ControlWidget(const ui::Control& control, double textScale, int letterSpacingPercent,
-                             QWidget* parent)
+ControlWidget::ControlWidget(const ui::Control& control, double textScale, int letterSpacingPercent, QWidget* parent)
     : QWidget(parent),
       control_(control),
       text_(QString::fromUtf8(control.text)),
@@ -91,9 +90,9 @@ ControlWidget::ControlWidget(const ui::Control& control, double textScale, int l
         const QPixmap picture(QStringLiteral(":/tagshift/") + QString::fromLatin1(control.picture));
         // The picture grows with the layout, smoothly; at the standard size
         // it is drawn as it is.
-        picture_ = textScale == 1.0 ? picture
-                                    : picture.scaled(picture.size() * textScale, Qt::KeepAspectRatio,
-                                                     Qt::SmoothTransformation);
+        picture_ = textScale == 1.0
+                       ? picture
+                       : picture.scaled(picture.size() * textScale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     if (control.tooltip) setToolTip(QString::fromUtf8(control.tooltip));
     setFocusPolicy(control.tabIndex >= 0 ? Qt::StrongFocus : Qt::NoFocus);
@@ -212,13 +211,20 @@ namespace {
 
 QAccessible::Role AccessibleRole(ui::Role role) {
     switch (role) {
-        case ui::Role::Button: return QAccessible::Button;
-        case ui::Role::Link: return QAccessible::Link;
-        case ui::Role::Text: return QAccessible::StaticText;
-        case ui::Role::Status: return QAccessible::StatusBar;
-        case ui::Role::CheckBox: return QAccessible::CheckBox;
-        case ui::Role::ProgressBar: return QAccessible::ProgressBar;
-        case ui::Role::None: break;
+        case ui::Role::Button:
+            return QAccessible::Button;
+        case ui::Role::Link:
+            return QAccessible::Link;
+        case ui::Role::Text:
+            return QAccessible::StaticText;
+        case ui::Role::Status:
+            return QAccessible::StatusBar;
+        case ui::Role::CheckBox:
+            return QAccessible::CheckBox;
+        case ui::Role::ProgressBar:
+            return QAccessible::ProgressBar;
+        case ui::Role::None:
+            break;
     }
     return QAccessible::NoRole;
 }
@@ -266,9 +272,12 @@ public:
 QAccessibleInterface* DesignAccessibleFactory(const QString& key, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     auto* widget = static_cast<QWidget*>(object);
-    if (key == QLatin1String("tagshift::qt::ControlWidget")) return new ControlAccessible(static_cast<ControlWidget*>(widget));
-    if (key == QLatin1String("tagshift::qt::MainWindowWidget")) return new QAccessibleWidget(widget, QAccessible::Window);
-    if (key == QLatin1String("tagshift::qt::DisclaimerWidget")) return new QAccessibleWidget(widget, QAccessible::Dialog);
+    if (key == QLatin1String("tagshift::qt::ControlWidget"))
+        return new ControlAccessible(static_cast<ControlWidget*>(widget));
+    if (key == QLatin1String("tagshift::qt::MainWindowWidget"))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (key == QLatin1String("tagshift::qt::DisclaimerWidget"))
+        return new QAccessibleWidget(widget, QAccessible::Dialog);
     return nullptr;
 }
 

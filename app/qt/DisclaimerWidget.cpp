@@ -49,7 +49,9 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
         switch (control.kind) {
             case ui::ControlKind::Label:
             case ui::ControlKind::Picture:
-            case ui::ControlKind::Line: widget = new ControlWidget(control, textScale_, 100, this); break;
+            case ui::ControlKind::Line:
+                widget = new ControlWidget(control, textScale_, 100, this);
+                break;
             case ui::ControlKind::CheckBox: {
                 dontShowAgain_ = new QCheckBox(WithMnemonic(control.text, control.mnemonic), this);
                 dontShowAgain_->setBackgroundRole(QPalette::Window);  // not the button colour
@@ -72,13 +74,15 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
                 break;
             }
             case ui::ControlKind::TextBox:
-            case ui::ControlKind::ProgressBar: continue;  // none in this window
+            case ui::ControlKind::ProgressBar:
+                continue;  // none in this window
         }
         widget->setObjectName(QString::fromLatin1(control.name));
         if (!qobject_cast<ControlWidget*>(widget)) {
             widget->setGeometry(PixelRect(control.twips, textScale_));
             KeepDesignFont(widget, font);
-            widget->setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));
+            widget->setAccessibleName(
+                QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));
         }
         if (control.accessibleDescription)
             widget->setAccessibleDescription(QString::fromUtf8(control.accessibleDescription));
@@ -103,9 +107,13 @@ void DisclaimerWidget::Unload() {
     unloading_ = false;
 }
 
-void DisclaimerWidget::Start() { WhileHandingOver([this] { logic_.Start(); }); }
+void DisclaimerWidget::Start() {
+    WhileHandingOver([this] { logic_.Start(); });
+}
 
-void DisclaimerWidget::Continue() { WhileHandingOver([this] { logic_.Continue(); }); }
+void DisclaimerWidget::Continue() {
+    WhileHandingOver([this] { logic_.Continue(); });
+}
 
 void DisclaimerWidget::WhileHandingOver(const std::function<void()>& step) {
     // Between the unload and the first showing of the main window no window
@@ -128,8 +136,11 @@ void DisclaimerWidget::keyPressEvent(QKeyEvent* event) {
             // Continue is the default button, also from the check box.
             Continue();
             return;
-        case Qt::Key_Escape: logic_.Closed(); return;
-        default: QWidget::keyPressEvent(event);
+        case Qt::Key_Escape:
+            logic_.Closed();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
     }
 }
 

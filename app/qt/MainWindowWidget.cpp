@@ -35,8 +35,9 @@ MainWindowWidget::MainWindowWidget(ui::Services& services, double textScale, QWi
     setFixedSize(ui::TwipsToPixels(design_.widthTwips, dpi), ui::TwipsToPixels(design_.heightTwips, dpi));
     if (design_.backgroundPicture) {
         const QPixmap picture(QStringLiteral(":/tagshift/") + QString::fromLatin1(design_.backgroundPicture));
-        background_ = picture.size() == size() ? picture
-                                               : picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        background_ = picture.size() == size()
+                          ? picture
+                          : picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     setPalette(DesignPalette(design_.background, ui::kBlack));
     setFont(DesignFont(design_.pointSize100, false, textScale_, kLetterSpacingPercent));
@@ -80,16 +81,18 @@ void MainWindowWidget::Build() {
                 progress_->setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : ""));
                 // White on the blue band, whatever the theme.
                 const QString white = ToQColor(control.textColour).name();
-                progress_->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid %1; background: transparent; }"
-                                                        "QProgressBar::chunk { background: %1; }")
-                                             .arg(white));
+                progress_->setStyleSheet(
+                    QStringLiteral("QProgressBar { border: 1px solid %1; background: transparent; }"
+                                   "QProgressBar::chunk { background: %1; }")
+                        .arg(white));
                 progress_->hide();
                 widget = progress_;
                 break;
             }
             case ui::ControlKind::Button:
             case ui::ControlKind::CheckBox:
-            case ui::ControlKind::Line: continue;  // none in this window
+            case ui::ControlKind::Line:
+                continue;  // none in this window
         }
         widget->setObjectName(QString::fromLatin1(control.name));
         if (control.tabIndex < 0) widget->setFocusPolicy(Qt::NoFocus);

@@ -27,7 +27,8 @@ template <typename Window>
 void ExpectAsDesigned(const ui::WindowDesign& design, Window& window, double scale) {
     const int dpi = static_cast<int>(std::lround(96 * scale));
     EXPECT_EQ(window.windowTitle(), QString::fromUtf8(design.caption));
-    EXPECT_EQ(window.size(), QSize(ui::TwipsToPixels(design.widthTwips, dpi), ui::TwipsToPixels(design.heightTwips, dpi)));
+    EXPECT_EQ(window.size(),
+              QSize(ui::TwipsToPixels(design.widthTwips, dpi), ui::TwipsToPixels(design.heightTwips, dpi)));
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the layout is fixed";
     EXPECT_EQ(window.windowIcon().isNull(), design.icon == nullptr);
     for (const auto& [control, widget] : Widgets(design, window)) {
@@ -57,7 +58,8 @@ void ExpectAsDesigned(const ui::WindowDesign& design, Window& window, double sca
         EXPECT_LE(font.pixelSize(), pixels + 1e-9);
         EXPECT_GT(font.pixelSize(), pixels - 1);
         if (auto* item = qobject_cast<ControlWidget*>(widget)) {
-            EXPECT_EQ(item->TextColour(), QColor(control->textColour.red, control->textColour.green, control->textColour.blue));
+            EXPECT_EQ(item->TextColour(),
+                      QColor(control->textColour.red, control->textColour.green, control->textColour.blue));
             EXPECT_EQ(item->Picture().isNull(), control->picture == nullptr);
             EXPECT_FALSE(item->Underlined());
             EXPECT_FALSE(item->Bordered());
@@ -91,18 +93,19 @@ Room RoomOf(QWidget* widget) {
     option.initFrom(button);
     option.text = button->text();
     const bool checkBox = qobject_cast<QCheckBox*>(button) != nullptr;
-    const QRect box = button->style()->subElementRect(checkBox ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
-                                                      &option, button);
-    const QRect text = QFontMetrics(button->font()).boundingRect(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, button->text());
+    const QRect box = button->style()->subElementRect(
+        checkBox ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
+    const QRect text = QFontMetrics(button->font())
+                           .boundingRect(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, button->text());
     return {text, box};
 }
 
 template <typename Window>
 void ExpectEveryTextFits(const ui::WindowDesign& design, Window& window) {
     for (const auto& [control, widget] : Widgets(design, window)) {
-        const bool showsText = *control->text && (control->kind == ui::ControlKind::Label ||
-                                                  control->kind == ui::ControlKind::Button ||
-                                                  control->kind == ui::ControlKind::CheckBox);
+        const bool showsText =
+            *control->text && (control->kind == ui::ControlKind::Label || control->kind == ui::ControlKind::Button ||
+                               control->kind == ui::ControlKind::CheckBox);
         if (!showsText) continue;
         SCOPED_TRACE(control->name);
         widget->ensurePolished();
@@ -137,8 +140,11 @@ TEST(QtLayout, TheTextScaleFollowsTheApplicationsFont) {
     const struct {
         double points;
         double scale;
-    } cases[] = {{kStandardPointSize, 1.0}, {kStandardPointSize * 1.5, 1.5}, {kStandardPointSize * 2, 2.0},
-                 {kStandardPointSize * 3, 2.0}, {kStandardPointSize * 0.5, 1.0}};
+    } cases[] = {{kStandardPointSize, 1.0},
+                 {kStandardPointSize * 1.5, 1.5},
+                 {kStandardPointSize * 2, 2.0},
+                 {kStandardPointSize * 3, 2.0},
+                 {kStandardPointSize * 0.5, 1.0}};
     for (const auto& c : cases) {
         QFont font = original;
         font.setPointSizeF(c.points);
@@ -180,7 +186,8 @@ TEST(QtLayout, ADarkThemeChangesNothingInsideTheWindows) {
         const QImage shot = Picture(windows.disclaimer);
         EXPECT_EQ(shot.pixelColor(1, 1), ToQColor(design.background));
         const QWidget* rule = windows.disclaimer.Control(ui::ControlId::rule);
-        EXPECT_EQ(shot.pixelColor(rule->geometry().center()), ToQColor(ui::ControlOf(design, ui::ControlId::rule).textColour));
+        EXPECT_EQ(shot.pixelColor(rule->geometry().center()),
+                  ToQColor(ui::ControlOf(design, ui::ControlId::rule).textColour));
     }
     QApplication::setPalette(original);
 }
@@ -190,8 +197,11 @@ TEST(QtLayout, MnemonicsMarkTheFirstMatchingLetterInEitherCase) {
         const char* text;
         char mnemonic;
         const char* caption;
-    } cases[] = {{"Exit", 'x', "E&xit"}, {"Continue", 'C', "&Continue"}, {"Continue", 'c', "&Continue"},
-                 {"Exit", 0, "Exit"},    {"Exit", 'q', "Exit"}};
+    } cases[] = {{"Exit", 'x', "E&xit"},
+                 {"Continue", 'C', "&Continue"},
+                 {"Continue", 'c', "&Continue"},
+                 {"Exit", 0, "Exit"},
+                 {"Exit", 'q', "Exit"}};
     for (const auto& c : cases) EXPECT_EQ(WithMnemonic(c.text, c.mnemonic), QString::fromLatin1(c.caption)) << c.text;
 }
 

@@ -76,7 +76,7 @@ TEST(QtStartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
 TEST(QtStartUp, TheProgramEndsOnlyWhenItShould) {
     const struct {
         const char* name;
-        C press;  // the disclaimer's control pressed, or the rule: its close box
+        C press;       // the disclaimer's control pressed, or the rule: its close box
         int exitCode;  // 42: still running when the test stopped it
         bool mainShown;
     } cases[] = {
@@ -117,7 +117,8 @@ TEST(QtStartUp, TheMarkersFoldersAndTheArgumentText) {
     const struct {
         QStringList arguments;
         const char* text;
-    } cases[] = {{{"tagshift"}, ""}, {{"tagshift", "/srv/my", "site"}, "/srv/my site"}, {{"tagshift", "\"/a b\""}, "\"/a b\""}};
+    } cases[] = {
+        {{"tagshift"}, ""}, {{"tagshift", "/srv/my", "site"}, "/srv/my site"}, {{"tagshift", "\"/a b\""}, "\"/a b\""}};
     for (const auto& c : cases) EXPECT_EQ(ArgumentText(c.arguments), c.text);
 }
 
