@@ -77,12 +77,14 @@ QString WithMnemonic(const char* text, char mnemonic) {
 
 // --- The control ------------------------------------------------------------
 
-ControlWidget::ControlWidget(const ui::Control& control, double textScale, int letterSpacingPercent, QWidget* parent)
+ControlWidget::ControlWidget(const ui::Control& control, ui::Colour background, double textScale,
+                             int letterSpacingPercent, QWidget* parent)
     : QWidget(parent),
       control_(control),
       text_(QString::fromUtf8(control.text)),
       font_(DesignFont(control.pointSize100, control.bold, textScale, letterSpacingPercent)),
-      colour_(ToQColor(control.textColour)) {
+      colour_(ToQColor(control.textColour)),
+      background_(ToQColor(background)) {
     setObjectName(QString::fromLatin1(control.name));
     setGeometry(PixelRect(control.twips, textScale));
     setFont(font_);
@@ -102,7 +104,7 @@ ControlWidget::ControlWidget(const ui::Control& control, double textScale, int l
     if (control.role != ui::Role::Status)
         setAccessibleName(QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));
     if (control.accessibleDescription) setAccessibleDescription(QString::fromUtf8(control.accessibleDescription));
-    if (control.opaque) setAutoFillBackground(true);
+    if (control.opaque) setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ControlWidget::SetText(const QString& text) {
@@ -133,6 +135,9 @@ void ControlWidget::Activate() {
 
 void ControlWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // The colours are the design's own, never the palette's: a theme or a
+    // style sheet changes nothing here.
+    if (control_.opaque) painter.fillRect(rect(), background_);
     if (control_.kind == ui::ControlKind::Line) painter.fillRect(rect(), colour_);  // a rule
     if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
     if (!text_.isEmpty()) {

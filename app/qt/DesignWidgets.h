@@ -61,7 +61,10 @@ QString WithMnemonic(const char* text, char mnemonic);
 class ControlWidget : public QWidget {
     Q_OBJECT
 public:
-    ControlWidget(const ui::Control& control, double textScale, int letterSpacingPercent, QWidget* parent);
+    // background: the window's colour, which an opaque control fills its
+    // box with.
+    ControlWidget(const ui::Control& control, ui::Colour background, double textScale, int letterSpacingPercent,
+                  QWidget* parent);
 
     const ui::Control& Design() const { return control_; }
     QString Text() const { return text_; }
@@ -97,6 +100,7 @@ private:
     QString text_;
     QFont font_;
     QColor colour_;
+    QColor background_;
     QPixmap picture_;
     bool border_ = false;
     bool pressed_ = false;

@@ -1,27 +1,51 @@
 #include "app/qt/DisclaimerWidget.h"
 
+#include <cmath>
 #include <utility>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 namespace tagshift::qt {
 
 namespace {
 
-// A style sheet of the application could set its own text size on the
-// standard widgets; the window's own rule, which wins over it, keeps the
-// design's.
-void KeepDesignFont(QWidget* widget, const QFont& font) {
+// The standard widgets' own style sheet, when they need one: a style sheet
+// of the application could set its own text size on them, and the window's
+// rules win over it; the check box's indicator grows with larger text.
+// A widget with a style sheet takes its colours from it, so they are the
+// design's too.
+void KeepDesign(QWidget* widget, const ui::Control& control, const QFont& font, ui::Colour background,
+                double textScale) {
     widget->setFont(font);
-    if (!qApp->styleSheet().isEmpty())
-        widget->setStyleSheet(QStringLiteral("font-size: %1px; font-weight: %2;")
-                                  .arg(font.pixelSize())
-                                  .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal")));
+    const bool checkBox = control.kind == ui::ControlKind::CheckBox;
+    const bool largerIndicator = checkBox && textScale > 1.0;
+    if (qApp->styleSheet().isEmpty() && !largerIndicator) return;
+    QString sheet = QStringLiteral("* { font-size: %1px; font-weight: %2; color: %3; }")
+                        .arg(font.pixelSize())
+                        .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal"))
+                        .arg(ToQColor(control.textColour).name());
+    if (control.kind == ui::ControlKind::Button)  // light, as the style draws them
+        sheet += QStringLiteral(
+                     " QPushButton { background-color: #efefef; border: 1px solid #8f8f8f; border-radius: 3px; "
+                     "padding: 2px; }"
+                     " QPushButton:default, QPushButton:focus { border: 2px solid %1; }")
+                     .arg(ToQColor(ui::kFocusBlue).name());
+    if (checkBox) {
+        const int side = static_cast<int>(
+            std::lround(textScale * widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget)));
+        sheet +=
+            QStringLiteral(" QCheckBox { background-color: %1; } QCheckBox::indicator { width: %2px; height: %2px; }")
+                .arg(ToQColor(background).name())
+                .arg(side);
+    }
+    widget->setStyleSheet(sheet);
 }
 
 }  // namespace
@@ -38,7 +62,6 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
     const int dpi = DotsPerInch(textScale_);
     setFixedSize(ui::TwipsToPixels(design_.widthTwips, dpi), ui::TwipsToPixels(design_.heightTwips, dpi));
     setPalette(DesignPalette(design_.background, ui::kBlack));
-    setAutoFillBackground(true);
     setFont(DesignFont(design_.pointSize100, false, textScale_));
 
     for (const ui::Control& control : design_.controls) {
@@ -50,7 +73,7 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
             case ui::ControlKind::Label:
             case ui::ControlKind::Picture:
             case ui::ControlKind::Line:
-                widget = new ControlWidget(control, textScale_, 100, this);
+                widget = new ControlWidget(control, design_.background, textScale_, 100, this);
                 break;
             case ui::ControlKind::CheckBox: {
                 dontShowAgain_ = new QCheckBox(WithMnemonic(control.text, control.mnemonic), this);
@@ -80,7 +103,7 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
         widget->setObjectName(QString::fromLatin1(control.name));
         if (!qobject_cast<ControlWidget*>(widget)) {
             widget->setGeometry(PixelRect(control.twips, textScale_));
-            KeepDesignFont(widget, font);
+            KeepDesign(widget, control, font, design_.background, textScale_);
             widget->setAccessibleName(
                 QString::fromUtf8(control.accessibleName ? control.accessibleName : control.text));
         }
@@ -128,6 +151,8 @@ void DisclaimerWidget::WhileHandingOver(const std::function<void()>& step) {
 bool DisclaimerWidget::DontShowAgainTicked() { return dontShowAgain_->isChecked(); }
 
 void DisclaimerWidget::SetFocus(ui::ControlId id) { Control(id)->setFocus(Qt::OtherFocusReason); }
+
+void DisclaimerWidget::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), ToQColor(design_.background)); }
 
 void DisclaimerWidget::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {

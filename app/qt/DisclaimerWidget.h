@@ -38,6 +38,7 @@ public:
     void SetFocus(ui::ControlId id) override;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -52,7 +52,7 @@ void MainWindowWidget::Build() {
         switch (control.kind) {
             case ui::ControlKind::Picture:
             case ui::ControlKind::Label: {
-                auto* item = new ControlWidget(control, textScale_, kLetterSpacingPercent, this);
+                auto* item = new ControlWidget(control, design_.background, textScale_, kLetterSpacingPercent, this);
                 item->onActivate = [this, id = control.id] { logic_.Activate(id); };
                 item->onPointer = [this, id = control.id] { logic_.PointerOver(id); };
                 widget = item;

@@ -189,6 +189,21 @@ TEST(QtLayout, ADarkThemeChangesNothingInsideTheWindows) {
         EXPECT_EQ(shot.pixelColor(rule->geometry().center()),
                   ToQColor(ui::ControlOf(design, ui::ControlId::rule).textColour));
     }
+    // A style sheet on top, which makes every widget take the application's
+    // palette: the main window and the paragraphs keep their colours.
+    qApp->setStyleSheet(QStringLiteral("* { font-size: 18px; }"));
+    {
+        Windows windows;
+        EXPECT_TRUE(Picture(windows.main) == main) << "the main window under a style sheet";
+        const QImage shot = Picture(windows.disclaimer);
+        for (const ui::Control& control : ui::DisclaimerDesign().controls)
+            if (control.opaque) {
+                const QRect box = windows.disclaimer.Control(control.id)->geometry();
+                EXPECT_EQ(shot.pixelColor(box.right(), box.bottom()), ToQColor(ui::DisclaimerDesign().background))
+                    << control.name;
+            }
+    }
+    qApp->setStyleSheet(QString());
     QApplication::setPalette(original);
 }
 

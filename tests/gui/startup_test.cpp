@@ -66,7 +66,9 @@ TEST(QtStartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
             EXPECT_EQ(services.boxes[0].kind, ui::MessageKind::Summary);
             EXPECT_FALSE(windowShownAtSummary) << "the run ends before the main window shows";
         }
-        if (c.marker) EXPECT_EQ(test::ReadFile(root / "program/skip.col"), "left by an older version");
+        if (c.marker) {
+            EXPECT_EQ(test::ReadFile(root / "program/skip.col"), "left by an older version");
+        }
     }
 }
 
@@ -103,7 +105,9 @@ TEST(QtStartUp, TheProgramEndsOnlyWhenItShould) {
         QTimer::singleShot(600, [] { QCoreApplication::exit(42); });
         EXPECT_EQ(QApplication::exec(), c.exitCode);
         EXPECT_EQ(program.MainWindow() != nullptr, c.mainShown);
-        if (program.MainWindow()) EXPECT_TRUE(program.MainWindow()->isVisible());
+        if (program.MainWindow()) {
+            EXPECT_TRUE(program.MainWindow()->isVisible());
+        }
         EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed()) << "restored after the hand-over";
         EXPECT_EQ(ends, c.mainShown ? 0 : 1);
     }
