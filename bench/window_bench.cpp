@@ -1,81 +1,83 @@
 // tagshift-bench-window [--no-status-paint] SOURCE: converts SOURCE once through the main
 // window, as a user would (choose the folder, click Convert), with the
-// message boxes, the folder chooser and the launcher replaced. Prints
+// message boxes, the folder chooser and the launches answered at once. Prints
 //   seconds S repaints R pages P blocks B maxgap G
 // S: seconds from the click to the end of the run; R: paints of the status
-// label during the run; G: the longest stretch of the run, in milliseconds,
-// in which the label was not repainted (from the click to the first paint,
+// line during the run; G: the longest stretch of the run, in milliseconds,
+// in which the line was not repainted (from the click to the first paint,
 // between paints, and from the last paint to the end). --no-status-paint
-// turns the label's painting off, to see what the paints cost.
+// turns the line's painting off, to see what the paints cost.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QLabel>
-#include <cstdio>
-#include <cstring>
-#include <cstdlib>
-#include <unistd.h>
-#include <optional>
+#include <QMouseEvent>
+#include <QTest>
 
-#include "app/Services.h"
-#include "app/form1.h"
+#include "app/qt/MainWindowWidget.h"
 
 namespace {
 
-using namespace tagshift::app;
+using tagshift::ui::Answer;
+using tagshift::ui::MessageKind;
 
-class GivenFolder : public FolderChooser {
+// The folder is given; the boxes are recorded instead of shown, so the run
+// never waits.
+class BenchServices : public tagshift::ui::Services {
 public:
-    explicit GivenFolder(QString sFolder) : m_sFolder(std::move(sFolder)) {}
-    std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return m_sFolder; }
+    explicit BenchServices(std::string folder) : folder_(std::move(folder)) { clock_.start(); }
+    std::optional<std::string> ChooseFolder(const std::string&) override { return folder_; }
+    Answer ShowMessage(MessageKind kind, const std::string&, const std::string& prompt) override {
+        lastKind = kind;
+        lastPrompt = prompt;
+        return kind == MessageKind::Question ? Answer::No : Answer::Ok;
+    }
+    bool OpenWebPage(const std::string&) override { return false; }
+    bool OpenTextFile(const std::string&) override { return false; }
+    bool OpenFolder(const std::string&) override { return false; }
+    std::string CurrentFolder() override { return "."; }
+    std::string ProgramFolder() override { return "."; }
+    long long NowMilliseconds() override { return clock_.elapsed(); }
+    void EndProgram() override {}
+
+    std::optional<MessageKind> lastKind;
+    std::string lastPrompt;
 
 private:
-    QString m_sFolder;
-};
-
-class NoLauncher : public Launcher {
-public:
-    bool OpenWebPage(const QString&) override { return false; }
-    bool OpenTextFile(const QString&) override { return false; }
-};
-
-// Records the boxes instead of showing them, so the run never waits.
-class RecordedBoxes : public MessageBoxes {
-public:
-    void Show(QWidget*, const QString& sPrompt, int iStyle, const QString&) override {
-        sLast = sPrompt;
-        iLastStyle = iStyle;
-    }
-    QString sLast;
-    int iLastStyle = 0;
+    std::string folder_;
+    QElapsedTimer clock_;
 };
 
 // Counts the paints of a widget while armed and notes the longest gap.
 class PaintWatch : public QObject {
 public:
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
-        if (bArmed && pEvent->type() == QEvent::Paint) {
-            const qint64 iNow = oClock.nsecsElapsed();
-            iMaxGap = std::max(iMaxGap, iNow - iLast);
-            iLast = iNow;
-            ++iPaints;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (armed && event->type() == QEvent::Paint) {
+            const qint64 now = clock.nsecsElapsed();
+            maxGap = std::max(maxGap, now - last);
+            last = now;
+            ++paints;
         }
-        return QObject::eventFilter(pWatched, pEvent);
+        return QObject::eventFilter(watched, event);
     }
     void Arm() {
-        bArmed = true;
-        oClock.start();
-        iLast = 0;
+        armed = true;
+        clock.start();
+        last = 0;
     }
     void Disarm() {
-        bArmed = false;
-        const qint64 iNow = oClock.nsecsElapsed();
-        iMaxGap = std::max(iMaxGap, iNow - iLast);
+        armed = false;
+        maxGap = std::max(maxGap, clock.nsecsElapsed() - last);
     }
-    bool bArmed = false;
-    QElapsedTimer oClock;
-    qint64 iLast = 0, iMaxGap = 0;
-    long long iPaints = 0;
+    bool armed = false;
+    QElapsedTimer clock;
+    qint64 last = 0, maxGap = 0;
+    long long paints = 0;
 };
 
 }  // namespace
@@ -84,46 +86,46 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // A private runtime folder when there is none (root without a session),
     // so that Qt does not warn on every run.
-    char aRuntime[] = "/tmp/tagshift-bench-runtime-XXXXXX";
-    const bool bOwnRuntime = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && ::mkdtemp(aRuntime);
-    if (bOwnRuntime) qputenv("XDG_RUNTIME_DIR", aRuntime);
+    char runtime[] = "/tmp/tagshift-bench-runtime-XXXXXX";
+    const bool ownRuntime = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && ::mkdtemp(runtime);
+    if (ownRuntime) qputenv("XDG_RUNTIME_DIR", runtime);
     struct RemoveRuntime {
-        bool bOwn;
-        const char* sPath;
-        ~RemoveRuntime() { if (bOwn) ::rmdir(sPath); }
-    } oRemoveRuntime{bOwnRuntime, aRuntime};
-    QApplication oApp(argc, argv);
-    const bool bNoPaint = argc == 3 && std::strcmp(argv[1], "--no-status-paint") == 0;
-    if (argc != 2 && !bNoPaint) {
+        bool own;
+        const char* path;
+        ~RemoveRuntime() {
+            if (own) ::rmdir(path);
+        }
+    } removeRuntime{ownRuntime, runtime};
+    QApplication app(argc, argv);
+    const bool noPaint = argc == 3 && std::strcmp(argv[1], "--no-status-paint") == 0;
+    if (argc != 2 && !noPaint) {
         std::fprintf(stderr, "Usage: tagshift-bench-window [--no-status-paint] SOURCE\n");
         return 2;
     }
-    GivenFolder oChooser(QString::fromLocal8Bit(argv[argc - 1]));
-    NoLauncher oLauncher;
-    RecordedBoxes oBoxes;
-    form1 oWindow(Services{&oChooser, &oLauncher, &oBoxes});
-    oWindow.show();
+    BenchServices services(argv[argc - 1]);
+    tagshift::qt::MainWindowWidget window(services, 1.0);
+    window.Start("");
     QCoreApplication::processEvents();
-    oWindow.cmd_Directory_Click();
+    QTest::mouseClick(window.Control(tagshift::ui::ControlId::folderButton), Qt::LeftButton);
     QCoreApplication::processEvents();
 
-    PaintWatch oWatch;
-    oWindow.lbl_Progress->installEventFilter(&oWatch);
-    if (bNoPaint) oWindow.lbl_Progress->setUpdatesEnabled(false);
-    QElapsedTimer oTimer;
-    oWatch.Arm();
-    oTimer.start();
-    oWindow.cmd_Convert_Click();
-    const double dSeconds = static_cast<double>(oTimer.nsecsElapsed()) / 1e9;
-    oWatch.Disarm();
+    QWidget* status = window.Control(tagshift::ui::ControlId::statusLine);
+    PaintWatch watch;
+    status->installEventFilter(&watch);
+    if (noPaint) status->setUpdatesEnabled(false);
+    QElapsedTimer timer;
+    watch.Arm();
+    timer.start();
+    QTest::mouseClick(window.Control(tagshift::ui::ControlId::convertButton), Qt::LeftButton);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    watch.Disarm();
 
-    const tagshift::ConversionRun& oRun = oWindow.Run();
-    if (oRun.eOutcome != tagshift::RunOutcome::Completed || oBoxes.iLastStyle != 64) {
-        std::fprintf(stderr, "tagshift-bench-window: the run did not complete: %s\n",
-                     oBoxes.sLast.toLocal8Bit().constData());
+    const tagshift::ConversionResult& result = window.Logic().LastResult();
+    if (result.outcome != tagshift::RunOutcome::Completed || services.lastKind != MessageKind::Summary) {
+        std::fprintf(stderr, "tagshift-bench-window: the run did not complete: %s\n", services.lastPrompt.c_str());
         return 1;
     }
-    std::printf("seconds %.6f repaints %lld pages %lld blocks %lld maxgap %.1f\n", dSeconds, oWatch.iPaints,
-                oRun.iFileCount, oRun.iFunctionCount, static_cast<double>(oWatch.iMaxGap) / 1e6);
+    std::printf("seconds %.6f repaints %lld pages %lld blocks %lld maxgap %.1f\n", seconds, watch.paints,
+                result.pagesConverted, result.functionsReplaced, static_cast<double>(watch.maxGap) / 1e6);
     return 0;
 }

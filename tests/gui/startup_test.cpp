@@ -1,5 +1,6 @@
-// The whole start: the disclaimer's marker check hands over to the real main
-// window, whose load converts a folder named on the command line.
+// The whole start with the real windows: the disclaimer's marker check hands
+// over to the main window, whose load converts a folder named on the
+// command line; and the event loop ends exactly when it should.
 #include <memory>
 #include <string>
 
@@ -7,104 +8,123 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QTimer>
 
-#include "app/Form2.h"
-#include "app/form1.h"
-#include "tests/gui/WindowFakes.h"
+#include "TestSupport.h"
+#include "app/qt/StartUp.h"
+#include "tests/gui/GuiSupport.h"
 
-using tagshift::app::Form2;
-using tagshift::app::form1;
-using namespace tagshift::app::testing;
-
+namespace tagshift::qt::testing {
 namespace {
 
-bool CopySite(const QString& sFrom, const QString& sTo) {
-    QDir().mkpath(sTo);
-    for (const QFileInfo& oEntry : QDir(sFrom).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString sTarget = sTo + "/" + oEntry.fileName();
-        if (oEntry.isDir() ? !CopySite(oEntry.filePath(), sTarget) : !QFile::copy(oEntry.filePath(), sTarget))
-            return false;
+using C = ui::ControlId;
+
+TEST(QtStartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
+    const struct {
+        const char* name;
+        bool marker;
+        std::string arguments;  // '@' stands for the temporary folder
+        bool disclaimerShown;
+    } cases[] = {
+        {"marker, quoted folder", true, "\"@/site\"", false},
+        {"marker, no argument", true, "", false},
+        {"no marker, quoted folder", false, "\"@/site\"", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir root;
+        test::WriteFile(root / "site/index.htm", "<object data=\"movie.swf\"></object>");
+        test::WriteFile(root / "program/readme.txt", "help");
+        if (c.marker) test::WriteFile(root / "program/skip.col", "left by an older version");
+        std::string arguments = c.arguments;
+        if (const std::size_t at = arguments.find('@'); at != std::string::npos) arguments.replace(at, 1, root.Path());
+
+        ui::testing::FakeFace services;
+        bool windowShownAtSummary = true;
+        Program program(services, {root / "program", root / "config"}, arguments);
+        services.onBox = [&](const ui::testing::Box&) {
+            windowShownAtSummary = program.MainWindow() && program.MainWindow()->isVisible();
+        };
+        program.Start();
+        EXPECT_EQ(program.Disclaimer().isVisible(), c.disclaimerShown);
+        EXPECT_EQ(program.MainWindow() != nullptr, !c.disclaimerShown);
+        if (c.disclaimerShown) {
+            // Continue hands over; the folder is converted only now.
+            EXPECT_FALSE(test::Exists(root / "site_Converted"));
+            QTest::mouseClick(program.Disclaimer().Control(C::continueButton), Qt::LeftButton);
+        }
+        ASSERT_NE(program.MainWindow(), nullptr);
+        EXPECT_TRUE(program.MainWindow()->isVisible());
+        EXPECT_FALSE(program.Disclaimer().isVisible());
+        if (arguments.empty()) {
+            EXPECT_TRUE(services.boxes.empty());
+            EXPECT_EQ(program.MainWindow()->focusWidget(), program.MainWindow()->Control(C::folderButton));
+        } else {
+            EXPECT_TRUE(test::Exists(root / "site_Converted/converter_log.txt"));
+            EXPECT_EQ(program.MainWindow()->DesignControl(C::folderName)->Text().toStdString(), root / "site");
+            ASSERT_EQ(services.boxes.size(), 1u);
+            EXPECT_EQ(services.boxes[0].kind, ui::MessageKind::Summary);
+            EXPECT_FALSE(windowShownAtSummary) << "the run ends before the main window shows";
+        }
+        if (c.marker) {
+            EXPECT_EQ(test::ReadFile(root / "program/skip.col"), "left by an older version");
+        }
     }
-    return true;
 }
 
-struct StartCase {
-    const char* sName;
-    bool bMarker;
-    QString sArguments;  // relative to the temporary folder; empty: none
-    bool bDisclaimerShown;
-    bool bConverted;
-};
-
-TEST(StartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
-    const StartCase aCases[] = {
-        {"marker, quoted folder", true, "\"@/site\"", false, true},
-        {"marker, no argument", true, "", false, false},
-        {"no marker, quoted folder", false, "\"@/site\"", true, false},
+// The real event loop: the program must neither end when the disclaimer
+// closes before the main window shows (a command-line run opens and closes
+// its boxes in between), nor keep running after Exit or the close box.
+TEST(QtStartUp, TheProgramEndsOnlyWhenItShould) {
+    const struct {
+        const char* name;
+        C press;       // the disclaimer's control pressed, or the rule: its close box
+        int exitCode;  // 42: still running when the test stopped it
+        bool mainShown;
+    } cases[] = {
+        {"Continue", C::continueButton, 42, true},
+        {"Exit", C::exitButton, 0, false},
+        {"close box", C::rule, 0, false},
     };
-    for (const StartCase& oCase : aCases) {
-        SCOPED_TRACE(oCase.sName);
-        QTemporaryDir oRoot;
-        const QString sRoot = oRoot.path();
-        ASSERT_TRUE(CopySite(QStringLiteral(TAGSHIFT_SOURCE_DIR "/examples/sample-site"), sRoot + "/site"));
-        QDir().mkpath(sRoot + "/program");
-        if (oCase.bMarker) {
-            QFile oMarker(sRoot + "/program/skip.col");
-            ASSERT_TRUE(oMarker.open(QIODevice::WriteOnly));
-            oMarker.write("left by an older version");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir root;
+        test::WriteFile(root / "site/index.htm", "<object></object>");
+        ui::testing::FakeFace services;
+        int ends = 0;
+        Program program(services, {root / "program", ""}, root / "site");
+        program.Start();
+        QTimer::singleShot(50, [&] {
+            if (c.press == C::rule)
+                program.Disclaimer().close();
+            else
+                QTest::mouseClick(program.Disclaimer().Control(c.press), Qt::LeftButton);
+            ends = services.ended;
+            if (ends) QCoreApplication::exit(0);  // what the program's own services do
+        });
+        QTimer::singleShot(600, [] { QCoreApplication::exit(42); });
+        EXPECT_EQ(QApplication::exec(), c.exitCode);
+        EXPECT_EQ(program.MainWindow() != nullptr, c.mainShown);
+        if (program.MainWindow()) {
+            EXPECT_TRUE(program.MainWindow()->isVisible());
         }
-        QString sArguments = oCase.sArguments;
-        sArguments.replace("@", sRoot);
-
-        FakeChooser oChooser;
-        FakeLauncher oLauncher;
-        FakeMessages oMessages;
-        std::unique_ptr<form1> pMain;
-        bool bDisclaimerVisibleAtMessage = false;
-        Form2::Actions oActions;
-        oActions.fnShowMainWindow = [&] {
-            pMain = std::make_unique<form1>(tagshift::app::Services{&oChooser, &oLauncher, &oMessages});
-            pMain->Form_Load(sArguments);
-            pMain->show();
-        };
-        oActions.fnEndProgram = [] {};
-        Form2 oDisclaimer({(sRoot + "/program").toStdString(), (sRoot + "/config").toStdString()}, oActions);
-        oMessages.fOnShow = [&](const Message&) { bDisclaimerVisibleAtMessage = oDisclaimer.isVisible(); };
-        oDisclaimer.Start();
-
-        EXPECT_EQ(oDisclaimer.isVisible(), oCase.bDisclaimerShown);
-        EXPECT_EQ(static_cast<bool>(pMain), !oCase.bDisclaimerShown);
-        if (oCase.bDisclaimerShown) {
-            // Continue hands over; the folder is converted only now.
-            EXPECT_FALSE(QDir(sRoot + "/site_Converted").exists());
-            QTest::mouseClick(oDisclaimer.Command1, Qt::LeftButton);
-            ASSERT_TRUE(pMain);
-            EXPECT_TRUE(QDir(sRoot + "/site_Converted").exists());
-        } else {
-            EXPECT_EQ(QDir(sRoot + "/site_Converted").exists(), oCase.bConverted);
-        }
-        ASSERT_TRUE(pMain);
-        EXPECT_TRUE(pMain->isVisible());
-        if (!oCase.sArguments.isEmpty()) {
-            EXPECT_TRUE(QFile::exists(sRoot + "/site_Converted/converter_log.txt"));
-            EXPECT_EQ(pMain->lbl_directname->text(), sRoot + "/site");
-            ASSERT_EQ(oMessages.aShown.size(), 1u);
-            EXPECT_EQ(oMessages.aShown[0].sTitle, QStringLiteral("Process Complete"));
-            EXPECT_FALSE(bDisclaimerVisibleAtMessage) << "the disclaimer is gone before the run";
-            EXPECT_FALSE(oMessages.aShown[0].bWindowVisible) << "the run ends before the main window shows";
-        } else {
-            EXPECT_TRUE(oMessages.aShown.empty());
-        }
-        if (oCase.bMarker) {
-            QFile oMarker(sRoot + "/program/skip.col");
-            ASSERT_TRUE(oMarker.open(QIODevice::ReadOnly));
-            EXPECT_EQ(oMarker.readAll(), QByteArray("left by an older version"));
-        }
+        EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed()) << "restored after the hand-over";
+        EXPECT_EQ(ends, c.mainShown ? 0 : 1);
     }
+}
+
+TEST(QtStartUp, TheMarkersFoldersAndTheArgumentText) {
+    ConfigureApplicationNames();
+    const ui::StartUpPaths paths = DefaultStartUpPaths();
+    EXPECT_EQ(QString::fromStdString(paths.programFolder), QCoreApplication::applicationDirPath());
+    EXPECT_TRUE(QString::fromStdString(paths.configFolder).endsWith("/tagshift")) << paths.configFolder;
+    const struct {
+        QStringList arguments;
+        const char* text;
+    } cases[] = {
+        {{"tagshift"}, ""}, {{"tagshift", "/srv/my", "site"}, "/srv/my site"}, {{"tagshift", "\"/a b\""}, "\"/a b\""}};
+    for (const auto& c : cases) EXPECT_EQ(ArgumentText(c.arguments), c.text);
 }
 
 }  // namespace
+}  // namespace tagshift::qt::testing

@@ -1,4 +1,4 @@
-// Runs the disclaimer tests inside one application object.
+// Runs the Qt window tests inside one application object.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     // Without a display (the test listing at build time, a plain ctest run)
     // the windows are drawn off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication oApp(argc, argv);
+    QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
