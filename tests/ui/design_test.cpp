@@ -39,7 +39,9 @@ TEST(Design, EveryControlAUserActsOnIsATabStopWithARoleAndANameInReadingOrder) {
             if (!acts) continue;
             const char* name = control.accessibleName ? control.accessibleName : control.text;
             EXPECT_TRUE(name && *name) << control.name << " has no name";
-            if (control.kind == ControlKind::Picture) EXPECT_TRUE(control.accessibleDescription) << control.name;
+            if (control.kind == ControlKind::Picture) {
+                EXPECT_TRUE(control.accessibleDescription) << control.name;
+            }
         }
     }
     EXPECT_EQ(TabOrder(MainWindowDesign()).front(), ControlId::folderButton);
@@ -60,7 +62,9 @@ TEST(Design, TextIsReadableAndStandsInItsWindow) {
         // Mnemonics are unique within a window.
         std::set<char> letters;
         for (const Control& control : design->controls)
-            if (control.mnemonic) EXPECT_TRUE(letters.insert(static_cast<char>(std::tolower(control.mnemonic))).second);
+            if (control.mnemonic) {
+                EXPECT_TRUE(letters.insert(static_cast<char>(std::tolower(control.mnemonic))).second);
+            }
     }
     EXPECT_GE(ContrastRatio(kFocusBlue, kWhite), 3.0);
 }

@@ -58,7 +58,9 @@ TEST(Disclaimer, WhatTheUserChoosesDecidesTheMarkerAndTheNextStart) {
         EXPECT_EQ(s.ends, c.ends) << c.name;
         EXPECT_EQ(s.view.unloads, 1) << c.name;
         EXPECT_EQ(Exists(s.dir / "program/skip.col"), c.marker) << c.name;
-        if (c.marker) EXPECT_EQ(ReadFile(s.dir / "program/skip.col"), "");
+        if (c.marker) {
+            EXPECT_EQ(ReadFile(s.dir / "program/skip.col"), "");
+        }
         // The next start.
         FakeDisclaimerView next;
         DisclaimerWindow again(next, s.paths, {});
@@ -103,7 +105,9 @@ TEST(Disclaimer, TheMarkerGoesWhereItCanBeWritten) {
         std::string reason;
         EXPECT_EQ(CreateSkipMarker(paths, &reason), c.expected) << c.name;
         EXPECT_EQ(reason.empty(), c.expected != MarkerWrite::NotWritten) << c.name << ": " << reason;
-        if (c.expected == MarkerWrite::ConfigFolder) EXPECT_TRUE(SkipMarkerExists(paths));
+        if (c.expected == MarkerWrite::ConfigFolder) {
+            EXPECT_TRUE(SkipMarkerExists(paths));
+        }
     }
     Start s;
     WriteFile(s.dir / "program/skip.col/x", "");

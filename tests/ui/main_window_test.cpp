@@ -247,7 +247,9 @@ TEST(MainWindowFocus, FolderFirstConvertAfterEveryRunAndBackAfterEveryBox) {
         Window w;
         // During a run the focus is never on a disabled control.
         w.face.onYield = [&] {
-            if (w.face.focus) EXPECT_EQ(w.face.disabled.count(*w.face.focus), 0u) << c.name;
+            if (w.face.focus) {
+                EXPECT_EQ(w.face.disabled.count(*w.face.focus), 0u) << c.name;
+            }
         };
         c.act(w);
         EXPECT_EQ(w.face.focus, c.expected) << c.name;
