@@ -21,9 +21,10 @@ using fs::JoinPath;
 class PageFunctions : public BlockSink {
 public:
     // Tags left alone are reported to pReport (when given) under sShownPath.
-    PageFunctions(const PageFile& oFile, fs::AppendFile (&aScripts)[2], ConversionObserver* pReport,
-                  const std::string& sShownPath, long long& iLeftAlone)
-        : m_oFile(oFile), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
+    // A script file the page's functions create takes oInfo's bits.
+    PageFunctions(const PageFile& oFile, const fs::FileInfo& oInfo, fs::AppendFile (&aScripts)[2],
+                  ConversionObserver* pReport, const std::string& sShownPath, long long& iLeftAlone)
+        : m_oFile(oFile), m_oInfo(oInfo), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
           m_iLeftAlone(iLeftAlone) {}
 
     void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
@@ -67,12 +68,13 @@ private:
         // The first append of the page marks the file's state; when it
         // could not even open the file, taking it back does nothing.
         m_oError = AppendFunctionText(m_oFile, eKind, oKind.sBuffer, m_aScripts[static_cast<int>(eKind)],
-                                      oKind.bMarked ? nullptr : &oKind.oMark);
+                                      oKind.bMarked ? nullptr : &oKind.oMark, &m_oInfo);
         oKind.bMarked = true;
         oKind.sBuffer.clear();
     }
 
     const PageFile& m_oFile;
+    const fs::FileInfo& m_oInfo;
     fs::AppendFile (&m_aScripts)[2];
     ConversionObserver* m_pReport;  // null: the page's openings were reported before
     const std::string& m_sShownPath;
@@ -305,7 +307,7 @@ void ConversionRun::RewritePage(const PageFile& oFile) {
 
     long long& iFunctions = m_oResult.functionsReplaced;
     const long long iCountBefore = iFunctions;
-    PageFunctions oFunctions(oFile, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oObserver, m_sCurrentFile,
+    PageFunctions oFunctions(oFile, oInfo, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oObserver, m_sCurrentFile,
                              m_oResult.tagsLeftAlone);
     fs::FsError oError;
     if (RewriteText(sPage, iFunctions, oFunctions, m_oRequest.anyCase) == 0) {

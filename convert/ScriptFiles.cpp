@@ -96,9 +96,9 @@ std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
 }
 
 fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
-                               fs::AppendMark* pMark) {
+                               fs::AppendMark* pMark, const fs::FileInfo* pPage) {
     fs::AppendMark oMark;
-    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark); oOpen.Failed()) return oOpen;
+    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark, pPage); oOpen.Failed()) return oOpen;
     if (pMark) *pMark = oMark;
     // A script file from the source may end without a line end: the header
     // must not run into its last line.

@@ -119,9 +119,10 @@ public:
 
     // Makes sPath the open file (created when missing, never through a
     // link), closing another one first. oMark receives its current state.
-    // An existing file without its owner's write bit gets that bit (its
-    // other bits stay), so that a read-only copy can still be appended to.
-    FsError Open(const std::string& sPath, AppendMark& oMark);
+    // A file it creates takes pNewLike's permission bits exactly (mode 0
+    // included, whatever the umask) when given. An existing file keeps its
+    // bits: a read-only one is still appended to, and stays read-only.
+    FsError Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike = nullptr);
     FsError Append(std::string_view sData);
     // Puts the open file back to the state of oMark: cut back to its size,
     // or removed when it did not exist then. Best effort.
@@ -133,10 +134,11 @@ private:
     std::intptr_t m_iFd = -1;  // a descriptor; on Windows the file's HANDLE
     std::uint64_t m_iSize = 0;
     bool m_bNeedsLineEnd = false;
+    bool m_bReadOnlyAtClose = false;  // Windows: the read-only attribute is set when the file is closed
 };
 
 // Copies one regular file to sTo, which must not exist, with its permission
-// bits and times.
+// bits (exactly, whatever the umask) and times.
 FsError CopyFile(const std::string& sFrom, const std::string& sTo);
 
 // Copies the folder tree sSource to sDest, which must not exist yet:

@@ -72,6 +72,16 @@ struct timespec TimespecOf(const FileTime& oTime) {
     return oResult;
 }
 
+// The permission bits the process's umask takes off new files.
+mode_t CreationMask() {
+    static const mode_t iMask = [] {
+        mode_t iOld = ::umask(022);
+        ::umask(iOld);
+        return iOld;
+    }();
+    return iMask;
+}
+
 // Copies the bytes of one open file into another: the kernel's in-place
 // copy where it can, plain reads and writes where it cannot.
 int CopyData(int iFrom, int iTo) {
@@ -105,8 +115,11 @@ FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
     if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
     struct stat oStat {};
     if (::fstat(oFrom.get(), &oStat) != 0) return ErrnoError(sFrom, errno);
-    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, oStat.st_mode & 07777));
+    const mode_t iMode = oStat.st_mode & 07777;
+    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, iMode));
     if (oTo.get() < 0) return ErrnoError(sTo, errno);
+    // The umask took its bits off the new file; the copy keeps them all.
+    if ((iMode & CreationMask()) != 0 && ::fchmod(oTo.get(), iMode) != 0) return ErrnoError(sTo, errno);
     if (int iError = CopyData(oFrom.get(), oTo.get()))
         return ErrnoError(sTo, iError);
     // Keep the modification time, as a copy in a file manager does.
@@ -175,16 +188,6 @@ std::atomic<unsigned> g_iTempCounter{0};
 pid_t ProcessId() {
     static const pid_t iId = ::getpid();
     return iId;
-}
-
-// The permission bits the process's umask takes off new files.
-mode_t CreationMask() {
-    static const mode_t iMask = [] {
-        mode_t iOld = ::umask(022);
-        ::umask(iOld);
-        return iOld;
-    }();
-    return iMask;
 }
 
 // Puts the complete file sTemp in the place of sPath in one step. When sPath
@@ -271,11 +274,17 @@ FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pI
 
 FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
     if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    // Without pLike the file takes the permission bits of the one it replaces.
-    unsigned iMode = pLike ? pLike->iMode : 0;
+    // Without pLike the file takes the permission bits of the one it replaces;
+    // a new file without either takes those the umask leaves. Mode 0 is a
+    // mode like any other.
+    bool bHaveMode = pLike != nullptr;
+    unsigned iMode = pLike ? pLike->iMode & 07777 : 0;
     if (!pLike) {
         struct stat oOld {};
-        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) iMode = oOld.st_mode & 07777;
+        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) {
+            bHaveMode = true;
+            iMode = oOld.st_mode & 07777;
+        }
     }
     const std::string sFolder = FolderOf(sPath);
 
@@ -300,7 +309,7 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     }
     if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
     int iError = WriteAll(oFile.get(), sData.data(), sData.size());
-    if (!iError && iMode != 0 && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
+    if (!iError && bHaveMode && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
         iError = errno;
     if (!iError && pLike && bKeepTimes) {
         struct timespec aTimes[2] = {TimespecOf(pLike->oAccessed), TimespecOf(pLike->oModified)};
@@ -329,7 +338,7 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     return {};
 }
 
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike) {
     if (m_iFd >= 0 && sPath == m_sPath) {
         oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
         return {};
@@ -342,12 +351,25 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
         if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
         if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
         if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
-        if ((oStat.st_mode & S_IWUSR) == 0) ::chmod(sPath.c_str(), (oStat.st_mode & 07777) | S_IWUSR);
+        // A file its owner may not write is opened with the owner's write
+        // bit for a moment; the open descriptor keeps writing once the
+        // file's own bits are back.
+        const mode_t iMode = oStat.st_mode & 07777;
+        const bool bLend = (iMode & S_IWUSR) == 0 && ::chmod(sPath.c_str(), iMode | S_IWUSR) == 0;
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        const int iOpenError = errno;
+        if (bLend) ::chmod(sPath.c_str(), iMode);
+        errno = iOpenError;
         oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
-        oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
+        if (m_iFd >= 0) oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
     } else {
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (m_iFd >= 0 && pNewLike && ::fchmod(static_cast<int>(m_iFd), pNewLike->iMode & 07777) != 0) {
+            const int iError = errno;
+            Close();
+            ::unlink(sPath.c_str());
+            return ErrnoError(sPath, iError);
+        }
     }
     if (m_iFd < 0) return ErrnoError(sPath, errno);
     m_sPath = sPath;

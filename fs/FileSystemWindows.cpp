@@ -342,7 +342,7 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     return {};
 }
 
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike) {
     if (m_iFd != -1 && sPath == m_sPath) {
         oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
         return {};
@@ -355,22 +355,34 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
     if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES) {
         if (oEntry.bLink) return FsError{sPath, kIsLink};
         if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
-        // A read-only file of the copy takes functions: its owner may write it.
-        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY)
+        // A read-only file of the copy takes functions: it is writable while
+        // it is open and read-only again once closed.
+        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY) {
             ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes & ~FILE_ATTRIBUTE_READONLY);
+            m_bReadOnlyAtClose = true;
+        }
         hFile = OpenFile(sPath, GENERIC_WRITE, OPEN_EXISTING);
         LARGE_INTEGER oSize{};
+        DWORD iError = hFile == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
         if (hFile != INVALID_HANDLE_VALUE && !::GetFileSizeEx(hFile, &oSize)) {
-            const DWORD iError = ::GetLastError();
+            iError = ::GetLastError();
             ::CloseHandle(hFile);
+        }
+        if (iError) {
+            if (m_bReadOnlyAtClose) ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes);
+            m_bReadOnlyAtClose = false;
             return LastError(sPath, iError);
         }
         oMark = AppendMark{true, static_cast<std::uint64_t>(oSize.QuadPart)};
         oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
     } else {
         hFile = OpenFile(sPath, GENERIC_WRITE, CREATE_NEW);
+        m_bReadOnlyAtClose = pNewLike && !(pNewLike->iMode & 0200);
     }
-    if (hFile == INVALID_HANDLE_VALUE) return LastError(sPath);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        m_bReadOnlyAtClose = false;
+        return LastError(sPath);
+    }
     m_iFd = reinterpret_cast<std::intptr_t>(hFile);
     m_sPath = sPath;
     m_iSize = oMark.iSize;
@@ -394,6 +406,7 @@ FsError AppendFile::Append(std::string_view sData) {
 void AppendFile::Undo(const AppendMark& oMark) {
     if (m_iFd == -1) return;
     if (!oMark.bExisted) {
+        m_bReadOnlyAtClose = false;
         Close();
         ::DeleteFileW(WidePath(m_sPath).c_str());
         return;
@@ -408,8 +421,17 @@ void AppendFile::Undo(const AppendMark& oMark) {
 }
 
 void AppendFile::Close() {
-    if (m_iFd != -1) ::CloseHandle(reinterpret_cast<HANDLE>(m_iFd));
+    if (m_iFd != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_iFd));
+        if (m_bReadOnlyAtClose) {
+            const std::wstring sWide = WidePath(m_sPath);
+            const DWORD iAttributes = ::GetFileAttributesW(sWide.c_str());
+            if (iAttributes != INVALID_FILE_ATTRIBUTES)
+                ::SetFileAttributesW(sWide.c_str(), iAttributes | FILE_ATTRIBUTE_READONLY);
+        }
+    }
     m_iFd = -1;
+    m_bReadOnlyAtClose = false;
 }
 
 FsError CopyFile(const std::string& sFrom, const std::string& sTo) {

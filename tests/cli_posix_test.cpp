@@ -132,6 +132,34 @@ TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
              EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
              EXPECT_TRUE(stdfs::is_symlink(sWork + "/site_Converted"));
          }},
+        // Every copied or converted file keeps its source's bits, mode 0
+        // too (root reads it), whatever the umask; a new script file takes
+        // those of the page whose functions it receives first.
+        {"umask 077 and every kind of file",
+         [](const std::string& sWork) {
+             const std::vector<std::pair<std::string, mode_t>> aModes = {
+                 {"a.html", ::geteuid() == 0 ? 0 : 0400}, {"sub/b.htm", 0751}, {"img.gif", 0644},
+                 {"style.css", 0604}, {"old/object.js", 0444}, {"plain.htm", 0664}};
+             WriteFile(sWork + "/site/img.gif", "GIF89a");
+             WriteFile(sWork + "/site/style.css", "p {}");
+             WriteFile(sWork + "/site/old/object.js", "// own\n");
+             WriteFile(sWork + "/site/plain.htm", "no blocks");
+             for (const auto& [sName, iMode] : aModes) ::chmod((sWork + "/site/" + sName).c_str(), iMode);
+         },
+         "umask 077; {cli} site", 0,
+         [](const std::string& sWork, const CliResult&) {
+             auto Mode = [](const std::string& sPath) {
+                 struct stat oStat {};
+                 return ::lstat(sPath.c_str(), &oStat) == 0 ? oStat.st_mode & 07777 : 010000;
+             };
+             for (const auto& oEntry : stdfs::recursive_directory_iterator(sWork + "/site")) {
+                 if (!oEntry.is_regular_file()) continue;
+                 const std::string sRelative = stdfs::relative(oEntry.path(), sWork + "/site").string();
+                 EXPECT_EQ(Mode(sWork + "/site_Converted/" + sRelative), Mode(oEntry.path().string())) << sRelative;
+             }
+             EXPECT_EQ(Mode(sWork + "/site_Converted/object.js"), Mode(sWork + "/site/a.html"));
+             EXPECT_EQ(Mode(sWork + "/site_Converted/sub/embed.js"), 0751u);
+         }},
         {"no usable pattern", Nothing, "{cli} --patterns ';' site", 1,
          [](const std::string& sWork, const CliResult& oResult) {
              EXPECT_EQ(oResult.sErr, "You must select a pattern...\n");
@@ -192,7 +220,7 @@ TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
              ASSERT_TRUE(Exists(sWork + "/site_Converted/object.js"));
              EXPECT_EQ(ReadFile(sWork + "/site_Converted/object.js").rfind("// own\nfunction InsertObject1()", 0),
                        0u);
-             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0644));
+             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0444));
          }},
         {"a folder that cannot be listed",
          [](const std::string& sWork) {
