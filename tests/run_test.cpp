@@ -436,7 +436,7 @@ TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
     EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
     EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
     EXPECT_EQ(f.oResult.error,
-              "A folder of the site could not be read: " + f.Source() + Native("/sub") + " - Permission denied");
+              "The folder could not be copied: " + f.Source() + Native("/sub") + " - Permission denied");
 }
 
 TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
