@@ -23,7 +23,7 @@ inline constexpr const char* kErrorNoPattern = "You must select a pattern...";
 inline constexpr const char* kErrorDestExists =
     "A converted folder of this name already exists - have you already converted this one?";
 inline constexpr const char* kErrorDestInside =
-    "The converted folder would lie inside the folder being converted (a link leads back into it): ";
+    "The converted folder would lie inside the folder being converted: ";
 inline constexpr const char* kErrorDestInsideOf = " lies inside ";
 inline constexpr const char* kErrorCopyFailed = "The folder could not be copied: ";
 inline constexpr const char* kErrorWriteFailed = "The converted folder could not be written: ";
