@@ -428,7 +428,8 @@ FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const File
         if (m_iFd >= 0) oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
     } else {
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (m_iFd >= 0 && pNewLike && ::fchmod(static_cast<int>(m_iFd), pNewLike->iMode & 07777) != 0) {
+        const mode_t iNewMode = pNewLike ? pNewLike->iMode & 07777 : 0666 & ~CreationMask();
+        if (m_iFd >= 0 && iNewMode != (0666 & ~CreationMask()) && ::fchmod(static_cast<int>(m_iFd), iNewMode) != 0) {
             const int iError = errno;
             Close();
             ::unlink(sPath.c_str());

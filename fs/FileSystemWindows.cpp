@@ -88,11 +88,14 @@ FsError ErrnoError(const std::string& sPath, int iErrno) {
     return FsError{sPath, std::strerror(iErrno), CauseOf(iErrno)};
 }
 
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 FsCause CauseOfCode(DWORD iError) {
     switch (iError) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_QUOTA_EXCEEDED:
+        case kDiskQuotaExceeded:
         case ERROR_IO_DEVICE:
         case ERROR_CRC:
             return FsCause::Storage;
