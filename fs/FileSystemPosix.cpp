@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "fs/FileSystem.h"
 #include "fs/FileSystemPlatform.h"
@@ -187,23 +188,49 @@ bool LeftOut(const FsError& oFail, const std::string& sChildFrom, bool bFolder, 
     return true;
 }
 
+// The kind of a folder's entry as the listing gives it, asked of the entry
+// itself (never followed) where the file system does not say.
+enum class EntryKind { Link, Folder, File, Other };
+
+FsError KindOf(const std::string& sPath, const struct dirent& oEntry, EntryKind& eKind) {
+    unsigned char iType = oEntry.d_type;
+    if (iType == DT_UNKNOWN) {
+        struct stat oStat {};
+        if (::lstat(sPath.c_str(), &oStat) != 0) return ErrnoError(sPath, errno);
+        iType = S_ISLNK(oStat.st_mode) ? DT_LNK : S_ISDIR(oStat.st_mode) ? DT_DIR : S_ISREG(oStat.st_mode) ? DT_REG : 0;
+    }
+    eKind = iType == DT_LNK ? EntryKind::Link
+            : iType == DT_DIR ? EntryKind::Folder
+            : iType == DT_REG ? EntryKind::File
+                              : EntryKind::Other;
+    return {};
+}
+
+// The folder is read with opendir/readdir: one descriptor per level of the
+// tree, and nothing else held while the copy goes down.
 FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
     if (FsError oFault = Injected(FsOp::ListFolder, sFrom); oFault.Failed()) return oFault;
-    std::error_code oError;
-    stdfs::directory_iterator oIt(sFrom, oError);
-    if (oError) return CodeError(sFrom, oError);
-    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        const stdfs::directory_entry& oEntry = *oIt;
-        const std::string sName = oEntry.path().filename().string();
+    std::unique_ptr<DIR, int (*)(DIR*)> oFolder(::opendir(sFrom.c_str()), ::closedir);
+    if (!oFolder) return ErrnoError(sFrom, errno);
+    for (;;) {
+        errno = 0;
+        const struct dirent* pEntry = ::readdir(oFolder.get());
+        if (!pEntry) {
+            if (errno != 0) return ErrnoError(sFrom, errno);
+            break;
+        }
+        const std::string_view sName = pEntry->d_name;
+        if (sName == "." || sName == "..") continue;
         const std::string sChildFrom = JoinPath(sFrom, sName);
         const std::string sChildTo = JoinPath(sTo, sName);
-        stdfs::file_status oStatus = oEntry.symlink_status(oError);
-        if (oError) {
-            if (LeftOut(CodeError(sChildFrom, oError), sChildFrom, false, oRules)) continue;
-            return CodeError(sChildFrom, oError);
+        EntryKind eKind = EntryKind::Other;
+        if (FsError oFail = KindOf(sChildFrom, *pEntry, eKind); oFail.Failed()) {
+            if (LeftOut(oFail, sChildFrom, false, oRules)) continue;
+            return oFail;
         }
-        switch (oStatus.type()) {
-            case stdfs::file_type::symlink: {
+        switch (eKind) {
+            case EntryKind::Link: {
+                std::error_code oError;
                 stdfs::path oTarget = stdfs::read_symlink(sChildFrom, oError);
                 if (oError) {
                     if (LeftOut(CodeError(sChildFrom, oError), sChildFrom, false, oRules)) break;
@@ -213,7 +240,7 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
                 if (oError) return CodeError(sChildTo, oError);
                 break;
             }
-            case stdfs::file_type::directory: {
+            case EntryKind::Folder: {
                 struct stat oStat {};
                 if (::lstat(sChildFrom.c_str(), &oStat) != 0) {
                     const FsError oFail = ErrnoError(sChildFrom, errno);
@@ -231,18 +258,17 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
                 ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
                 break;
             }
-            case stdfs::file_type::regular:
-                if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
+            case EntryKind::File:
+                if (oRules.fLeaveOut && oRules.fLeaveOut(std::string(sName))) break;
                 if (FsError oFail = CopyFile(sChildFrom, sChildTo); oFail.Failed()) {
                     if (LeftOut(oFail, sChildFrom, false, oRules)) break;
                     return oFail;
                 }
                 break;
-            default:
+            case EntryKind::Other:
                 break;  // pipes, sockets and devices are not part of a site
         }
     }
-    if (oError) return CodeError(sFrom, oError);
     if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
     return {};
 }
