@@ -237,7 +237,9 @@ RunOutcome ConversionRun::RunSteps() {
 
     // The log goes into the new tree before the tree takes its name: a tree
     // under the final name always holds its log. A log copied from the
-    // source is replaced.
+    // source goes first, so that this run's log is a new file of its own
+    // (not taking the copy's permission bits).
+    fs::RemoveFile(JoinPath(m_sWorkDir, kLogFileName));
     const std::string sLog = m_sLog + kLogComplete;
     if (fs::FsError oWrite = fs::WriteFileAtomic(JoinPath(m_sWorkDir, kLogFileName), sLog); oWrite.Failed())
         return Fail(kErrorLogFailed, Named(oWrite) + " - " + oWrite.sReason);
