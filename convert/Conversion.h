@@ -49,9 +49,9 @@ public:
 enum class RunOutcome {
     NotRun,                 // no run yet
     Completed,              // every selected page converted
-    CompletedWithFailures,  // the run completed; some pages could not be converted
+    CompletedWithFailures,  // the run completed; some pages could not be converted, or some entries read
     Refused,                // a check failed; nothing written
-    Failed,                 // the copy, a folder, the rename or the log failed; nothing left
+    Failed,                 // the new tree could not be made, written, renamed or given its log; nothing left
     Stopped,                // the observer asked the run to stop; nothing left
 };
 
@@ -62,12 +62,13 @@ struct ConversionResult {
     long long pagesConverted = 0;     // page selections (a page matching two patterns counts twice)
     long long functionsReplaced = 0;  // blocks moved into script functions
     long long pagesFailed = 0;        // selections that could not be converted
+    long long entriesNotCopied = 0;   // other files and folders the source would not let the run read
     long long tagsLeftAlone = 0;
-    std::vector<std::string> failedEntries;  // the log's "Failed File:" lines, in order
+    std::vector<std::string> failedEntries;  // the log's "Failed File:" and "Failed Folder:" lines, in order
     std::string summary;  // the summary box's text, for a completed run
     std::string error;    // the error box's text, for a refused or failed run
     std::string failure;  // for Failed: the path and the reason
-    std::string log;      // the run log as written to converter_log.txt
+    std::string log;      // the run log, as written to converter_log.txt when the run completed
     std::string logPath;  // where it was written; empty when it was not
 };
 

@@ -27,15 +27,20 @@ public:
 private:
     RunOutcome RunSteps();
     bool Status(const std::string& sText);
-    RunOutcome Refuse(const char* sMessage, const char* sLogLine);
+    RunOutcome Refuse(const std::string& sMessage, const char* sLogLine);
     RunOutcome Fail(const char* sWhat, const std::string& sPathAndReason);
+    RunOutcome CheckDestinationOutsideSource(const std::string& sSource, const std::string& sDest);
     void Yield();
     void ProcessFolder(const std::string& sSource, const std::string& sPath);
     void ProcessFile(const PageFile& oFile);
     void FailPage(const PageFile& oFile, const fs::FsError& oError);
-    fs::FsError CopyUnconverted(const PageFile& oFile);
+    void NotCopied(const fs::FsError& oError, bool bFolder, std::string& sLog);
+    bool EndsTheRun(const fs::FsError& oError) const;
+    void EndRun(const char* sWhat, const fs::FsError& oError);
+    bool Ended() const { return m_pFatalWhat != nullptr; }
     bool IsSelected(const std::string& sName) const;
     std::string Shown(const std::string& sPath) const;
+    std::string Named(const fs::FsError& oError) const;
     void CloseScriptFiles();
     std::string SummaryText() const;
     void ReportProgress();
@@ -50,7 +55,8 @@ private:
     long long m_iPagesInAll = -1;
     bool m_bStop = false;
     bool m_bRewrittenBefore = false;  // the page was rewritten for an earlier pattern: nothing to report again
-    std::string m_sWalkFailure;
+    const char* m_pFatalWhat = nullptr;  // set by EndRun: what could not be done ...
+    std::string m_sFatal;                // ... and the path and the reason
     std::string m_sWorkDir;  // the new tree until it is complete and takes its final name
     fs::AppendFile m_aScriptFiles[2];  // the script files of the folder being walked, by kind
 };

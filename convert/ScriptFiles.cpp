@@ -33,6 +33,9 @@ void AppendNumber(std::string& sOut, long long iNumber) {
 // One line of the block inside document.write('...'): a backslash becomes
 // \\ and an apostrophe \', and the line's own line end (none for the last
 // line) follows as an escape, so the string holds exactly the line's bytes.
+// The UTF-8 forms of LINE SEPARATOR and PARAGRAPH SEPARATOR (E2 80 A8, E2 80
+// A9) become \u2028 and \u2029: engines before ES2019 take them for line ends,
+// which no string literal may hold.
 void AppendWriteLine(std::string& sOut, std::string_view sLine, std::string_view sLineEnd) {
     sOut += "document.write('";
     std::size_t iStart = 0;
@@ -42,6 +45,12 @@ void AppendWriteLine(std::string& sOut, std::string_view sLine, std::string_view
             sOut.append(sLine.data() + iStart, i - iStart);
             sOut += '\\';
             iStart = i;  // the character itself follows its backslash
+        } else if (c == '\xE2' && i + 2 < sLine.size() && sLine[i + 1] == '\x80' &&
+                   (sLine[i + 2] == '\xA8' || sLine[i + 2] == '\xA9')) {
+            sOut.append(sLine.data() + iStart, i - iStart);
+            sOut += sLine[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+            iStart = i + 1;
         }
     }
     sOut.append(sLine.data() + iStart, sLine.size() - iStart);
@@ -87,9 +96,9 @@ std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
 }
 
 fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
-                               fs::AppendMark* pMark) {
+                               fs::AppendMark* pMark, const fs::FileInfo* pPage) {
     fs::AppendMark oMark;
-    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark); oOpen.Failed()) return oOpen;
+    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark, pPage); oOpen.Failed()) return oOpen;
     if (pMark) *pMark = oMark;
     // A script file from the source may end without a line end: the header
     // must not run into its last line.

@@ -50,8 +50,9 @@ std::string ScriptPath(const PageFile& oFile, TagKind eKind);
 // not end in one. oScript keeps the file open from one call to the next (it
 // opens the file of another folder when the page lies elsewhere). pMark, when
 // given, receives the file's state before this text, so that a failed page can
-// be taken back.
+// be taken back. A script file this creates takes the permission bits of
+// pPage (the page whose functions it receives first) when given.
 fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
-                               fs::AppendMark* pMark);
+                               fs::AppendMark* pMark, const fs::FileInfo* pPage = nullptr);
 
 }  // namespace tagshift

@@ -22,7 +22,12 @@ inline constexpr const char* kErrorRootFolder =
 inline constexpr const char* kErrorNoPattern = "You must select a pattern...";
 inline constexpr const char* kErrorDestExists =
     "A converted folder of this name already exists - have you already converted this one?";
+inline constexpr const char* kErrorDestInside =
+    "The converted folder would lie inside the folder being converted: ";
+inline constexpr const char* kErrorDestInsideOf = " lies inside ";
 inline constexpr const char* kErrorCopyFailed = "The folder could not be copied: ";
+inline constexpr const char* kErrorWriteFailed = "The converted folder could not be written: ";
+inline constexpr const char* kErrorConvertFailed = "The site could not be converted: ";
 inline constexpr const char* kErrorWalkFailed = "A folder of the site could not be read: ";
 inline constexpr const char* kErrorLogFailed = "The run log could not be written: ";
 inline constexpr const char* kErrorRenameFailed = "The converted folder could not be put in place: ";
@@ -30,6 +35,7 @@ inline constexpr const char* kSummaryFiles = "Files Converted: ";
 inline constexpr const char* kSummaryFunctions = " | Functions Replaced: ";
 inline constexpr const char* kSummaryVisible = "Your new website(s) are visible at ";
 inline constexpr const char* kSummaryNotConverted = "Pages Not Converted: ";
+inline constexpr const char* kSummaryNotCopied = "Files and Folders Not Copied: ";
 inline constexpr const char* kSummarySeeLog = " (see converter_log.txt)";
 inline constexpr const char* kSummaryLeftAlone = "Tags Left Alone: ";
 inline constexpr const char* kSummaryUseVerbose = " (use --verbose to list them)";
@@ -40,14 +46,17 @@ inline constexpr const char* kLogNoFolder = "No Folder chosen or Folder does not
 inline constexpr const char* kLogRootFolder = "Root folder cannot be converted";
 inline constexpr const char* kLogNoPattern = "No file types available";
 inline constexpr const char* kLogDestExists = "Converted folder already exists";
+inline constexpr const char* kLogDestInside = "Converted folder would lie inside the source folder";
 inline constexpr const char* kLogCopying = "Copying Folder:";
 inline constexpr const char* kLogDestination = "Destination Folder:";
 inline constexpr const char* kLogProcessing = "Processing File:";
 inline constexpr const char* kLogFailed = "Failed File:";
+inline constexpr const char* kLogFailedFolder = "Failed Folder:";
 // "Tag Left Alone:PAGE:LINE: <OBJECT left as it is (capital letters)"
 inline constexpr const char* kLogLeftAlone = "Tag Left Alone:";
 inline constexpr const char* kLogLeftAloneWhy = " left as it is (";
 inline constexpr const char* kLogNotCopied = "; not copied either: ";
+inline constexpr const char* kLogUnreadable = " - not copied: ";  // a file or folder the source would not give
 inline constexpr const char* kLogComplete = "Process Complete";
 
 // Names.

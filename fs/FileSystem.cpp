@@ -5,6 +5,8 @@
 #include "fs/FileSystemPlatform.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -23,8 +25,11 @@ bool IsDrive(std::string_view sPart) { return kSeparator == '\\' && sPart.size()
 
 namespace detail {
 
-std::string Injected(FsOp eOp, const std::string& sPath) {
-    return g_oFaultHook ? g_oFaultHook(eOp, sPath) : std::string();
+FsError Injected(FsOp eOp, const std::string& sPath) {
+    FsError oFault{sPath, g_oFaultHook ? g_oFaultHook(eOp, sPath) : std::string()};
+    for (int iErrno : {ENOSPC, EIO, EMFILE, ENFILE, ENOMEM, ENAMETOOLONG})
+        if (oFault.sReason == std::strerror(iErrno)) oFault.eCause = CauseOf(iErrno);
+    return oFault;
 }
 
 std::string FolderOf(const std::string& sPath) {
@@ -163,8 +168,7 @@ FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
 FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
     oListing.aFiles.clear();
     oListing.aFolders.clear();
-    if (std::string sReason = detail::Injected(FsOp::ListFolder, sPath); !sReason.empty())
-        return FsError{sPath, sReason};
+    if (FsError oFault = detail::Injected(FsOp::ListFolder, sPath); oFault.Failed()) return oFault;
     if (FsError oFail = detail::ListEntries(sPath, oListing); oFail.Failed()) return oFail;
     std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
     std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
@@ -186,6 +190,14 @@ void RemoveFile(const std::string& sPath) {
     const stdfs::file_status oStatus = stdfs::symlink_status(oPath, oError);
     if (!oError && oStatus.type() != stdfs::file_type::not_found && oStatus.type() != stdfs::file_type::directory)
         stdfs::remove(oPath, oError);
+}
+
+std::string ParentFolder(const std::string& sPath) { return detail::FolderOf(sPath); }
+
+bool LiesInside(const std::string& sPath, const std::string& sFolder) {
+    if (sPath.size() <= sFolder.size() || sPath.compare(0, sFolder.size(), sFolder) != 0) return false;
+    // A root keeps its separator: "/" holds "/a" as "C:\" holds "C:\a".
+    return IsSeparator(sFolder.back()) || IsSeparator(sPath[sFolder.size()]);
 }
 
 }  // namespace tagshift::fs

@@ -48,12 +48,22 @@ bool DirExists(const std::string& sDirName);
 // Windows too); then any matching normal file gives true. Never throws.
 bool FileExists(const std::string& sFileName);
 
+// The kinds of failure a caller must tell apart; most are Other.
+enum class FsCause {
+    Other,
+    Storage,    // the file system could not store or give back the data: no room, a quota, an I/O error
+    Resources,  // the process ran out of open files or memory
+    TooLong,    // the path (or a name in it) is longer than the system takes
+};
+
 // The outcome of an operation: empty when it succeeded, else which path
-// failed and why. Ask it with Failed(); it has no truth value of its own, so
-// that neither "if (Copy())" nor "ASSERT_FALSE(Copy())" can be misread.
+// failed, why, and the kind of failure. Ask it with Failed(); it has no truth
+// value of its own, so that neither "if (Copy())" nor "ASSERT_FALSE(Copy())"
+// can be misread.
 struct [[nodiscard]] FsError {
     std::string sPath;
     std::string sReason;
+    FsCause eCause = FsCause::Other;
     bool Failed() const { return !sReason.empty(); }
 };
 
@@ -119,9 +129,10 @@ public:
 
     // Makes sPath the open file (created when missing, never through a
     // link), closing another one first. oMark receives its current state.
-    // An existing file without its owner's write bit gets that bit (its
-    // other bits stay), so that a read-only copy can still be appended to.
-    FsError Open(const std::string& sPath, AppendMark& oMark);
+    // A file it creates takes pNewLike's permission bits exactly (mode 0
+    // included, whatever the umask) when given. An existing file keeps its
+    // bits: a read-only one is still appended to, and stays read-only.
+    FsError Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike = nullptr);
     FsError Append(std::string_view sData);
     // Puts the open file back to the state of oMark: cut back to its size,
     // or removed when it did not exist then. Best effort.
@@ -133,10 +144,13 @@ private:
     std::intptr_t m_iFd = -1;  // a descriptor; on Windows the file's HANDLE
     std::uint64_t m_iSize = 0;
     bool m_bNeedsLineEnd = false;
+    bool m_bReadOnlyAtClose = false;  // Windows: the read-only attribute is set when the file is closed
 };
 
 // Copies one regular file to sTo, which must not exist, with its permission
-// bits and times.
+// bits (exactly, whatever the umask) and times. The error names sFrom when
+// the file could not be read and sTo when the copy could not be written; a
+// failed copy leaves nothing at sTo.
 FsError CopyFile(const std::string& sFrom, const std::string& sTo);
 
 // Copies the folder tree sSource to sDest, which must not exist yet:
@@ -153,12 +167,17 @@ FsError CopyTree(const std::string& sSource, const std::string& sDest,
                  const std::function<bool(const std::string& sName)>& fLeaveOut = nullptr,
                  const std::function<bool()>& fAfterFolder = nullptr);
 
-// Removes a whole tree; links are removed, never followed. Best effort.
+// Removes a whole tree; links are removed, never followed. Best effort. It
+// holds one folder open at a time, however deep the tree: a run that failed
+// for want of open files can still take its tree away.
 void RemoveTree(const std::string& sPath);
 
 // Fault injection for tests: when set, every operation above that reads or
 // writes a file first asks the hook; a non-empty reason makes it fail with
-// that reason for that path.
+// that reason for that path. CopyFile asks for its source, then for its
+// copy; the tree copies ask ListFolder for every folder they list. A reason
+// that is the system's text for ENOSPC, EIO, EMFILE, ENFILE, ENOMEM or
+// ENAMETOOLONG gives that error's cause.
 enum class FsOp { Read, WriteAtomic, Append, CopyFile, ListFolder };
 using FaultHook = std::function<std::string(FsOp, const std::string& sPath)>;
 void SetFaultHookForTesting(FaultHook oHook);
@@ -200,9 +219,18 @@ FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath);
 // and stops, but a failure or stop leaves the partial copy for the caller
 // to remove. At the end sDest takes sSource's permission bits (and stays
 // writable by its owner).
+//
+// With fUnreadable, an entry below sSource that cannot be read (a file that
+// cannot be opened or read, a link that cannot be read, a folder that cannot
+// be listed) is left out of the copy, named to fUnreadable (bFolder: it is a
+// folder, left out with everything in it) and the copy goes on. A failure
+// to write the copy, a lack of open files or memory, and a source folder
+// that cannot be listed itself still end the copy.
+using UnreadableEntry = std::function<void(const FsError& oError, bool bFolder)>;
 FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
                      const std::function<bool(const std::string& sName)>& fLeaveOut = nullptr,
-                     const std::function<bool()>& fAfterFolder = nullptr);
+                     const std::function<bool()>& fAfterFolder = nullptr,
+                     const UnreadableEntry& fUnreadable = nullptr);
 
 // Gives sFrom the name sTo in one step, only when nothing stands at sTo;
 // never replaces an entry. When something does, bExisted is set, the error
@@ -212,5 +240,17 @@ FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& 
 // Removes the entry sPath when it is not a folder (a file or a link, which
 // is not followed). Best effort.
 void RemoveFile(const std::string& sPath);
+
+// The folder that holds sPath, from the text alone ("/" for "/a", "C:\"
+// for "C:\a").
+std::string ParentFolder(const std::string& sPath);
+
+// sReal receives sPath with every link (every junction on Windows) resolved:
+// the path the system reaches it by. sPath must exist.
+FsError RealPath(const std::string& sPath, std::string& sReal);
+
+// True when sPath lies below sFolder (not when it is sFolder); both are
+// absolute and normal, compared as texts.
+bool LiesInside(const std::string& sPath, const std::string& sFolder);
 
 }  // namespace tagshift::fs

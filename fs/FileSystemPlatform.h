@@ -10,7 +10,9 @@
 namespace tagshift::fs::detail {
 
 // Shared (FileSystem.cpp).
-std::string Injected(FsOp eOp, const std::string& sPath);  // the fault hook's answer, empty without one
+// The fault hook's answer for sPath as an error (its cause read from the
+// reason's text), empty without one.
+FsError Injected(FsOp eOp, const std::string& sPath);
 std::string FolderOf(const std::string& sPath);            // "." when sPath has no separator
 std::string NameOf(const std::string& sPath);
 std::filesystem::path PathOf(const std::string& sPath);  // a UTF-8 path for std::filesystem
@@ -19,6 +21,7 @@ std::filesystem::path PathOf(const std::string& sPath);  // a UTF-8 path for std
 bool LacksFinalLineEnd(const std::string& sPath, std::uint64_t iSize);
 
 // Per platform.
+FsCause CauseOf(int iErrno);  // the cause of an errno value
 FsError ListEntries(const std::string& sPath, FolderListing& oListing);  // ListFolder's entries, unsorted
 FsError MakeOwnFolder(const std::string& sPath);  // a new folder only its owner can use; fails when sPath exists
 bool IsNormalFile(const std::string& sPath);  // a file, neither folder nor hidden nor system

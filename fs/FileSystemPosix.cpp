@@ -1,5 +1,6 @@
 // The file-system services on POSIX systems, with Linux's fast paths where
 // the kernel has them.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "fs/FileSystem.h"
 #include "fs/FileSystemPlatform.h"
@@ -19,10 +22,31 @@ namespace tagshift::fs {
 
 using namespace detail;
 
+FsCause detail::CauseOf(int iErrno) {
+    switch (iErrno) {
+        case ENOSPC:
+        case EDQUOT:
+        case EIO:
+            return FsCause::Storage;
+        case EMFILE:
+        case ENFILE:
+        case ENOMEM:
+            return FsCause::Resources;
+        case ENAMETOOLONG:
+            return FsCause::TooLong;
+        default:
+            return FsCause::Other;
+    }
+}
+
 namespace {
 
 FsError ErrnoError(const std::string& sPath, int iErrno) {
-    return FsError{sPath, std::strerror(iErrno)};
+    return FsError{sPath, std::strerror(iErrno), CauseOf(iErrno)};
+}
+
+FsError CodeError(const std::string& sPath, const std::error_code& oError) {
+    return ErrnoError(sPath, oError.value());
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -72,17 +96,32 @@ struct timespec TimespecOf(const FileTime& oTime) {
     return oResult;
 }
 
+// The permission bits the process's umask takes off new files.
+mode_t CreationMask() {
+    static const mode_t iMask = [] {
+        mode_t iOld = ::umask(022);
+        ::umask(iOld);
+        return iOld;
+    }();
+    return iMask;
+}
+
 // Copies the bytes of one open file into another: the kernel's in-place
-// copy where it can, plain reads and writes where it cannot.
-int CopyData(int iFrom, int iTo) {
+// copy where it can, plain reads and writes where it cannot. Returns 0 or
+// the errno, and whether it was reading (the source) that failed.
+int CopyData(int iFrom, int iTo, bool& bReading) {
+    bReading = false;
 #if defined(__linux__)
-    for (bool bFirst = true;; bFirst = false) {
+    for (;;) {
         ssize_t iDone = ::copy_file_range(iFrom, nullptr, iTo, nullptr, std::size_t{1} << 30, 0);
         if (iDone > 0) continue;
         if (iDone == 0) return 0;
         if (errno == EINTR) continue;
-        if (bFirst && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) break;
-        return errno;
+        if (errno == ENOSPC || errno == EDQUOT) return errno;
+        // Any other error, or none of this kind of copy: the reads and
+        // writes below go on from where it stopped (both offsets moved
+        // with it) and tell which side fails.
+        break;
     }
 #endif
     static thread_local std::vector<char> aBuffer(std::size_t{1} << 18);
@@ -90,6 +129,7 @@ int CopyData(int iFrom, int iTo) {
         ssize_t iRead = ::read(iFrom, aBuffer.data(), aBuffer.size());
         if (iRead < 0) {
             if (errno == EINTR) continue;
+            bReading = true;
             return errno;
         }
         if (iRead == 0) return 0;
@@ -100,20 +140,30 @@ int CopyData(int iFrom, int iTo) {
 }  // namespace
 
 FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
-    if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
+    if (FsError oFault = Injected(FsOp::CopyFile, sFrom); oFault.Failed()) return oFault;
+    if (FsError oFault = Injected(FsOp::CopyFile, sTo); oFault.Failed()) return oFault;
     Fd oFrom(::open(sFrom.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (oFrom.get() < 0) return ErrnoError(sFrom, errno);
     struct stat oStat {};
     if (::fstat(oFrom.get(), &oStat) != 0) return ErrnoError(sFrom, errno);
-    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, oStat.st_mode & 07777));
+    const mode_t iMode = oStat.st_mode & 07777;
+    Fd oTo(::open(sTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, iMode));
     if (oTo.get() < 0) return ErrnoError(sTo, errno);
-    if (int iError = CopyData(oFrom.get(), oTo.get()))
-        return ErrnoError(sTo, iError);
-    // Keep the modification time, as a copy in a file manager does.
-    struct timespec aTimes[2] = {oStat.st_atim, oStat.st_mtim};
-    ::futimens(oTo.get(), aTimes);
-    if (oTo.Close() != 0) return ErrnoError(sTo, errno);
-    return {};
+    FsError oFail;
+    bool bReading = false;
+    // The umask took its bits off the new file; the copy keeps them all.
+    if ((iMode & CreationMask()) != 0 && ::fchmod(oTo.get(), iMode) != 0) {
+        oFail = ErrnoError(sTo, errno);
+    } else if (int iError = CopyData(oFrom.get(), oTo.get(), bReading)) {
+        oFail = ErrnoError(bReading ? sFrom : sTo, iError);
+    } else {
+        // Keep the modification time, as a copy in a file manager does.
+        struct timespec aTimes[2] = {oStat.st_atim, oStat.st_mtim};
+        ::futimens(oTo.get(), aTimes);
+    }
+    if (oTo.Close() != 0 && !oFail.Failed()) oFail = ErrnoError(sTo, errno);
+    if (oFail.Failed()) ::unlink(sTo.c_str());  // a copy cut short is no copy
+    return oFail;
 }
 
 namespace {
@@ -127,45 +177,98 @@ struct CopyRules {
     FolderId oSkip;
     const std::function<bool(const std::string&)>& fLeaveOut;
     const std::function<bool()>& fAfterFolder;
+    const UnreadableEntry& fUnreadable;
 };
 
+// True when the copy names oFail to fUnreadable and goes on: the entry
+// sChildFrom of the source could not be read, for a reason of its own.
+bool LeftOut(const FsError& oFail, const std::string& sChildFrom, bool bFolder, const CopyRules& oRules) {
+    if (!oRules.fUnreadable || oFail.sPath != sChildFrom || oFail.eCause == FsCause::Resources) return false;
+    oRules.fUnreadable(oFail, bFolder);
+    return true;
+}
+
+// The kind of a folder's entry as the listing gives it, asked of the entry
+// itself (never followed) where the file system does not say.
+enum class EntryKind { Link, Folder, File, Other };
+
+FsError KindOf(const std::string& sPath, const struct dirent& oEntry, EntryKind& eKind) {
+    unsigned char iType = oEntry.d_type;
+    if (iType == DT_UNKNOWN) {
+        struct stat oStat {};
+        if (::lstat(sPath.c_str(), &oStat) != 0) return ErrnoError(sPath, errno);
+        iType = S_ISLNK(oStat.st_mode) ? DT_LNK : S_ISDIR(oStat.st_mode) ? DT_DIR : S_ISREG(oStat.st_mode) ? DT_REG : 0;
+    }
+    eKind = iType == DT_LNK ? EntryKind::Link
+            : iType == DT_DIR ? EntryKind::Folder
+            : iType == DT_REG ? EntryKind::File
+                              : EntryKind::Other;
+    return {};
+}
+
+// The folder is read with opendir/readdir: one descriptor per level of the
+// tree, and nothing else held while the copy goes down.
 FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
-    std::error_code oError;
-    stdfs::directory_iterator oIt(sFrom, oError);
-    if (oError) return FsError{sFrom, oError.message()};
-    for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        const stdfs::directory_entry& oEntry = *oIt;
-        const std::string sName = oEntry.path().filename().string();
+    if (FsError oFault = Injected(FsOp::ListFolder, sFrom); oFault.Failed()) return oFault;
+    std::unique_ptr<DIR, int (*)(DIR*)> oFolder(::opendir(sFrom.c_str()), ::closedir);
+    if (!oFolder) return ErrnoError(sFrom, errno);
+    for (;;) {
+        errno = 0;
+        const struct dirent* pEntry = ::readdir(oFolder.get());
+        if (!pEntry) {
+            if (errno != 0) return ErrnoError(sFrom, errno);
+            break;
+        }
+        const std::string_view sName = pEntry->d_name;
+        if (sName == "." || sName == "..") continue;
         const std::string sChildFrom = JoinPath(sFrom, sName);
         const std::string sChildTo = JoinPath(sTo, sName);
-        stdfs::file_status oStatus = oEntry.symlink_status(oError);
-        if (oError) return FsError{sChildFrom, oError.message()};
-        switch (oStatus.type()) {
-            case stdfs::file_type::symlink: {
+        EntryKind eKind = EntryKind::Other;
+        if (FsError oFail = KindOf(sChildFrom, *pEntry, eKind); oFail.Failed()) {
+            if (LeftOut(oFail, sChildFrom, false, oRules)) continue;
+            return oFail;
+        }
+        switch (eKind) {
+            case EntryKind::Link: {
+                std::error_code oError;
                 stdfs::path oTarget = stdfs::read_symlink(sChildFrom, oError);
-                if (oError) return FsError{sChildFrom, oError.message()};
+                if (oError) {
+                    if (LeftOut(CodeError(sChildFrom, oError), sChildFrom, false, oRules)) break;
+                    return CodeError(sChildFrom, oError);
+                }
                 stdfs::create_symlink(oTarget, sChildTo, oError);
-                if (oError) return FsError{sChildTo, oError.message()};
+                if (oError) return CodeError(sChildTo, oError);
                 break;
             }
-            case stdfs::file_type::directory: {
+            case EntryKind::Folder: {
                 struct stat oStat {};
-                if (::lstat(sChildFrom.c_str(), &oStat) != 0) return ErrnoError(sChildFrom, errno);
+                if (::lstat(sChildFrom.c_str(), &oStat) != 0) {
+                    const FsError oFail = ErrnoError(sChildFrom, errno);
+                    if (LeftOut(oFail, sChildFrom, true, oRules)) break;
+                    return oFail;
+                }
                 if (oStat.st_dev == oRules.oSkip.iDevice && oStat.st_ino == oRules.oSkip.iInode) break;  // the copy
                 if (::mkdir(sChildTo.c_str(), 0700) != 0) return ErrnoError(sChildTo, errno);
-                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules); oFail.Failed()) return oFail;
+                if (FsError oFail = CopyFolderContents(sChildFrom, sChildTo, oRules); oFail.Failed()) {
+                    // A folder that cannot be listed is left out whole.
+                    if (oFail.sReason == kStopped || !LeftOut(oFail, sChildFrom, true, oRules)) return oFail;
+                    RemoveTree(sChildTo);
+                    break;
+                }
                 ::chmod(sChildTo.c_str(), (oStat.st_mode & 07777) | 0700);
                 break;
             }
-            case stdfs::file_type::regular:
-                if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) break;
-                if (FsError oFail = CopyFile(sChildFrom, sChildTo); oFail.Failed()) return oFail;
+            case EntryKind::File:
+                if (oRules.fLeaveOut && oRules.fLeaveOut(std::string(sName))) break;
+                if (FsError oFail = CopyFile(sChildFrom, sChildTo); oFail.Failed()) {
+                    if (LeftOut(oFail, sChildFrom, false, oRules)) break;
+                    return oFail;
+                }
                 break;
-            default:
+            case EntryKind::Other:
                 break;  // pipes, sockets and devices are not part of a site
         }
     }
-    if (oError) return FsError{sFrom, oError.message()};
     if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
     return {};
 }
@@ -175,16 +278,6 @@ std::atomic<unsigned> g_iTempCounter{0};
 pid_t ProcessId() {
     static const pid_t iId = ::getpid();
     return iId;
-}
-
-// The permission bits the process's umask takes off new files.
-mode_t CreationMask() {
-    static const mode_t iMask = [] {
-        mode_t iOld = ::umask(022);
-        ::umask(iOld);
-        return iOld;
-    }();
-    return iMask;
 }
 
 // Puts the complete file sTemp in the place of sPath in one step. When sPath
@@ -227,22 +320,22 @@ bool DirExists(const std::string& sDirName) {
 FsError detail::ListEntries(const std::string& sPath, FolderListing& oListing) {
     std::error_code oError;
     stdfs::directory_iterator oIt(sPath, oError);
-    if (oError) return FsError{sPath, oError.message()};
+    if (oError) return CodeError(sPath, oError);
     for (; oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
         stdfs::file_type eType = oIt->symlink_status(oError).type();
-        if (oError) return FsError{oIt->path().string(), oError.message()};
+        if (oError) return CodeError(oIt->path().string(), oError);
         if (eType == stdfs::file_type::regular)
             oListing.aFiles.push_back(oIt->path().filename().string());
         else if (eType == stdfs::file_type::directory)
             oListing.aFolders.push_back(oIt->path().filename().string());
     }
-    if (oError) return FsError{sPath, oError.message()};
+    if (oError) return CodeError(sPath, oError);
     return {};
 }
 
 FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
     sData.clear();
-    if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (FsError oFault = Injected(FsOp::Read, sPath); oFault.Failed()) return oFault;
     Fd oFile(::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (oFile.get() < 0) return ErrnoError(sPath, errno);
     struct stat oStat {};
@@ -270,12 +363,18 @@ FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pI
 }
 
 FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
-    if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
-    // Without pLike the file takes the permission bits of the one it replaces.
-    unsigned iMode = pLike ? pLike->iMode : 0;
+    if (FsError oFault = Injected(FsOp::WriteAtomic, sPath); oFault.Failed()) return oFault;
+    // Without pLike the file takes the permission bits of the one it replaces;
+    // a new file without either takes those the umask leaves. Mode 0 is a
+    // mode like any other.
+    bool bHaveMode = pLike != nullptr;
+    unsigned iMode = pLike ? pLike->iMode & 07777 : 0;
     if (!pLike) {
         struct stat oOld {};
-        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) iMode = oOld.st_mode & 07777;
+        if (::lstat(sPath.c_str(), &oOld) == 0 && S_ISREG(oOld.st_mode)) {
+            bHaveMode = true;
+            iMode = oOld.st_mode & 07777;
+        }
     }
     const std::string sFolder = FolderOf(sPath);
 
@@ -300,7 +399,7 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     }
     if (oFile.get() < 0) return ErrnoError(sPath, EEXIST);
     int iError = WriteAll(oFile.get(), sData.data(), sData.size());
-    if (!iError && iMode != 0 && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
+    if (!iError && bHaveMode && iMode != (0666 & ~CreationMask()) && ::fchmod(oFile.get(), iMode) != 0)
         iError = errno;
     if (!iError && pLike && bKeepTimes) {
         struct timespec aTimes[2] = {TimespecOf(pLike->oAccessed), TimespecOf(pLike->oModified)};
@@ -329,25 +428,39 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     return {};
 }
 
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike) {
     if (m_iFd >= 0 && sPath == m_sPath) {
         oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
         return {};
     }
     Close();
     oMark = AppendMark{};
-    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (FsError oFault = Injected(FsOp::Append, sPath); oFault.Failed()) return oFault;
     struct stat oStat {};
     if (::lstat(sPath.c_str(), &oStat) == 0) {
         if (S_ISLNK(oStat.st_mode)) return FsError{sPath, "is a symbolic link; it is not written through"};
         if (S_ISDIR(oStat.st_mode)) return ErrnoError(sPath, EISDIR);
         if (!S_ISREG(oStat.st_mode)) return FsError{sPath, "is not a regular file"};
-        if ((oStat.st_mode & S_IWUSR) == 0) ::chmod(sPath.c_str(), (oStat.st_mode & 07777) | S_IWUSR);
+        // A file its owner may not write is opened with the owner's write
+        // bit for a moment; the open descriptor keeps writing once the
+        // file's own bits are back.
+        const mode_t iMode = oStat.st_mode & 07777;
+        const bool bLend = (iMode & S_IWUSR) == 0 && ::chmod(sPath.c_str(), iMode | S_IWUSR) == 0;
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        const int iOpenError = errno;
+        if (bLend) ::chmod(sPath.c_str(), iMode);
+        errno = iOpenError;
         oMark = AppendMark{true, static_cast<std::uint64_t>(oStat.st_size)};
-        oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
+        if (m_iFd >= 0) oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
     } else {
         m_iFd = ::open(sPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const mode_t iNewMode = pNewLike ? pNewLike->iMode & 07777 : 0666 & ~CreationMask();
+        if (m_iFd >= 0 && iNewMode != (0666 & ~CreationMask()) && ::fchmod(static_cast<int>(m_iFd), iNewMode) != 0) {
+            const int iError = errno;
+            Close();
+            ::unlink(sPath.c_str());
+            return ErrnoError(sPath, iError);
+        }
     }
     if (m_iFd < 0) return ErrnoError(sPath, errno);
     m_sPath = sPath;
@@ -388,14 +501,14 @@ FsError detail::MakeOwnFolder(const std::string& sPath) {
 
 FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
                      const std::function<bool(const std::string& sName)>& fLeaveOut,
-                     const std::function<bool()>& fAfterFolder) {
+                     const std::function<bool()>& fAfterFolder, const UnreadableEntry& fUnreadable) {
     struct stat oSource {};
     if (::stat(sSource.c_str(), &oSource) != 0) return ErrnoError(sSource, errno);
     if (!S_ISDIR(oSource.st_mode)) return ErrnoError(sSource, ENOTDIR);
     struct stat oDest {};
     if (::lstat(sDest.c_str(), &oDest) != 0) return ErrnoError(sDest, errno);
     if (!S_ISDIR(oDest.st_mode)) return ErrnoError(sDest, ENOTDIR);
-    const CopyRules oRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder};
+    const CopyRules oRules{{oDest.st_dev, oDest.st_ino}, fLeaveOut, fAfterFolder, fUnreadable};
     if (FsError oFail = CopyFolderContents(sSource, sDest, oRules); oFail.Failed()) return oFail;
     ::chmod(sDest.c_str(), (oSource.st_mode & 07777) | 0700);
     return {};
@@ -433,8 +546,34 @@ FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& 
 }
 
 void RemoveTree(const std::string& sPath) {
-    std::error_code oError;
-    stdfs::remove_all(sPath, oError);
+    struct stat oStat {};
+    if (::lstat(sPath.c_str(), &oStat) != 0) return;
+    if (!S_ISDIR(oStat.st_mode)) {
+        ::unlink(sPath.c_str());
+        return;
+    }
+    // The names are read and the folder closed before any subfolder is
+    // opened: one folder open at a time, at any depth.
+    // A folder its owner cannot list or empty gets those rights first.
+    if ((oStat.st_mode & 0700) != 0700) ::chmod(sPath.c_str(), (oStat.st_mode & 07777) | 0700);
+    std::vector<std::string> aNames;
+    if (DIR* pFolder = ::opendir(sPath.c_str())) {
+        while (const struct dirent* pEntry = ::readdir(pFolder)) {
+            const std::string_view sName = pEntry->d_name;
+            if (sName != "." && sName != "..") aNames.emplace_back(sName);
+        }
+        ::closedir(pFolder);
+    }
+    for (const std::string& sName : aNames) RemoveTree(JoinPath(sPath, sName));
+    ::rmdir(sPath.c_str());
+}
+
+FsError RealPath(const std::string& sPath, std::string& sReal) {
+    char* pReal = ::realpath(sPath.c_str(), nullptr);
+    if (!pReal) return ErrnoError(sPath, errno);
+    sReal = pReal;
+    std::free(pReal);
+    return {};
 }
 
 }  // namespace tagshift::fs

@@ -20,6 +20,22 @@ namespace tagshift::fs {
 
 using namespace detail;
 
+FsCause detail::CauseOf(int iErrno) {
+    switch (iErrno) {
+        case ENOSPC:
+        case EIO:
+            return FsCause::Storage;
+        case EMFILE:
+        case ENFILE:
+        case ENOMEM:
+            return FsCause::Resources;
+        case ENAMETOOLONG:
+            return FsCause::TooLong;
+        default:
+            return FsCause::Other;
+    }
+}
+
 std::wstring ToUtf16(std::string_view sText) {
     if (sText.empty()) return {};
     const int iSize = static_cast<int>(sText.size());
@@ -68,7 +84,31 @@ std::string SystemMessage(DWORD iError) {
 }
 
 // The reasons the POSIX side gives for the cases both sides check themselves.
-FsError ErrnoError(const std::string& sPath, int iErrno) { return FsError{sPath, std::strerror(iErrno)}; }
+FsError ErrnoError(const std::string& sPath, int iErrno) {
+    return FsError{sPath, std::strerror(iErrno), CauseOf(iErrno)};
+}
+
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
+FsCause CauseOfCode(DWORD iError) {
+    switch (iError) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case kDiskQuotaExceeded:
+        case ERROR_IO_DEVICE:
+        case ERROR_CRC:
+            return FsCause::Storage;
+        case ERROR_TOO_MANY_OPEN_FILES:
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return FsCause::Resources;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return FsCause::TooLong;
+        default:
+            return FsCause::Other;
+    }
+}
 
 FsError LastError(const std::string& sPath, DWORD iError = ::GetLastError()) {
     switch (iError) {
@@ -81,7 +121,7 @@ FsError LastError(const std::string& sPath, DWORD iError = ::GetLastError()) {
         case ERROR_ACCESS_DENIED:
             return ErrnoError(sPath, EACCES);
         default:
-            return FsError{sPath, SystemMessage(iError)};
+            return FsError{sPath, SystemMessage(iError), CauseOfCode(iError)};
     }
 }
 
@@ -250,7 +290,7 @@ FsError detail::ListEntries(const std::string& sPath, FolderListing& oListing) {
 
 FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
     sData.clear();
-    if (std::string sReason = Injected(FsOp::Read, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (FsError oFault = Injected(FsOp::Read, sPath); oFault.Failed()) return oFault;
     if (EntryOf(sPath).bLink) return FsError{sPath, kIsLinkRead};
     Handle oFile(OpenFile(sPath, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
     if (!oFile.Valid()) return LastError(sPath);
@@ -305,7 +345,7 @@ bool MoveOver(const std::string& sFrom, const std::string& sTo, DWORD& iError) {
 }  // namespace
 
 FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
-    if (std::string sReason = Injected(FsOp::WriteAtomic, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (FsError oFault = Injected(FsOp::WriteAtomic, sPath); oFault.Failed()) return oFault;
     // Without pLike the file takes the read-only state of the one it replaces.
     const Entry oOld = EntryOf(sPath);
     if (IsFolder(oOld.iAttributes) && !oOld.bLink) return ErrnoError(sPath, EISDIR);
@@ -342,35 +382,47 @@ FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const 
     return {};
 }
 
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark) {
+FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike) {
     if (m_iFd != -1 && sPath == m_sPath) {
         oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
         return {};
     }
     Close();
     oMark = AppendMark{};
-    if (std::string sReason = Injected(FsOp::Append, sPath); !sReason.empty()) return FsError{sPath, sReason};
+    if (FsError oFault = Injected(FsOp::Append, sPath); oFault.Failed()) return oFault;
     const Entry oEntry = EntryOf(sPath);
     HANDLE hFile = INVALID_HANDLE_VALUE;
     if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES) {
         if (oEntry.bLink) return FsError{sPath, kIsLink};
         if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
-        // A read-only file of the copy takes functions: its owner may write it.
-        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY)
+        // A read-only file of the copy takes functions: it is writable while
+        // it is open and read-only again once closed.
+        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY) {
             ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes & ~FILE_ATTRIBUTE_READONLY);
+            m_bReadOnlyAtClose = true;
+        }
         hFile = OpenFile(sPath, GENERIC_WRITE, OPEN_EXISTING);
         LARGE_INTEGER oSize{};
+        DWORD iError = hFile == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
         if (hFile != INVALID_HANDLE_VALUE && !::GetFileSizeEx(hFile, &oSize)) {
-            const DWORD iError = ::GetLastError();
+            iError = ::GetLastError();
             ::CloseHandle(hFile);
+        }
+        if (iError) {
+            if (m_bReadOnlyAtClose) ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes);
+            m_bReadOnlyAtClose = false;
             return LastError(sPath, iError);
         }
         oMark = AppendMark{true, static_cast<std::uint64_t>(oSize.QuadPart)};
         oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
     } else {
         hFile = OpenFile(sPath, GENERIC_WRITE, CREATE_NEW);
+        m_bReadOnlyAtClose = pNewLike && !(pNewLike->iMode & 0200);
     }
-    if (hFile == INVALID_HANDLE_VALUE) return LastError(sPath);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        m_bReadOnlyAtClose = false;
+        return LastError(sPath);
+    }
     m_iFd = reinterpret_cast<std::intptr_t>(hFile);
     m_sPath = sPath;
     m_iSize = oMark.iSize;
@@ -394,6 +446,7 @@ FsError AppendFile::Append(std::string_view sData) {
 void AppendFile::Undo(const AppendMark& oMark) {
     if (m_iFd == -1) return;
     if (!oMark.bExisted) {
+        m_bReadOnlyAtClose = false;
         Close();
         ::DeleteFileW(WidePath(m_sPath).c_str());
         return;
@@ -408,20 +461,38 @@ void AppendFile::Undo(const AppendMark& oMark) {
 }
 
 void AppendFile::Close() {
-    if (m_iFd != -1) ::CloseHandle(reinterpret_cast<HANDLE>(m_iFd));
+    if (m_iFd != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_iFd));
+        if (m_bReadOnlyAtClose) {
+            const std::wstring sWide = WidePath(m_sPath);
+            const DWORD iAttributes = ::GetFileAttributesW(sWide.c_str());
+            if (iAttributes != INVALID_FILE_ATTRIBUTES)
+                ::SetFileAttributesW(sWide.c_str(), iAttributes | FILE_ATTRIBUTE_READONLY);
+        }
+    }
     m_iFd = -1;
+    m_bReadOnlyAtClose = false;
 }
 
 FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
-    if (std::string sReason = Injected(FsOp::CopyFile, sFrom); !sReason.empty()) return FsError{sFrom, sReason};
+    if (FsError oFault = Injected(FsOp::CopyFile, sFrom); oFault.Failed()) return oFault;
+    if (FsError oFault = Injected(FsOp::CopyFile, sTo); oFault.Failed()) return oFault;
     const Entry oEntry = EntryOf(sFrom);
     if (oEntry.iAttributes == INVALID_FILE_ATTRIBUTES) return LastError(sFrom);
     if (oEntry.bLink) return FsError{sFrom, kIsLinkRead};
     if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sFrom, EISDIR);
+    // Whether the source can be read is asked first: CopyFileW's error does
+    // not say which side failed, and a failure after this is the copy's.
+    if (Handle oRead(OpenFile(sFrom, GENERIC_READ, OPEN_EXISTING)); !oRead.Valid()) return LastError(sFrom);
     // The copy keeps the attributes and the modification time.
     if (!::CopyFileW(WidePath(sFrom).c_str(), WidePath(sTo).c_str(), TRUE)) {
         const DWORD iError = ::GetLastError();
-        return LastError(iError == ERROR_FILE_EXISTS || iError == ERROR_ALREADY_EXISTS ? sTo : sFrom, iError);
+        if (iError != ERROR_FILE_EXISTS && iError != ERROR_ALREADY_EXISTS) {
+            // A copy cut short is no copy.
+            ::SetFileAttributesW(WidePath(sTo).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(WidePath(sTo).c_str());
+        }
+        return LastError(sTo, iError);
     }
     return {};
 }
@@ -432,9 +503,19 @@ struct CopyRules {
     FileId oSkip;
     const std::function<bool(const std::string&)>& fLeaveOut;
     const std::function<bool()>& fAfterFolder;
+    const UnreadableEntry& fUnreadable;
 };
 
+// True when the copy names oFail to fUnreadable and goes on: the entry
+// sChildFrom of the source could not be read, for a reason of its own.
+bool LeftOut(const FsError& oFail, const std::string& sChildFrom, bool bFolder, const CopyRules& oRules) {
+    if (!oRules.fUnreadable || oFail.sPath != sChildFrom || oFail.eCause == FsCause::Resources) return false;
+    oRules.fUnreadable(oFail, bFolder);
+    return true;
+}
+
 FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
+    if (FsError oFault = Injected(FsOp::ListFolder, sFrom); oFault.Failed()) return oFault;
     FsError oFail = ForEachEntry(sFrom, [&](const std::string& sName, const WIN32_FIND_DATAW& oData) -> FsError {
         const std::string sChildFrom = JoinPath(sFrom, sName);
         const std::string sChildTo = JoinPath(sTo, sName);
@@ -453,13 +534,20 @@ FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, con
             FileId oId;
             if (IdOf(sChildFrom, oId) && oId == oRules.oSkip) return {};  // the copy itself
             if (!::CreateDirectoryW(WidePath(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
-            if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules); oChild.Failed()) return oChild;
+            if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules); oChild.Failed()) {
+                // A folder that cannot be listed is left out whole.
+                if (oChild.sReason == kStopped || !LeftOut(oChild, sChildFrom, true, oRules)) return oChild;
+                RemoveTree(sChildTo);
+                return {};
+            }
             ::SetFileAttributesW(WidePath(sChildTo).c_str(),
                                  iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
             return {};
         }
         if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) return {};
-        return CopyFile(sChildFrom, sChildTo);
+        FsError oCopy = CopyFile(sChildFrom, sChildTo);
+        if (oCopy.Failed() && LeftOut(oCopy, sChildFrom, false, oRules)) return {};
+        return oCopy;
     });
     if (oFail.Failed()) return oFail;
     if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
@@ -474,13 +562,13 @@ FsError detail::MakeOwnFolder(const std::string& sPath) {
 
 FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
                      const std::function<bool(const std::string& sName)>& fLeaveOut,
-                     const std::function<bool()>& fAfterFolder) {
+                     const std::function<bool()>& fAfterFolder, const UnreadableEntry& fUnreadable) {
     const DWORD iSource = Attributes(sSource);
     if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
     if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
     FileId oDest;
     if (!IdOf(sDest, oDest)) return LastError(sDest);
-    return CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder});
+    return CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder, fUnreadable});
 }
 
 // Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
@@ -505,12 +593,39 @@ void RemoveTree(const std::string& sPath) {
     }
     if (!oEntry.bLink) {
         // A link to a folder goes as a link; only a real folder is emptied.
-        (void)ForEachEntry(sPath, [&](const std::string& sName, const WIN32_FIND_DATAW&) {
-            RemoveTree(JoinPath(sPath, sName));
+        // The names are read and the search closed before any subfolder is
+        // opened: one search open at a time, at any depth.
+        std::vector<std::string> aNames;
+        (void)ForEachEntry(sPath, [&](std::string sName, const WIN32_FIND_DATAW&) {
+            aNames.push_back(std::move(sName));
             return FsError{};
         });
+        for (const std::string& sName : aNames) RemoveTree(JoinPath(sPath, sName));
     }
     ::RemoveDirectoryW(sWide.c_str());
+}
+
+FsError RealPath(const std::string& sPath, std::string& sReal) {
+    Handle oFile(OpenFile(sPath, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!oFile.Valid()) return LastError(sPath);
+    std::wstring sWide(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD iLength = ::GetFinalPathNameByHandleW(oFile.get(), sWide.data(), static_cast<DWORD>(sWide.size()),
+                                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (iLength == 0) return LastError(sPath);
+        if (iLength < sWide.size()) {
+            sWide.resize(iLength);
+            break;
+        }
+        sWide.resize(iLength + 1);
+    }
+    // "\\?\C:\..." and "\\?\UNC\server\..." back to the usual forms.
+    if (sWide.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        sWide = L"\\\\" + sWide.substr(8);
+    else if (sWide.rfind(L"\\\\?\\", 0) == 0)
+        sWide = sWide.substr(4);
+    sReal = ToUtf8(sWide);
+    return {};
 }
 
 }  // namespace tagshift::fs

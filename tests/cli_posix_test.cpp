@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "TestSupport.h"
 #include "convert/ScriptFiles.h"
@@ -132,6 +134,84 @@ TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
              EXPECT_EQ(oResult.sErr.rfind(kExistsMessage, 0), 0u) << oResult.sErr;
              EXPECT_TRUE(stdfs::is_symlink(sWork + "/site_Converted"));
          }},
+        // Every copied or converted file keeps its source's bits, mode 0
+        // too (root reads it), whatever the umask; a new script file takes
+        // those of the page whose functions it receives first.
+        {"umask 077 and every kind of file",
+         [](const std::string& sWork) {
+             const std::vector<std::pair<std::string, mode_t>> aModes = {
+                 {"a.html", ::geteuid() == 0 ? 0 : 0400}, {"sub/b.htm", 0751}, {"img.gif", 0644},
+                 {"style.css", 0604}, {"old/object.js", 0444}, {"plain.htm", 0664}};
+             WriteFile(sWork + "/site/img.gif", "GIF89a");
+             WriteFile(sWork + "/site/style.css", "p {}");
+             WriteFile(sWork + "/site/old/object.js", "// own\n");
+             WriteFile(sWork + "/site/plain.htm", "no blocks");
+             for (const auto& [sName, iMode] : aModes) ::chmod((sWork + "/site/" + sName).c_str(), iMode);
+         },
+         "umask 077; {cli} site", 0,
+         [](const std::string& sWork, const CliResult&) {
+             auto Mode = [](const std::string& sPath) {
+                 struct stat oStat {};
+                 return ::lstat(sPath.c_str(), &oStat) == 0 ? oStat.st_mode & 07777 : 010000;
+             };
+             for (const auto& oEntry : stdfs::recursive_directory_iterator(sWork + "/site")) {
+                 if (!oEntry.is_regular_file()) continue;
+                 const std::string sRelative = stdfs::relative(oEntry.path(), sWork + "/site").string();
+                 EXPECT_EQ(Mode(sWork + "/site_Converted/" + sRelative), Mode(oEntry.path().string())) << sRelative;
+             }
+             EXPECT_EQ(Mode(sWork + "/site_Converted/object.js"), Mode(sWork + "/site/a.html"));
+             EXPECT_EQ(Mode(sWork + "/site_Converted/sub/embed.js"), 0751u);
+         }},
+        // The real source holds the link "self" to itself: its converted
+        // folder would be written inside it.
+        {"a source named through a link into itself",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/t/x/index.htm", "<object data=\"a\"></object>");
+             stdfs::create_directory_symlink(".", sWork + "/t/x/self");
+         },
+         "{cli} t/x/self", 1,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find(sWork + "/t/x/self_Converted lies inside " + sWork + "/t/x\n"),
+                       std::string::npos)
+                 << oResult.sErr;
+             std::vector<std::string> aNames;
+             for (const auto& oEntry : stdfs::directory_iterator(sWork + "/t/x"))
+                 aNames.push_back(oEntry.path().filename().string());
+             std::sort(aNames.begin(), aNames.end());
+             EXPECT_EQ(aNames, (std::vector<std::string>{"index.htm", "self"}));
+             EXPECT_EQ(ReadFile(sWork + "/t/x/index.htm"), "<object data=\"a\"></object>");
+         }},
+        // The copy holds a folder open per level and runs out; taking the
+        // unfinished tree away must not.
+        {"a tree deeper than the open files allowed",
+         [](const std::string& sWork) {
+             std::string sDeep = sWork + "/site";
+             for (int i = 0; i < 1022; ++i) ::mkdir((sDeep += "/d").c_str(), 0755);
+             WriteFile(sDeep + "/p.html", "<object></object>");
+         },
+         "ulimit -n 1024 && {cli} site", 4,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("Too many open files"), std::string::npos) << oResult.sErr;
+             EXPECT_TRUE(Leftovers(sWork).empty());
+         }},
+        // The final name would fit; the temporary one, 18 bytes longer, does
+        // not: the error names the path that was too long.
+        {"a source path too long for the temporary name",
+         [](const std::string& sWork) {
+             std::string sRelative;
+             while (sWork.size() + 1 + sRelative.size() + 201 + 5 < 4080) sRelative += std::string(200, 'n') + "/";
+             sRelative += std::string(4080 - sWork.size() - 1 - sRelative.size() - 5, 'm') + "/site";
+             WriteFile(sWork + "/" + sRelative + "/a.html", "<object></object>");
+             WriteFile(sWork + "/longpath", sRelative);
+         },
+         "{cli} \"$(cat longpath)\"", 4,
+         [](const std::string& sWork, const CliResult& oResult) {
+             const std::string sSource = sWork + "/" + ReadFile(sWork + "/longpath");
+             ASSERT_EQ(sSource.size(), 4080u);
+             EXPECT_NE(oResult.sErr.find(sSource + "_Converted.incomplete-"), std::string::npos) << oResult.sErr;
+             EXPECT_NE(oResult.sErr.find(" - File name too long\n"), std::string::npos) << oResult.sErr;
+             EXPECT_EQ(oResult.sErr.find(sSource + "_Converted - "), std::string::npos) << oResult.sErr;
+         }},
         {"no usable pattern", Nothing, "{cli} --patterns ';' site", 1,
          [](const std::string& sWork, const CliResult& oResult) {
              EXPECT_EQ(oResult.sErr, "You must select a pattern...\n");
@@ -192,17 +272,43 @@ TEST(HeadlessConverter, EdgesOfPermissionsAsAnOrdinaryUser) {
              ASSERT_TRUE(Exists(sWork + "/site_Converted/object.js"));
              EXPECT_EQ(ReadFile(sWork + "/site_Converted/object.js").rfind("// own\nfunction InsertObject1()", 0),
                        0u);
-             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0644));
+             EXPECT_EQ(stdfs::status(sWork + "/site_Converted/object.js").permissions(), stdfs::perms(0444));
          }},
+        // What the source will not give is a failure of its own; the run
+        // goes on and publishes everything else, with its log.
         {"a folder that cannot be listed",
          [](const std::string& sWork) {
              WriteFile(sWork + "/site/locked/x.gif", "GIF");
+             WriteFile(sWork + "/site/locked/y.html", "<object></object>");
              ::chmod((sWork + "/site/locked").c_str(), 0);
          },
-         "{cli} site", 4,
+         "{cli} site", 3,
          [](const std::string& sWork, const CliResult& oResult) {
-             EXPECT_NE(oResult.sErr.find(sWork + "/site/locked"), std::string::npos) << oResult.sErr;
-             EXPECT_TRUE(Leftovers(sWork).empty());
+             EXPECT_NE(oResult.sErr.find("Failed Folder:" + sWork +
+                                         "/site_Converted/locked - not copied: Permission denied\n"),
+                       std::string::npos)
+                 << oResult.sErr;
+             EXPECT_NE(oResult.sOut.find("\nFiles and Folders Not Copied: 1 (see converter_log.txt)\n"),
+                       std::string::npos)
+                 << oResult.sOut;
+             ExpectConverted(sWork, "locked folder");
+             EXPECT_FALSE(Exists(sWork + "/site_Converted/locked"));
+         }},
+        {"an image that cannot be read",
+         [](const std::string& sWork) {
+             WriteFile(sWork + "/site/img/secret.gif", "GIF");
+             WriteFile(sWork + "/site/img/open.gif", "GIF");
+             ::chmod((sWork + "/site/img/secret.gif").c_str(), 0);
+         },
+         "{cli} site", 3,
+         [](const std::string& sWork, const CliResult& oResult) {
+             EXPECT_NE(oResult.sErr.find("Failed File:" + sWork +
+                                         "/site_Converted/img/secret.gif - not copied: Permission denied\n"),
+                       std::string::npos)
+                 << oResult.sErr;
+             ExpectConverted(sWork, "unreadable image");
+             EXPECT_EQ(Snapshot(sWork + "/site_Converted/img"),
+                       (std::map<std::string, std::string>{{"open.gif", "F:GIF"}}));
          }},
     };
     RunEdgeCases(aCases, sPrefix, bRoot);
@@ -256,17 +362,60 @@ TEST(HeadlessConverter, AKilledRunLeavesTheDestinationAbsentOrComplete) {
     for (int iAt : {1, 4, 5, 6, iLines / 4, iLines / 2, iLines * 3 / 4, iLines - 2, iLines - 1}) {
         RunAndKill(oDir.Path(), iAt);
         if (Exists(oDir / "site_Converted")) {
-            auto aLeft = Snapshot(oDir / "site_Converted");
-            auto aExpected = aComplete;
-            // Killed between the rename and the log: everything but the log.
-            if (aLeft.count("converter_log.txt") == 0) aExpected.erase("converter_log.txt");
-            EXPECT_EQ(aLeft, aExpected) << "killed after line " << iAt;
+            // The log is written before the rename: a tree under the final
+            // name is complete, log and all.
+            EXPECT_EQ(Snapshot(oDir / "site_Converted"), aComplete) << "killed after line " << iAt;
             stdfs::remove_all(oDir / "site_Converted");
         }
         for (const std::string& sLeft : Leftovers(oDir.Path())) {
             EXPECT_EQ(sLeft.rfind("site_Converted.incomplete-", 0), 0u) << sLeft;
             stdfs::remove_all(oDir / sLeft);
         }
+    }
+}
+
+// A file system that runs out of room while the new tree is written: the
+// run ends with a message that says what failed and leaves nothing, neither
+// the new tree nor its temporary folder. Needs a small tmpfs (root).
+TEST(HeadlessConverter, AFullFileSystemLeavesNothing) {
+    struct Case {
+        const char* sName;
+        std::string sOptions;  // the tmpfs's
+        std::function<void(const std::string& sWork)> fSetUp;
+        std::string sMessage;  // the start of standard error, after sWork
+    };
+    auto Pages = [](const std::string& sWork) {
+        for (const char* sPage : {"a", "b", "c"})
+            WriteFile(sWork + "/site/" + sPage + ".htm", std::string("<object data=\"") + sPage + "\"></object>\n");
+    };
+    const std::vector<Case> aCases = {
+        {"no inode left for the pages and the log", "size=1m,nr_inodes=8", Pages,
+         "The converted folder could not be written: {work}/site_Converted/"},
+        {"no room left for a copy", "size=1m",
+         [&](const std::string& sWork) {
+             Pages(sWork);
+             WriteFile(sWork + "/site/big.gif", std::string(600 * 1024, 'x'));
+         },
+         "The folder could not be copied: {work}/site_Converted/big.gif - No space left on device"},
+    };
+    TempDir oDir;
+    for (const Case& oCase : aCases) {
+        const std::string sWork = oDir / "mnt";
+        stdfs::create_directories(sWork);
+        if (RunShell("mount -t tmpfs -o " + oCase.sOptions + " tmpfs " + ShellQuote(sWork) + " 2>/dev/null") != 0)
+            GTEST_SKIP() << "a tmpfs cannot be mounted here (not root, or no mount permission): no full disk to "
+                            "convert onto";
+        std::unique_ptr<const std::string, std::function<void(const std::string*)>> oMounted(
+            &sWork, [](const std::string* pWork) { RunShell("umount " + ShellQuote(*pWork)); });
+        oCase.fSetUp(sWork);
+        std::string sOut;
+        const int iStatus = RunShell("cd " + ShellQuote(sWork) + " && " + ShellQuote(TAGSHIFT_CLI) + " site 2>&1", &sOut);
+        EXPECT_EQ(iStatus, 4) << oCase.sName << "\n" << sOut;
+        std::string sMessage = oCase.sMessage;
+        sMessage.replace(sMessage.find("{work}"), 6, sWork);
+        EXPECT_EQ(sOut.rfind(sMessage, 0), 0u) << oCase.sName << "\n" << sOut;
+        EXPECT_NE(sOut.find("No space left on device"), std::string::npos) << oCase.sName << "\n" << sOut;
+        EXPECT_TRUE(Leftovers(sWork).empty()) << oCase.sName;
     }
 }
 

@@ -297,6 +297,73 @@ TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     EXPECT_FALSE(Exists(oDir / "dst"));
 }
 
+// With a callback, what the source will not give is named and left out; a
+// failure to write the copy, or a lack of open files, still ends it.
+TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
+    struct Case {
+        fs::FsOp eOp;
+        std::string sPath;  // below the tree the hook answers for: "src/..." or "dst/..."
+        std::string sReason;
+        std::vector<std::string> aLeftOut;  // "F:" or "D:" and the path below src
+        std::string sEnd;                   // the path below the trees that ends the copy, if any
+    };
+    const std::vector<Case> aCases = {
+        {fs::FsOp::CopyFile, "src/m/broken.gif", "Permission denied", {"F:m/broken.gif"}, ""},
+        {fs::FsOp::CopyFile, "src/m/broken.gif", "Input/output error", {"F:m/broken.gif"}, ""},
+        {fs::FsOp::ListFolder, "src/m", "Permission denied", {"D:m"}, ""},
+        {fs::FsOp::CopyFile, "src/m/broken.gif", "Too many open files", {}, "src/m/broken.gif"},
+        {fs::FsOp::CopyFile, "dst/m/broken.gif", "No space left on device", {}, "dst/m/broken.gif"},
+        {fs::FsOp::CopyFile, "dst/z.html", "Permission denied", {}, "dst/z.html"},
+        {fs::FsOp::ListFolder, "src", "Permission denied", {}, "src"},
+    };
+    for (const Case& oCase : aCases) {
+        TempDir oDir;
+        WriteFile(oDir / "src/a.html", "a");
+        WriteFile(oDir / "src/m/broken.gif", "b");
+        WriteFile(oDir / "src/m/n/c.gif", "c");
+        WriteFile(oDir / "src/z.html", "z");
+        stdfs::create_directories(oDir / "dst");
+        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
+            return eOp == oCase.eOp && sPath == oDir / oCase.sPath ? oCase.sReason : std::string();
+        });
+        std::vector<std::string> aLeftOut;
+        const fs::FsError oError = fs::CopyTreeInto(oDir / "src", oDir / "dst", nullptr, nullptr,
+                                                    [&](const fs::FsError& oFail, bool bFolder) {
+                                                        aLeftOut.push_back((bFolder ? "D:" : "F:") +
+                                                                           oFail.sPath.substr((oDir / "src/").size()));
+                                                    });
+        std::vector<std::string> aExpected;
+        for (const std::string& sEntry : oCase.aLeftOut) aExpected.push_back(test::Native(sEntry));
+        EXPECT_EQ(aLeftOut, aExpected) << oCase.sPath << " " << oCase.sReason;
+        if (!oCase.sEnd.empty()) {
+            EXPECT_EQ(oError.sPath, oDir / oCase.sEnd) << oCase.sPath << " " << oCase.sReason;
+            continue;
+        }
+        EXPECT_FALSE(oError.Failed()) << oCase.sPath << " " << oError.sReason;
+        auto aCopy = test::Snapshot(oDir / "src");
+        for (auto oIt = aCopy.begin(); oIt != aCopy.end();)
+            oIt = oIt->first.rfind(test::Native(oCase.sPath.substr(4)), 0) == 0 ? aCopy.erase(oIt) : std::next(oIt);
+        EXPECT_EQ(test::Snapshot(oDir / "dst"), aCopy) << oCase.sPath << " " << oCase.sReason;
+    }
+}
+
+TEST(Paths, LiesInside) {
+    const std::string s = std::string(1, fs::kSeparator);
+    const std::string sRoot = fs::AbsoluteNormalPath(s);
+    struct Case {
+        std::string sPath;
+        std::string sFolder;
+        bool bInside;
+    };
+    for (const Case& c : std::vector<Case>{{sRoot + "a" + s + "b", sRoot + "a", true},
+                                           {sRoot + "a", sRoot + "a", false},
+                                           {sRoot + "ab", sRoot + "a", false},
+                                           {sRoot + "a_Converted", sRoot + "a", false},
+                                           {sRoot + "a", sRoot, true},
+                                           {sRoot + "a", sRoot + "a" + s + "b", false}})
+        EXPECT_EQ(fs::LiesInside(c.sPath, c.sFolder), c.bInside) << c.sPath << " in " << c.sFolder;
+}
+
 TEST(SourcePaths, AbsoluteAndNormalWithoutLookingAtTheDisk) {
     const std::string sHere = stdfs::current_path().u8string();
     const bool bWindows = fs::kSeparator == '\\';

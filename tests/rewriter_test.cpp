@@ -76,12 +76,27 @@ TEST(FunctionText, EveryLineEndStyleSplitsWithoutLosingText) {
     }
 }
 
-TEST(FunctionText, BackslashesAndApostrophesAreEscapedAndNothingElse) {
-    const std::string sBlock = "<embed src='a\\b.swf' alt=\"it's\" \\' \t\x01\xe9>";
-    EXPECT_EQ(BuildFunctionText(TagKind::Embed, 2, sBlock),
-              "function InsertEmbed2()\r\n{\r\n"
-              "document.write('<embed src=\\'a\\\\b.swf\\' alt=\"it\\'s\" \\\\\\' \t\x01\xe9>');\r\n"
-              "}\r\n");
+TEST(FunctionText, OnlyWhatAStringLiteralCannotHoldIsEscaped) {
+    // Each block line and the text its document.write line carries.
+    const std::vector<std::pair<std::string, std::string>> aCases = {
+        {"<embed src='a\\b.swf' alt=\"it's\" \\' \t\x01\xe9>",
+         "<embed src=\\'a\\\\b.swf\\' alt=\"it\\'s\" \\\\\\' \t\x01\xe9>"},
+        // LINE SEPARATOR and PARAGRAPH SEPARATOR end a string before ES2019.
+        {"a\xe2\x80\xa8" "b\xe2\x80\xa9" "c", "a\\u2028b\\u2029c"},
+        {"\xe2\x80\xa8\xe2\x80\xa9", "\\u2028\\u2029"},
+        {"'\xe2\x80\xa8\\", "\\'\\u2028\\\\"},
+        // Their neighbours, and the sequence cut short, stay as they are.
+        {"\xe2\x80\xa7\xe2\x80\xaa\xe2\x81\xa8\xe3\x80\xa8", "\xe2\x80\xa7\xe2\x80\xaa\xe2\x81\xa8\xe3\x80\xa8"},
+        {"x\xe2\x80", "x\xe2\x80"},
+        {"\xe2", "\xe2"},
+    };
+    for (const auto& [sLine, sWritten] : aCases)
+        EXPECT_EQ(BuildFunctionText(TagKind::Embed, 2, sLine),
+                  "function InsertEmbed2()\r\n{\r\ndocument.write('" + sWritten + "');\r\n}\r\n")
+            << sLine;
+    // A separator split by a line end is no separator.
+    EXPECT_EQ(BuildFunctionText(TagKind::Object, 1, "\xe2\x80\n\xa8"),
+              "function InsertObject1()\r\n{\r\ndocument.write('\xe2\x80\\n');\r\ndocument.write('\xa8');\r\n}\r\n");
 }
 
 TEST(PageRewrite, ObjectsThenEmbedsNumberedAcrossTheRun) {

@@ -238,7 +238,8 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + Native("/broken/b.html"), "<object>b</object><embed>b</embed>");
     WriteFile(f.Source() + Native("/broken/c.html"), "<object>c</object>");
     stdfs::create_directories(f.Source() + Native("/broken/embed.js"));
-    // A page that cannot be read, and one that cannot be written back.
+    // A page that cannot be read, and one that cannot be written back (for
+    // a reason of its own: a full disk would end the run).
     WriteFile(f.Source() + Native("/d.html"), "<object>d</object>");
     WriteFile(f.Source() + Native("/e.html"), "<object>e</object>");
     WriteFile(f.Source() + Native("/z.html"), "<embed>z</embed>");
@@ -247,7 +248,7 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) -> std::string {
         if (eOp == fs::FsOp::Read && sPath.find(Native("/d.html")) != std::string::npos) return "Permission denied";
         if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/e.html")) != std::string::npos)
-            return "No space left on device";
+            return "Operation not permitted";
         if ((eOp == fs::FsOp::WriteAtomic || eOp == fs::FsOp::CopyFile) &&
             sPath.find(Native("/f.html")) != std::string::npos)
             return "File name too long";
@@ -264,14 +265,19 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
                                      "\r\nPages Not Converted: 4 (see converter_log.txt)");
     EXPECT_EQ(f.oResult.failedEntries.size(), 4u);
     const std::string sLog = ReadFile(f.Dest() + Native("/converter_log.txt"));
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/f.html - File name too long")), std::string::npos) << sLog;
+    // A name too long is named as it failed: under the temporary name.
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/f.html - ") + f.Dest() + ".incomplete-"), std::string::npos)
+        << sLog;
+    EXPECT_NE(sLog.find(Native("/f.html: File name too long; not copied either: File name too long\r\n")),
+              std::string::npos)
+        << sLog;
     EXPECT_FALSE(Exists(f.Dest() + Native("/f.html")));
     EXPECT_NE(sLog.find("Processing File:" + f.Dest() + Native("/broken/b.html\r\nFailed File:") + f.Dest() +
                         Native("/broken/b.html - ") + f.Dest() + Native("/broken/embed.js: Is a directory\r\n")),
               std::string::npos)
         << sLog;
     EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/d.html - Permission denied\r\n")), std::string::npos);
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/e.html - No space left on device\r\n")),
+    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/e.html - Operation not permitted\r\n")),
               std::string::npos);
 
     for (const char* sPage : {"/broken/b.html", "/d.html", "/e.html"})
@@ -422,58 +428,131 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
               stdfs::last_write_time(f.Source() + Native("/page.html")));
 }
 
-TEST(ConversionRun, AFolderThatCannotBeReadEndsTheRunAndTakesTheCopyAway) {
-    Fixture f;
-    WriteFile(f.Source() + Native("/a.html"), "<object></object>");
-    WriteFile(f.Source() + Native("/sub/b.html"), "<object></object>");
-    bool bCopied = false;
-    fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) -> std::string {
-        if (eOp == fs::FsOp::CopyFile) bCopied = true;
-        return eOp == fs::FsOp::ListFolder && sPath == f.Source() + Native("/sub") ? "Permission denied" : "";
-    });
-    f.Convert();
-    EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
-    EXPECT_FALSE(bCopied) << "selected pages are left out of the copy";
-    EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
-    EXPECT_EQ(f.oResult.error,
-              "A folder of the site could not be read: " + f.Source() + Native("/sub") + " - Permission denied");
-}
-
-TEST(ConversionRun, CopyAndLogFailuresNameThePathAndLeaveNoLog) {
-    {
+// What the source will not give is a failure of that entry, logged and
+// counted, and the run goes on: the published tree holds everything else.
+TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
+    struct Case {
+        const char* sName;
+        fs::FsOp eOp;
+        std::string sEntry;   // below the source
+        std::string sReason;  // injected
+        std::string sLine;    // the log line ("{dest}": the converted folder, "{reason}": the reason)
+        long long iPagesFailed;
+        long long iNotCopied;
+    };
+    const std::vector<Case> aCases = {
+        {"an image that cannot be read", fs::FsOp::CopyFile, "/img/secret.gif", "Permission denied",
+         "Failed File:{dest}/img/secret.gif - not copied: {reason}", 0, 1},
+        {"an image on a failing disk", fs::FsOp::CopyFile, "/img/secret.gif", "Input/output error",
+         "Failed File:{dest}/img/secret.gif - not copied: {reason}", 0, 1},
+        {"a folder that cannot be listed", fs::FsOp::ListFolder, "/img", "Permission denied",
+         "Failed Folder:{dest}/img - not copied: {reason}", 0, 1},
+        {"a page that cannot be read", fs::FsOp::Read, "/b.html", "Input/output error",
+         "Failed File:{dest}/b.html - {reason}; not copied either: {reason}", 1, 0},
+    };
+    for (const Case& oCase : aCases) {
         Fixture f;
-        WriteFile(f.Source() + Native("/a.html"), "a");
-        WriteFile(f.Source() + Native("/b.gif"), "b");
-        {
-            fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) {
-                return eOp == fs::FsOp::CopyFile && sPath.find("b.gif") != std::string::npos ? "Input/output error"
-                                                                                             : "";
-            });
-            f.Convert();
-        }
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
-        EXPECT_EQ(f.oResult.failure, f.Source() + Native("/b.gif") + " - Input/output error");
-        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
-        EXPECT_EQ(f.oResult.error,
-                  "The folder could not be copied: " + f.Source() + Native("/b.gif") + " - Input/output error");
-        // The cause removed, the same source converts.
-        f.Run();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
-    }
-    {
-        Fixture f;
-        WriteFile(f.Source() + Native("/a.html"), "a");
-        fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) {
-            return eOp == fs::FsOp::WriteAtomic && sPath.find("converter_log.txt") != std::string::npos
-                       ? "Read-only file system"
-                       : "";
+        WriteFile(f.Source() + Native("/a.html"), "no blocks");
+        WriteFile(f.Source() + Native("/b.html"), "no blocks either");
+        WriteFile(f.Source() + Native("/img/secret.gif"), "GIF89a");
+        WriteFile(f.Source() + Native("/img/open.gif"), "GIF89a");
+        WriteFile(f.Source() + Native("/z/c.htm"), "<object></object>");
+        const std::string sEntry = f.Source() + Native(oCase.sEntry);
+        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
+            // A page's copy as it was reads it again.
+            const bool bOp = eOp == oCase.eOp || (oCase.eOp == fs::FsOp::Read && eOp == fs::FsOp::CopyFile);
+            return bOp && sPath == sEntry ? oCase.sReason : std::string();
         });
         f.Convert();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed);
-        EXPECT_EQ(f.oResult.error, "The run log could not be written: " + f.Dest() +
-                                       Native("/converter_log.txt - Read-only file system"));
-        EXPECT_FALSE(Exists(f.Dest() + Native("/converter_log.txt")));
-        EXPECT_TRUE(f.oResult.logPath.empty());
+        std::string sLine = Native(oCase.sLine);
+        sLine.replace(sLine.find("{dest}"), 6, f.Dest());
+        for (std::size_t iAt; (iAt = sLine.find("{reason}")) != std::string::npos;)
+            sLine.replace(iAt, 8, oCase.sReason);
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::CompletedWithFailures) << oCase.sName << f.oResult.error;
+        EXPECT_EQ(f.oResult.failedEntries, std::vector<std::string>{sLine}) << oCase.sName;
+        EXPECT_EQ(f.oResult.pagesFailed, oCase.iPagesFailed) << oCase.sName;
+        EXPECT_EQ(f.oResult.entriesNotCopied, oCase.iNotCopied) << oCase.sName;
+        EXPECT_NE(f.oResult.summary.find(oCase.iNotCopied ? "\r\nFiles and Folders Not Copied: 1 (see converter_log.txt)"
+                                                          : "\r\nPages Not Converted: 1 (see converter_log.txt)"),
+                  std::string::npos)
+            << oCase.sName << f.oResult.summary;
+        // Everything else is there, the converted page included.
+        auto aExpected = Snapshot(f.Source());
+        for (auto oIt = aExpected.begin(); oIt != aExpected.end();)
+            oIt = oIt->first.rfind(Native(oCase.sEntry.substr(1)), 0) == 0 ? aExpected.erase(oIt) : std::next(oIt);
+        aExpected[Native("z/c.htm")] = "F:" + kObj + "1();</script>";
+        aExpected[Native("z/object.js")] = "F:function InsertObject1()\r\n{\r\ndocument.write('<object></object>');\r\n}\r\n";
+        aExpected["converter_log.txt"] = "F:" + f.oResult.log;
+        EXPECT_EQ(Snapshot(f.Dest()), aExpected) << oCase.sName;
+        EXPECT_NE(f.oResult.log.find(sLine + "\r\n"), std::string::npos) << oCase.sName;
+    }
+}
+
+// A write into the new tree that fails for lack of room, a quota or an I/O
+// error, the log, a page's copy that the tree cannot take, or a lack of
+// open files end the run: nothing is left under any name, the error says
+// what failed, and the pages that failed before are still named.
+TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
+    struct Case {
+        const char* sName;
+        fs::FsOp eOp;
+        std::string sEntry;   // below the new tree ("{tree}") or the source
+        std::string sReason;  // injected
+        std::string sError;   // "{dest}", "{source}": the two folders; "{reason}": the reason
+        int iFailedBefore;  // a.html (unreadable) and b.html (not written back) fail in that order
+    };
+    const std::vector<Case> aCases = {
+        {"a page on a full disk", fs::FsOp::WriteAtomic, "{tree}/c.html", "No space left on device",
+         "The converted folder could not be written: {dest}/c.html - {reason}", 2},
+        {"a script file on a failing disk", fs::FsOp::Append, "{tree}/object.js", "Input/output error",
+         "The converted folder could not be written: {dest}/object.js - {reason}", 1},
+        {"an image copied onto a full disk", fs::FsOp::CopyFile, "{tree}/img/x.gif", "No space left on device",
+         "The folder could not be copied: {dest}/img/x.gif - {reason}", 0},
+        {"the log", fs::FsOp::WriteAtomic, "{tree}/converter_log.txt", "Read-only file system",
+         "The run log could not be written: {dest}/converter_log.txt - {reason}", 2},
+        {"a page without its copy", fs::FsOp::CopyFile, "{tree}/b.html", "Operation not permitted",
+         "The converted folder could not be written: {dest}/b.html - {reason}", 2},
+        {"open files run out", fs::FsOp::Read, "/c.html", "Too many open files",
+         "The site could not be converted: {source}/c.html - {reason}", 2},
+    };
+    for (const Case& oCase : aCases) {
+        Fixture f;
+        WriteFile(f.Source() + Native("/a.html"), "<object>a</object>");
+        WriteFile(f.Source() + Native("/b.html"), "<object>b</object>");
+        WriteFile(f.Source() + Native("/c.html"), "<object>c</object>");
+        WriteFile(f.Source() + Native("/img/x.gif"), "GIF89a");
+        {
+        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
+            // a.html cannot be read; b.html cannot be written back (a reason
+            // of its own): both are that page's failure.
+            if (eOp == fs::FsOp::Read && sPath == f.Source() + Native("/a.html")) return std::string("Permission denied");
+            if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/b.html")) != std::string::npos)
+                return std::string("Operation not permitted");
+            if (eOp != oCase.eOp) return std::string();
+            const std::size_t iTree = sPath.find(".incomplete-");
+            const std::string sBelow = iTree == std::string::npos ? sPath.substr(f.Source().size())
+                                                                  : "{tree}" + sPath.substr(iTree + 18);
+            return sBelow == Native(oCase.sEntry) ? oCase.sReason : std::string();
+        });
+        f.Convert();
+        }
+        std::string sError = Native(oCase.sError);
+        if (std::size_t iAt = sError.find("{dest}"); iAt != std::string::npos) sError.replace(iAt, 6, f.Dest());
+        if (std::size_t iAt = sError.find("{source}"); iAt != std::string::npos) sError.replace(iAt, 8, f.Source());
+        sError.replace(sError.find("{reason}"), 8, oCase.sReason);
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed) << oCase.sName;
+        EXPECT_EQ(f.oResult.error, sError) << oCase.sName;
+        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty()) << oCase.sName;
+        EXPECT_TRUE(f.oResult.logPath.empty()) << oCase.sName;
+        EXPECT_TRUE(f.oResult.summary.empty()) << oCase.sName;
+        const std::vector<std::string> aFailed = {"Failed File:" + f.Dest() + Native("/a.html - Permission denied"),
+                                                  "Failed File:" + f.Dest() + Native("/b.html - Operation not permitted")};
+        EXPECT_EQ(f.oResult.failedEntries,
+                  std::vector<std::string>(aFailed.begin(), aFailed.begin() + oCase.iFailedBefore))
+            << oCase.sName;
+        // The cause removed, the same source converts.
+        f.Run();
+        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << oCase.sName;
     }
 }
 

@@ -72,8 +72,10 @@ std::string FindHelpFile(const std::string& currentFolder, const std::string& pr
 std::string SummaryPrompt(const ConversionResult& result) {
     std::string prompt = result.summary;
     const std::string seeLog = tagshift::texts::kSummarySeeLog;
-    if (const std::size_t at = prompt.find(seeLog); at != std::string::npos && !result.logPath.empty())
-        prompt.replace(at, seeLog.size(), " (see " + result.logPath + ")");
+    const std::string seeFullPath = " (see " + result.logPath + ")";
+    for (std::size_t at = 0; !result.logPath.empty() && (at = prompt.find(seeLog, at)) != std::string::npos;
+         at += seeFullPath.size())
+        prompt.replace(at, seeLog.size(), seeFullPath);
     if (result.tagsLeftAlone > 0)
         prompt += std::string(tagshift::texts::kCrLf) + tagshift::texts::kSummaryLeftAlone +
                   std::to_string(result.tagsLeftAlone);

@@ -361,6 +361,8 @@ TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
          "Files Converted: 1 | Functions Replaced: 0\r\nTags Left Alone: 2"},
         {"A\r\nPages Not Converted: 4 (see converter_log.txt)", 1, "/s_Converted/converter_log.txt",
          "A\r\nPages Not Converted: 4 (see /s_Converted/converter_log.txt)\r\nTags Left Alone: 1"},
+        {"A\r\nP: 4 (see converter_log.txt)\r\nF: 1 (see converter_log.txt)", 0, "/l",
+         "A\r\nP: 4 (see /l)\r\nF: 1 (see /l)"},
     };
     for (const Case& c : cases) {
         ConversionResult result;
