@@ -1,8 +1,12 @@
 #include "app/win32/DisclaimerFrame.h"
 
+#include <commctrl.h>
+#include <oleacc.h>
+
 #include <algorithm>
 #include <vector>
 
+#include "app/win32/Accessible.h"
 #include "app/win32/ControlWindow.h"
 #include "app/win32/FaceText.h"
 #include "app/win32/Screen.h"
@@ -26,6 +30,23 @@ HFONT MakeFont(int pointSize100, bool bold, int dpi) {
     font.lfQuality = CLEARTYPE_QUALITY;
     lstrcpynW(font.lfFaceName, kFaceName, LF_FACESIZE);
     return CreateFontIndirectW(&font);
+}
+
+// The standard controls answer screen readers with the design's name and
+// role too (a checkbox is a checkbox, whatever the system's object guesses).
+LRESULT CALLBACK DesignedAccessible(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR data) {
+    if (message == WM_GETOBJECT && static_cast<long>(lParam) == OBJID_CLIENT) {
+        const auto* control = reinterpret_cast<const ui::Control*>(data);
+        AccessibleFacts facts;
+        facts.name = control::AccessibleName(*control, ToUtf16(control->text));
+        if (control->accessibleDescription) facts.description = ToUtf16(control->accessibleDescription);
+        facts.role = control->role;
+        if (const LRESULT answer = AnswerGetObject(window, wParam, facts)) return answer;
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, DesignedAccessible, 0);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -104,7 +125,10 @@ bool DisclaimerFrame::Create() {
         HWND child = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", caption.c_str(), style, 0, 0, 0, 0, window_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(WindowIdOf(control->id))), instance,
                                      nullptr);
-        if (child) controls_[control->id] = child;
+        if (!child) continue;
+        controls_[control->id] = child;
+        if (control->role != ui::Role::None)
+            SetWindowSubclass(child, DesignedAccessible, 0, reinterpret_cast<DWORD_PTR>(control));
     }
     Layout(DpiOf(window_), true);
     return true;
