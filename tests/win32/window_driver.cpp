@@ -309,12 +309,18 @@ void CheckHover(HWND main) {
           "the pointer on the background takes every hover mark away");
 }
 
-// The chooser of the folder picture: the path typed into its name box.
+// The chooser of the folder picture, opened with Enter: the path typed into
+// its name box.
 void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
-    Click(Child(main, ControlId::folderButton));
+    HWND picture = Child(main, ControlId::folderButton);
+    const bool keyboard = Bring(main) && WaitFor([&] { return FocusOf(main) == picture; }, 3000);
+    if (keyboard)
+        PressKey(VK_RETURN);
+    else
+        Click(picture);
     const std::wstring title = Wide(ui::windowTexts::kChooserTitle);
     HWND chooser = program.WaitWindow(title);
-    if (!Check(chooser != nullptr, "the folder picture opens the chooser")) return;
+    if (!Check(chooser != nullptr && keyboard, "Enter on the folder picture opens the chooser")) return;
     HWND nameBox = nullptr;
     WaitFor([&] {
         EnumChildWindows(
