@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/win32/ControlWindow.h"
+#include "app/win32/MainFrame.h"
 #include "fs/Utf16.h"
 #include "ui/Design.h"
 #include "ui/Disclaimer.h"
@@ -83,28 +84,36 @@ public:
     bool Started() const { return started_; }
     bool Ended(int timeoutMs) const { return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
 
-    // A visible top-level window of the program with this caption.
-    HWND Window(const std::wstring& caption) const {
+    // A visible top-level window of the program with this caption (and
+    // this class, when one is named); hidden ones too when asked.
+    HWND Window(const std::wstring& caption, const wchar_t* className = nullptr, bool hiddenToo = false) const {
         struct Search {
             DWORD processId;
             const std::wstring* caption;
+            const wchar_t* className;
+            bool hiddenToo;
             HWND found;
-        } search{process_.dwProcessId, &caption, nullptr};
+        } search{process_.dwProcessId, &caption, className, hiddenToo, nullptr};
         EnumWindows(
             [](HWND window, LPARAM data) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(data);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
-                if (owner != s->processId || !IsWindowVisible(window) || WindowText(window) != *s->caption) return TRUE;
+                if (owner != s->processId || (!s->hiddenToo && !IsWindowVisible(window)) ||
+                    WindowText(window) != *s->caption)
+                    return TRUE;
+                wchar_t name[64] = L"";
+                GetClassNameW(window, name, 64);
+                if (s->className && lstrcmpiW(name, s->className) != 0) return TRUE;
                 s->found = window;
                 return FALSE;
             },
             reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
-    HWND WaitWindow(const std::wstring& caption, int timeoutMs = kTimeoutMs) const {
+    HWND WaitWindow(const std::wstring& caption, const wchar_t* className = nullptr, int timeoutMs = kTimeoutMs) const {
         HWND found = nullptr;
-        WaitFor([&] { return (found = Window(caption)) != nullptr; }, timeoutMs);
+        WaitFor([&] { return (found = Window(caption, className)) != nullptr; }, timeoutMs);
         return found;
     }
 
@@ -220,6 +229,22 @@ bool SameTrees(const stdfs::path& a, const stdfs::path& b, std::string* differen
             *difference = Narrow(file.wstring());
             return false;
         }
+    }
+    return true;
+}
+
+// A site of many copies of one page, so that a run lasts long enough to be
+// interrupted.
+bool WriteLargeSite(const std::wstring& page, const std::wstring& folder, int pages) {
+    std::ifstream in(stdfs::path(page), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::error_code error;
+    stdfs::remove_all(folder, error);
+    if (bytes.empty() || !stdfs::create_directories(folder, error)) return false;
+    for (int i = 0; i < pages; ++i) {
+        std::ofstream out(stdfs::path(folder) / ("page" + std::to_string(i) + ".html"), std::ios::binary);
+        out << bytes;
+        if (!out) return false;
     }
     return true;
 }
@@ -404,7 +429,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     {  // The command-line start converts the folder it names before the window shows.
         Program program(marked + L"\\tagshift.exe", L"\"" + site + L"\"");
-        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete), 60000);
+        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete), nullptr, 60000);
         if (Check(summary != nullptr, "the command-line start converts and shows the summary box")) {
             HWND openFolder = nullptr;
             EnumChildWindows(
@@ -432,6 +457,28 @@ int wmain(int argc, wchar_t** argv) {
                 Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::convertButton); }, 5000),
                       "after the run the focus is on Convert");
                 CloseMain(program, main, "the program ends with its window");
+            }
+        }
+    }
+    {  // Closing the window during a run asks; Yes stops the run, leaves nothing and ends the program.
+        const std::wstring big = work + L"\\big site";
+        if (Check(WriteLargeSite(site + L"\\index.html", big, 3000), "a site of 3000 pages is written")) {
+            Program program(marked + L"\\tagshift.exe", L"\"" + big + L"\"");
+            HWND main = nullptr;
+            WaitFor([&] { return (main = program.Window(kMain, win32::kMainWindowClass, true)) != nullptr; });
+            HWND status = main ? Child(main, ControlId::statusLine) : nullptr;
+            const std::wstring idle = Wide(ui::ControlOf(ui::MainWindowDesign(), ControlId::statusLine).text);
+            Check(status && WaitFor([&] { return WindowText(status) != idle; }), "the run says how far it is");
+            if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+            HWND question = program.WaitWindow(Wide(ui::windowTexts::kTitleInProgress), L"#32770");
+            if (Check(question != nullptr && !program.Window(Wide(ui::windowTexts::kTitleComplete)),
+                      "closing the window during the run asks whether to stop it")) {
+                Click(GetDlgItem(question, IDYES));
+                Check(program.Ended(kTimeoutMs), "Yes stops the run and ends the program");
+                bool left = false;
+                for (const auto& entry : stdfs::directory_iterator(work))
+                    left = left || entry.path().filename().wstring().rfind(L"big site_", 0) == 0;
+                Check(!left, "the stopped run leaves no copy beside the site");
             }
         }
     }
