@@ -173,13 +173,26 @@ std::wstring ExpectedName(const ui::Control& control) {
     return Wide(control.accessibleName ? control.accessibleName : control.text);
 }
 
-// Presses a key in the foreground window, as the keyboard would.
-void PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
+// Presses a key, or a modifier and a key, in the foreground window, as the
+// keyboard would.
+void PressKey(WORD key, WORD withKey = 0) {
+    std::vector<WORD> keys{key};
+    if (withKey) keys.push_back(withKey);
+    std::vector<INPUT> inputs;
+    for (WORD k : keys) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = k;
+        inputs.push_back(down);
+    }
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+        INPUT up{};
+        up.type = INPUT_KEYBOARD;
+        up.ki.wVk = *k;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(up);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 bool Bring(HWND window) {
@@ -273,13 +286,24 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
               std::string(control.name) + " is read as \"" + Narrow(accessible.name) + "\", role " +
                   std::to_string(accessible.role));
     }
+    // From the keyboard: Space ticks the box, then Alt+C continues; without
+    // the tick, Enter presses the default button.
+    const bool keyboard = Check(Bring(disclaimer), "the disclaimer takes the keyboard");
     if (tick) {
-        SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
-        Check(SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "the box is ticked");
+        if (keyboard) PressKey(VK_SPACE);
+        Check(WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 3000),
+              "Space ticks the box");
     }
-    Click(next);
+    const char* how = tick ? "Alt+C" : "Enter";
+    if (!keyboard) {
+        Click(next);
+    } else if (tick) {
+        PressKey(VK_MENU, 'C');
+    } else {
+        PressKey(VK_RETURN);
+    }
     HWND main = program.WaitWindow(kMain);
-    Check(main != nullptr, "Continue leads to the main window");
+    Check(main != nullptr, std::string(how) + " continues to the main window");
     Check(WaitFor([&] { return program.Window(kDisclaimer) == nullptr; }, 5000), "the disclaimer is gone");
     return main;
 }
