@@ -156,8 +156,20 @@ gui=$build/gui
 rm -rf "$gui"
 mkdir -p "$gui/work"
 cp -r examples/sample-site "$gui/$name"
+# The screen's dpi, as a Windows user sets it: 96 for the run, then 144 for
+# a second look at the layout.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+set_dpi 96
 wine "$build/tagshift/tests/win32/window_driver.exe" "$(winepath -w "$exe")" "$(winepath -w "$gui/work")" \
   "$(winepath -w "$gui/$name")" "$(winepath -w "$work/windows/${name}_Converted")"
+set_dpi 144
+layout=0
+wine "$build/tagshift/tests/win32/window_driver.exe" --layout "$(winepath -w "$exe")" "$(winepath -w "$gui/work")" ||
+  layout=$?
+set_dpi 96
+[ "$layout" -eq 0 ]
 
 # A picture of the main window for people, on request.
 if [ -n "${TAGSHIFT_SCREENSHOT:-}" ]; then

@@ -265,6 +265,44 @@ bool WriteLargeSite(const std::wstring& page, const std::wstring& folder, int pa
 const std::wstring kDisclaimer = Wide(ui::DisclaimerDesign().caption);
 const std::wstring kMain = Wide(ui::MainWindowDesign().caption);
 
+// The client area is the design's size at the window's dpi, enlarged by
+// at most the design's text scale (when the user's text is larger), and
+// every control stands where the design puts it at that same dpi.
+void CheckLayout(HWND window, const ui::WindowDesign& design) {
+    // The window's dpi; wine may answer another process's window with the
+    // system's old one, so the screen's counts too.
+    HDC screen = GetDC(nullptr);
+    const int screenDpi = std::max(static_cast<int>(GetDpiForWindow(window)), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    RECT client;
+    GetClientRect(window, &client);
+    int dpi = 0;
+    for (int candidate = screenDpi; candidate <= 2 * screenDpi && dpi == 0; ++candidate)
+        if (client.right == ui::TwipsToPixels(design.widthTwips, candidate) &&
+            client.bottom == ui::TwipsToPixels(design.heightTwips, candidate))
+            dpi = candidate;
+    bool same = dpi != 0;
+    std::string wrong = same ? "" : "the client area (" + std::to_string(client.right) + " x " +
+                                        std::to_string(client.bottom) + ") ";
+    for (const ui::Control& control : design.controls) {
+        HWND child = Child(window, control.id);
+        RECT rect{};
+        if (child) {
+            GetWindowRect(child, &rect);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        }
+        const ui::Rect& twips = control.twips;
+        const bool placed = child && rect.left == ui::TwipsToPixels(twips.left, dpi) &&
+                            rect.top == ui::TwipsToPixels(twips.top, dpi) &&
+                            rect.right - rect.left == ui::TwipsToPixels(twips.width, dpi) &&
+                            rect.bottom - rect.top == std::max(1, ui::TwipsToPixels(twips.height, dpi));
+        if (!placed) wrong += std::string(control.name) + " ";
+        same = same && placed;
+    }
+    Check(same, std::string(design.caption) + ": laid out from the design on a " + std::to_string(screenDpi) +
+                    " dpi screen (at " + std::to_string(dpi) + ")" + (same ? "" : "; misplaced: " + wrong));
+}
+
 // The disclaimer on a fresh profile: its controls, its keys, and Continue.
 HWND DisclaimerThenMainWindow(Program& program, bool tick) {
     HWND disclaimer = program.WaitWindow(kDisclaimer);
@@ -274,6 +312,7 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
     HWND next = Child(disclaimer, ControlId::continueButton);
     Check(WaitFor([&] { return FocusOf(disclaimer) == box; }, 5000), "the disclaimer starts with the focus on its box");
     Check((GetWindowLongPtrW(next, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON, "Continue is the default button");
+    CheckLayout(disclaimer, design);
     for (ControlId id : {ControlId::dontShowAgain, ControlId::continueButton, ControlId::exitButton}) {
         const ui::Control& control = ui::ControlOf(design, id);
         const std::wstring caption = WindowText(Child(disclaimer, id));
@@ -402,11 +441,34 @@ void CloseMain(Program& program, HWND main, const std::string& what) {
     Check(program.Ended(kTimeoutMs), what);
 }
 
+// Both windows at the screen's dpi, alone: for a second run at another dpi.
+int CheckLayoutOnly(const std::wstring& exe, const std::wstring& work) {
+    Program program(Prepared(work + L"\\layout", exe), L"");
+    if (HWND disclaimer = program.WaitWindow(kDisclaimer)) {
+        CheckLayout(disclaimer, ui::DisclaimerDesign());
+        Click(Child(disclaimer, ControlId::continueButton));
+        if (HWND main = program.WaitWindow(kMain)) {
+            CheckLayout(main, ui::MainWindowDesign());
+            CloseMain(program, main, "the program ends with its window");
+        } else {
+            Check(false, "Continue leads to the main window");
+        }
+    } else {
+        Check(false, "a fresh start shows the disclaimer");
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Real pixels, as tagshift.exe sees them, not ones scaled for an old program.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (argc == 4 && std::wstring(argv[1]) == L"--layout") return CheckLayoutOnly(argv[2], argv[3]);
     if (argc != 5) {
-        std::fprintf(stderr, "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n");
+        std::fprintf(stderr, "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n"
+                             "       window_driver --layout tagshift.exe work-folder\n");
         return 2;
     }
     const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
@@ -418,6 +480,7 @@ int wmain(int argc, wchar_t** argv) {
         Check(program.Started(), "tagshift.exe starts");
         if (HWND main = DisclaimerThenMainWindow(program, false)) {
             Check(!stdfs::exists(folder + L"\\" + Wide(ui::kMarkerName)), "an unticked box writes no skip marker");
+            CheckLayout(main, ui::MainWindowDesign());
             CheckTabOrderAndNames(main);
             CheckHover(main);
             CheckChooser(program, main, site);
