@@ -1,8 +1,11 @@
 #include "app/win32/Accessible.h"
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <utility>
+
+#include "fs/Utf16.h"
 
 namespace tagshift::win32 {
 
@@ -136,7 +139,31 @@ private:
     LONG references_ = 1;
 };
 
+std::wstring NameOf(const ui::Control& design) {
+    return fs::ToUtf16(design.accessibleName ? design.accessibleName : design.text);
+}
+
+LRESULT CALLBACK DesignedAccessible(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR data) {
+    if (message == WM_GETOBJECT && static_cast<long>(lParam) == OBJID_CLIENT) {
+        const auto* design = reinterpret_cast<const ui::Control*>(data);
+        AccessibleFacts facts;
+        facts.name = NameOf(*design);
+        if (design->accessibleDescription) facts.description = fs::ToUtf16(design->accessibleDescription);
+        facts.role = design->role;
+        if (const LRESULT answer = AnswerGetObject(window, wParam, facts)) return answer;
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, DesignedAccessible, 0);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 }  // namespace
+
+void GiveDesignedAccessibility(HWND window, const ui::Control& design) {
+    if (window && design.role != ui::Role::None)
+        SetWindowSubclass(window, DesignedAccessible, 0, reinterpret_cast<DWORD_PTR>(&design));
+}
 
 long MsaaRole(ui::Role role) {
     switch (role) {

@@ -21,6 +21,12 @@ struct AccessibleFacts {
 // cannot be had (the system then answers for the window).
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, const AccessibleFacts& facts);
 
+// Makes a standard control (a button, a static, the progress bar) answer
+// with the design's name, role and description instead of what the system
+// guesses from its class; its value and state stay the system's. Controls
+// the design gives no role are left alone.
+void GiveDesignedAccessibility(HWND window, const ui::Control& design);
+
 // The MSAA role of a design role.
 long MsaaRole(ui::Role role);
 

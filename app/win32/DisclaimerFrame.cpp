@@ -1,8 +1,5 @@
 #include "app/win32/DisclaimerFrame.h"
 
-#include <commctrl.h>
-#include <oleacc.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -30,23 +27,6 @@ HFONT MakeFont(int pointSize100, bool bold, int dpi) {
     font.lfQuality = CLEARTYPE_QUALITY;
     lstrcpynW(font.lfFaceName, kFaceName, LF_FACESIZE);
     return CreateFontIndirectW(&font);
-}
-
-// The standard controls answer screen readers with the design's name and
-// role too (a checkbox is a checkbox, whatever the system's object guesses).
-LRESULT CALLBACK DesignedAccessible(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR data) {
-    if (message == WM_GETOBJECT && static_cast<long>(lParam) == OBJID_CLIENT) {
-        const auto* control = reinterpret_cast<const ui::Control*>(data);
-        AccessibleFacts facts;
-        facts.name = control::AccessibleName(*control, ToUtf16(control->text));
-        if (control->accessibleDescription) facts.description = ToUtf16(control->accessibleDescription);
-        facts.role = control->role;
-        if (const LRESULT answer = AnswerGetObject(window, wParam, facts)) return answer;
-    } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, DesignedAccessible, 0);
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -127,10 +107,12 @@ bool DisclaimerFrame::Create() {
                                      nullptr);
         if (!child) continue;
         controls_[control->id] = child;
-        if (control->role != ui::Role::None)
-            SetWindowSubclass(child, DesignedAccessible, 0, reinterpret_cast<DWORD_PTR>(control));
+        GiveDesignedAccessibility(child, *control);
     }
     Layout(DpiOf(window_), true);
+    // Focus frames and Alt letters shown from the start, not only once the
+    // keyboard has been used.
+    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     return true;
 }
 

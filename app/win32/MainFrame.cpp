@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/win32/Accessible.h"
 #include "app/win32/FaceText.h"
 #include "app/win32/Screen.h"
 #include "fs/Utf16.h"
@@ -88,6 +89,7 @@ void MainFrame::CreateControls() {
                 const std::wstring name = control::AccessibleName(*control, ToUtf16(control->text));
                 child = CreateWindowExW(0, PROGRESS_CLASSW, name.c_str(), WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0, window_,
                                         childId, instance, nullptr);
+                GiveDesignedAccessibility(child, *control);  // its value stays the system's
                 break;
             }
             case ui::ControlKind::TextBox: {
@@ -119,6 +121,7 @@ void MainFrame::CreateControls() {
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 void MainFrame::Layout(int screenDpi, bool centre) {

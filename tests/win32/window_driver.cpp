@@ -165,6 +165,8 @@ long MsaaRole(ui::Role role) {
         case ui::Role::Button: return ROLE_SYSTEM_PUSHBUTTON;
         case ui::Role::Link: return ROLE_SYSTEM_LINK;
         case ui::Role::CheckBox: return ROLE_SYSTEM_CHECKBUTTON;
+        case ui::Role::Status: return ROLE_SYSTEM_STATUSBAR;
+        case ui::Role::ProgressBar: return ROLE_SYSTEM_PROGRESSBAR;
         default: return ROLE_SYSTEM_STATICTEXT;
     }
 }
@@ -360,8 +362,15 @@ void CheckTabOrderAndNames(HWND main) {
                   accessible.role == MsaaRole(control.role),
               std::string(control.name) + " is a tab stop read as \"" + Narrow(accessible.name) + "\"");
     }
-    const Accessible status = AccessibleOf(Child(main, ControlId::statusLine));
-    Check(status.role == ROLE_SYSTEM_STATUSBAR, "the status line is read as a status bar");
+    // What takes no focus is read too: the texts, the status line, the progress bar.
+    for (const ui::Control& control : design.controls) {
+        if (control.tabIndex >= 0 || control.role == ui::Role::None) continue;
+        const Accessible accessible = AccessibleOf(Child(main, control.id));
+        Check(accessible.name == ExpectedName(control) && accessible.role == MsaaRole(control.role),
+              std::string(control.name) + " is read as \"" + Narrow(accessible.name).substr(0, 40) + "\", role " +
+                  std::to_string(accessible.role));
+    }
+    Check(!IsWindowVisible(Child(main, ControlId::progressBar)), "the progress bar is hidden between runs");
     // Tab walks the design's order and comes round to the start.
     if (!Check(Bring(main), "the main window takes the keyboard")) return;
     std::string walked;
