@@ -537,6 +537,7 @@ int wmain(int argc, wchar_t** argv) {
                 },
                 reinterpret_cast<LPARAM>(&openFolder));
             Check(openFolder != nullptr, "the summary box offers Open Folder");
+            Check(LOWORD(SendMessageW(summary, DM_GETDEFID, 0, 0)) == IDOK, "OK is the summary box's default button");
             Check(program.Window(kMain) == nullptr, "the main window is shown only after the run");
             std::string difference;
             const bool same = SameTrees(site + L"_Converted", reference, &difference);
@@ -569,6 +570,10 @@ int wmain(int argc, wchar_t** argv) {
             HWND question = program.WaitWindow(Wide(ui::windowTexts::kTitleInProgress), L"#32770");
             if (Check(question != nullptr && !program.Window(Wide(ui::windowTexts::kTitleComplete)),
                       "closing the window during the run asks whether to stop it")) {
+                HWND no = GetDlgItem(question, IDNO);
+                Check(no && ((GetWindowLongPtrW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON ||
+                             WaitFor([&] { return FocusOf(question) == no; }, 3000)),
+                      "No is the question's default button");
                 Click(GetDlgItem(question, IDYES));
                 Check(program.Ended(kTimeoutMs), "Yes stops the run and ends the program");
                 bool left = false;
