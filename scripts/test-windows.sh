@@ -12,8 +12,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# The cross compiler, wine and GoogleTest's sources, from Debian.
-want=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils xdotool imagemagick)
+# The cross compiler, wine and its fonts, GoogleTest's sources, a virtual
+# screen with a window manager (and for a screenshot xdotool and ImageMagick),
+# from Debian.
+want=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils)
+[ -z "${TAGSHIFT_SCREENSHOT:-}" ] || want+=(xdotool imagemagick)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
