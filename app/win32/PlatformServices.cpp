@@ -17,7 +17,6 @@ using fs::ToUtf16;
 using fs::ToUtf8;
 
 constexpr int kOpenFolderButton = 100;
-constexpr const wchar_t* kOpenFolderText = L"Open Folder";
 
 std::optional<std::string> ChooseWithItemDialog(HWND owner, const std::wstring& title, bool* available) {
     IFileOpenDialog* dialog = nullptr;
@@ -68,7 +67,7 @@ bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wst
                                            GetProcAddress(controls, "TaskDialogIndirect")))
                                      : nullptr;
     if (!taskDialog) return false;
-    const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderText}};
+    const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption}};
     TASKDIALOGCONFIG config{};
     config.cbSize = sizeof config;
     config.hwndParent = owner;
@@ -92,7 +91,7 @@ HHOOK renameHook = nullptr;
 
 LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
-        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDCANCEL, kOpenFolderText);
+        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDCANCEL, kOpenFolderCaption);
         UnhookWindowsHookEx(renameHook);
         renameHook = nullptr;
         return 0;

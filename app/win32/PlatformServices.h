@@ -8,6 +8,9 @@
 
 namespace tagshift::win32 {
 
+// The summary box's second button.
+inline constexpr const wchar_t* kOpenFolderCaption = L"Open Folder";
+
 class PlatformServices : public ui::Services {
 public:
     // The window that owns the boxes and the chooser (none: the desktop).

@@ -223,7 +223,7 @@ std::vector<stdfs::path> FilesOf(const stdfs::path& root) {
     std::error_code error;
     for (auto it = stdfs::recursive_directory_iterator(root, error); !error && it != stdfs::recursive_directory_iterator();
          it.increment(error))
-        if (it->is_regular_file() && it->path().filename() != L"converter_log.txt")
+        if (it->is_regular_file() && it->path().filename() != stdfs::u8path(texts::kLogFileName))
             files.push_back(stdfs::relative(it->path(), root));
     std::sort(files.begin(), files.end());
     return files;
@@ -531,7 +531,7 @@ int wmain(int argc, wchar_t** argv) {
             EnumChildWindows(
                 summary,
                 [](HWND child, LPARAM data) -> BOOL {
-                    if (WindowText(child) != L"Open Folder") return TRUE;
+                    if (WindowText(child) != win32::kOpenFolderCaption) return TRUE;
                     *reinterpret_cast<HWND*>(data) = child;
                     return FALSE;
                 },
