@@ -15,19 +15,8 @@ namespace {
 
 using fs::ToUtf16;
 
-constexpr const wchar_t* kFaceName = L"Arial";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME;
-
-HFONT MakeFont(int pointSize100, bool bold, int dpi) {
-    LOGFONTW font{};
-    font.lfHeight = FontHeight(pointSize100, dpi);
-    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(font.lfFaceName, kFaceName, LF_FACESIZE);
-    return CreateFontIndirectW(&font);
-}
 
 }  // namespace
 
@@ -127,8 +116,8 @@ void DisclaimerFrame::Layout(int screenDpi, bool centre) {
     SizeWindow(window_, ui::TwipsToPixels(design_.widthTwips, dpi), ui::TwipsToPixels(design_.heightTwips, dpi),
                screenDpi, centre);
     ClearFonts();
-    regular_ = MakeFont(design_.pointSize100, false, dpi);
-    bold_ = MakeFont(design_.pointSize100, true, dpi);
+    regular_ = CreateDesignFont(design_.pointSize100, false, false, dpi);
+    bold_ = CreateDesignFont(design_.pointSize100, true, false, dpi);
     for (const ui::Control& control : design_.controls) {
         HWND child = ControlWindow(control.id);
         if (!child) continue;

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "app/win32/Accessible.h"
-#include "app/win32/FaceText.h"
 #include "app/win32/Screen.h"
 #include "fs/Utf16.h"
 
@@ -16,8 +15,6 @@ namespace {
 using fs::ToUtf16;
 using fs::ToUtf8;
 
-// Arial: the metric twin of the design's sans-serif, on every Windows.
-constexpr const wchar_t* kFaceName = L"Arial";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr int kAppIconId = 1;
@@ -260,14 +257,7 @@ void MainFrame::PaintBackground(HDC dc, const RECT& rect) {
 HFONT MainFrame::FontOf(const ui::Control& design, bool underline) {
     const auto key = std::make_tuple(design.pointSize100, design.bold, underline);
     if (const auto found = fonts_.find(key); found != fonts_.end()) return found->second;
-    LOGFONTW font{};
-    font.lfHeight = FontHeight(design.pointSize100, layoutDpi_);
-    font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
-    font.lfUnderline = underline ? TRUE : FALSE;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(font.lfFaceName, kFaceName, LF_FACESIZE);
-    HFONT handle = CreateFontIndirectW(&font);
+    HFONT handle = CreateDesignFont(design.pointSize100, design.bold, underline, layoutDpi_);
     fonts_[key] = handle;
     return handle;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/win32/FaceText.h"
 #include "ui/Design.h"
 
 namespace tagshift::win32 {
@@ -61,6 +62,17 @@ int LayoutDpi(int screenDpi, int designPointSize100) {
         scale = ui::TextScale(points, designPointSize100 / 100.0);
     }
     return static_cast<int>(std::lround(screenDpi * scale));
+}
+
+HFONT CreateDesignFont(int pointSize100, bool bold, bool underline, int dpi) {
+    LOGFONTW font{};
+    font.lfHeight = FontHeight(pointSize100, dpi);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = underline ? TRUE : FALSE;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
+    return CreateFontIndirectW(&font);
 }
 
 void SizeWindow(HWND window, int clientWidth, int clientHeight, int dpi, bool centre) {

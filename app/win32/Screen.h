@@ -15,6 +15,10 @@ int DpiOf(HWND window);
 // larger than the design's the user's text is (ui::TextScale).
 int LayoutDpi(int screenDpi, int designPointSize100);
 
+// The windows' font (Arial, as the design's sans-serif) at pointSize100 /
+// 100 points for dpi.
+HFONT CreateDesignFont(int pointSize100, bool bold, bool underline, int dpi);
+
 // Sizes and places a top-level window so that its client area is
 // clientWidth x clientHeight; centred on its monitor when centre is true.
 void SizeWindow(HWND window, int clientWidth, int clientHeight, int dpi, bool centre);
