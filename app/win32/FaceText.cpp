@@ -1,0 +1,54 @@
+#include "app/win32/FaceText.h"
+
+#include <cwctype>
+
+namespace tagshift::win32 {
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+}  // namespace
+
+std::wstring ArgumentText(const std::wstring& commandLine) {
+    std::size_t at = 0;
+    const std::size_t size = commandLine.size();
+    while (at < size && IsBlank(commandLine[at])) ++at;
+    if (at < size && commandLine[at] == L'"') {
+        const std::size_t close = commandLine.find(L'"', at + 1);
+        at = close == std::wstring::npos ? size : close + 1;
+    } else {
+        while (at < size && !IsBlank(commandLine[at])) ++at;
+    }
+    while (at < size && IsBlank(commandLine[at])) ++at;
+    std::size_t end = size;
+    while (end > at && (IsBlank(commandLine[end - 1]) || commandLine[end - 1] == L'\r' || commandLine[end - 1] == L'\n'))
+        --end;
+    return commandLine.substr(at, end - at);
+}
+
+std::wstring MnemonicCaption(const std::wstring& text, char mnemonic) {
+    std::wstring caption;
+    bool marked = mnemonic == 0;
+    const wchar_t wanted = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(static_cast<unsigned char>(mnemonic))));
+    for (wchar_t c : text) {
+        if (c == L'&') {
+            caption += L"&&";
+            continue;
+        }
+        if (!marked && static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))) == wanted) {
+            caption += L'&';
+            marked = true;
+        }
+        caption += c;
+    }
+    return caption;
+}
+
+int FontHeight(int pointSize100, int dotsPerInch) {
+    // 72 points to the inch; rounded to the nearest pixel.
+    const long long scaled = static_cast<long long>(pointSize100) * dotsPerInch;
+    return -static_cast<int>((scaled + 3600) / 7200);
+}
+
+}  // namespace tagshift::win32

@@ -1,0 +1,24 @@
+// The small text rules of the Win32 face, kept apart from the windows so
+// that the tests can check them: the argument text of a command line, a
+// caption with its Alt letter, and font heights at a screen's dpi.
+#pragma once
+
+#include <string>
+
+namespace tagshift::win32 {
+
+// What follows the program's own name on a command line, with the blanks
+// around it removed: the name is quoted ("C:\Program Files\t.exe" rest) or
+// ends at the first blank, as Windows itself parses it.
+std::wstring ArgumentText(const std::wstring& commandLine);
+
+// A caption with the mnemonic marked for Windows: "Exit" and 'x' give
+// "E&xit" (the first letter that matches, in any case); an '&' already in
+// the text is doubled; no letter or no match leaves the text as it is.
+std::wstring MnemonicCaption(const std::wstring& text, char mnemonic);
+
+// The LOGFONT height (negative: the character height) of a font of
+// pointSize100 / 100 points at dotsPerInch.
+int FontHeight(int pointSize100, int dotsPerInch);
+
+}  // namespace tagshift::win32

@@ -1,0 +1,203 @@
+#include "app/win32/PlatformServices.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <vector>
+
+#include "fs/Utf16.h"
+
+namespace tagshift::win32 {
+
+namespace {
+
+using fs::ToUtf16;
+using fs::ToUtf8;
+
+constexpr int kOpenFolderButton = 100;
+
+std::optional<std::string> ChooseWithItemDialog(HWND owner, const std::wstring& title, bool* available) {
+    IFileOpenDialog* dialog = nullptr;
+    *available = SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                            reinterpret_cast<void**>(&dialog)));
+    if (!*available) return std::nullopt;
+    std::optional<std::string> chosen;
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    dialog->SetTitle(title.c_str());
+    if (SUCCEEDED(dialog->Show(owner))) {
+        IShellItem* item = nullptr;
+        if (SUCCEEDED(dialog->GetResult(&item))) {
+            wchar_t* path = nullptr;
+            if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path) {
+                chosen = ToUtf8(path);
+                CoTaskMemFree(path);
+            }
+            item->Release();
+        }
+    }
+    dialog->Release();
+    return chosen;
+}
+
+// The folder browser of older Windows, where the item dialog is missing.
+std::optional<std::string> ChooseWithBrowser(HWND owner, const std::wstring& title) {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&browse);
+    if (!list) return std::nullopt;
+    std::vector<wchar_t> path(32768);
+    std::optional<std::string> chosen;
+    if (SHGetPathFromIDListEx(list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
+        chosen = ToUtf8(path.data());
+    CoTaskMemFree(list);
+    return chosen;
+}
+
+// The summary box through the task dialog of common controls 6.
+bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wstring& prompt, ui::Answer* answer) {
+    using TaskDialogFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(reinterpret_cast<void*>(
+                                           GetProcAddress(controls, "TaskDialogIndirect")))
+                                     : nullptr;
+    if (!taskDialog) return false;
+    const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = owner;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.dwCommonButtons = TDCBF_OK_BUTTON;
+    config.pszWindowTitle = title.c_str();
+    config.pszMainIcon = TD_INFORMATION_ICON;
+    config.pszContent = prompt.c_str();
+    config.cButtons = 1;
+    config.pButtons = buttons;
+    config.nDefaultButton = IDOK;
+    int pressed = 0;
+    if (FAILED(taskDialog(&config, &pressed, nullptr, nullptr))) return false;
+    *answer = pressed == kOpenFolderButton ? ui::Answer::OpenFolder : ui::Answer::Ok;
+    return true;
+}
+
+// Without the task dialog: an OK / Cancel box whose Cancel button is
+// renamed as it opens. Escape then means Open Folder, as Cancel did.
+HHOOK renameHook = nullptr;
+
+LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDCANCEL, kOpenFolderCaption);
+        UnhookWindowsHookEx(renameHook);
+        renameHook = nullptr;
+        return 0;
+    }
+    return CallNextHookEx(renameHook, code, wParam, lParam);
+}
+
+ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const std::wstring& prompt) {
+    renameHook = SetWindowsHookExW(WH_CBT, RenameCancel, nullptr, GetCurrentThreadId());
+    const int pressed = MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
+    if (renameHook) {
+        UnhookWindowsHookEx(renameHook);
+        renameHook = nullptr;
+    }
+    return pressed == IDCANCEL ? ui::Answer::OpenFolder : ui::Answer::Ok;
+}
+
+bool ShellOpen(const wchar_t* verb, const std::wstring& target) {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t last = path.find_last_of(L"\\/");
+    return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
+}
+
+}  // namespace
+
+std::optional<std::string> PlatformServices::ChooseFolder(const std::string& title) {
+    const std::wstring wideTitle = ToUtf16(title);
+    bool available = false;
+    std::optional<std::string> chosen = ChooseWithItemDialog(Owner(), wideTitle, &available);
+    if (!available) chosen = ChooseWithBrowser(Owner(), wideTitle);
+    return chosen;
+}
+
+ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
+    const std::wstring wideTitle = ToUtf16(title), widePrompt = ToUtf16(prompt);
+    switch (kind) {
+        case ui::MessageKind::Error:
+            MessageBoxW(Owner(), widePrompt.c_str(), wideTitle.c_str(), MB_ICONSTOP | MB_OK);
+            return ui::Answer::Ok;
+        case ui::MessageKind::Information:
+            MessageBoxW(Owner(), widePrompt.c_str(), wideTitle.c_str(), MB_ICONINFORMATION | MB_OK);
+            return ui::Answer::Ok;
+        case ui::MessageKind::Question:
+            return MessageBoxW(Owner(), widePrompt.c_str(), wideTitle.c_str(),
+                               MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2) == IDYES
+                       ? ui::Answer::Yes
+                       : ui::Answer::No;
+        case ui::MessageKind::Summary: {
+            ui::Answer answer = ui::Answer::Ok;
+            if (SummaryWithTaskDialog(Owner(), wideTitle, widePrompt, &answer)) return answer;
+            return SummaryWithMessageBox(Owner(), wideTitle, widePrompt);
+        }
+    }
+    return ui::Answer::Ok;
+}
+
+bool PlatformServices::OpenWebPage(const std::string& address) { return ShellOpen(L"open", ToUtf16(address)); }
+
+bool PlatformServices::OpenTextFile(const std::string& path) {
+    const std::wstring widePath = ToUtf16(path);
+    if (ShellOpen(L"open", widePath)) return true;
+    // No program is registered for .txt: Notepad is always there.
+    const std::wstring quoted = L"\"" + widePath + L"\"";
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+
+bool PlatformServices::OpenFolder(const std::string& path) {
+    const std::wstring widePath = ToUtf16(path);
+    return ShellOpen(L"explore", widePath) || ShellOpen(L"open", widePath);
+}
+
+std::string PlatformServices::CurrentFolder() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return std::string();
+    std::vector<wchar_t> folder(size + 1);
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    return ToUtf8(std::wstring_view(folder.data(), length));
+}
+
+std::string PlatformServices::ProgramFolder() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::string();
+        if (length < path.size()) return ToUtf8(FolderOf(std::wstring(path.data(), length)));
+        path.resize(path.size() * 2);
+    }
+}
+
+long long PlatformServices::NowMilliseconds() { return static_cast<long long>(GetTickCount64()); }
+
+void PlatformServices::EndProgram() { PostQuitMessage(0); }
+
+std::string PlatformServices::ConfigFolder() {
+    wchar_t* roaming = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming)) && roaming)
+        folder = ToUtf8(std::wstring(roaming) + L"\\Tagshift");
+    CoTaskMemFree(roaming);
+    return folder;
+}
+
+}  // namespace tagshift::win32

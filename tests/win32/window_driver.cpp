@@ -1,0 +1,589 @@
+// Drives tagshift.exe from outside, as a user and a screen reader would:
+// starts it, finds its windows, presses its controls, types keys, reads
+// names through MSAA, and checks what the windows' design and logic say.
+//
+// window_driver <tagshift.exe> <work folder> <site folder> <reference folder>
+// The work folder gets one fresh program folder per start-up case (the skip
+// marker lives beside the program). The site folder is converted from the
+// command line and compared with the reference folder, which the headless
+// converter wrote from a copy of the same site.
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/win32/ControlWindow.h"
+#include "app/win32/MainFrame.h"
+#include "fs/Utf16.h"
+#include "ui/Design.h"
+#include "ui/Disclaimer.h"
+#include "ui/MainWindow.h"
+
+namespace {
+
+using namespace tagshift;
+using ui::ControlId;
+namespace stdfs = std::filesystem;
+
+constexpr int kTimeoutMs = 30000;
+
+int passed = 0, failed = 0;
+
+bool Check(bool ok, const std::string& what) {
+    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    (ok ? passed : failed)++;
+    return ok;
+}
+
+std::wstring Wide(const char* text) { return fs::ToUtf16(text ? text : ""); }
+std::string Narrow(const std::wstring& text) { return fs::ToUtf8(text); }
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kTimeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = L"";
+    GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+    return text;
+}
+
+// A program under test: started, and ended by the driver if it outlives its case.
+class Program {
+public:
+    Program(const std::wstring& exe, const std::wstring& arguments) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (!arguments.empty()) commandLine += L" " + arguments;
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        started_ = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
+                                  &process_) != FALSE;
+    }
+    ~Program() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 1);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool Started() const { return started_; }
+    bool Ended(int timeoutMs) const { return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+
+    // A visible top-level window of the program with this caption (and
+    // this class, when one is named); hidden ones too when asked.
+    HWND Window(const std::wstring& caption, const wchar_t* className = nullptr, bool hiddenToo = false) const {
+        struct Search {
+            DWORD processId;
+            const std::wstring* caption;
+            const wchar_t* className;
+            bool hiddenToo;
+            HWND found;
+        } search{process_.dwProcessId, &caption, className, hiddenToo, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner != s->processId || (!s->hiddenToo && !IsWindowVisible(window)) ||
+                    WindowText(window) != *s->caption)
+                    return TRUE;
+                wchar_t name[64] = L"";
+                GetClassNameW(window, name, 64);
+                if (s->className && lstrcmpiW(name, s->className) != 0) return TRUE;
+                s->found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    HWND WaitWindow(const std::wstring& caption, const wchar_t* className = nullptr, int timeoutMs = kTimeoutMs) const {
+        HWND found = nullptr;
+        WaitFor([&] { return (found = Window(caption, className)) != nullptr; }, timeoutMs);
+        return found;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+};
+
+HWND Child(HWND window, ControlId id) { return GetDlgItem(window, win32::WindowIdOf(id)); }
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+struct Accessible {
+    bool found = false;
+    std::wstring name;
+    long role = 0;
+};
+
+Accessible AccessibleOf(HWND window) {
+    Accessible result;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&object))) ||
+        !object)
+        return result;
+    result.found = true;
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+        result.name = name;
+        SysFreeString(name);
+    }
+    VARIANT role;
+    VariantInit(&role);
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) result.role = role.lVal;
+    object->Release();
+    return result;
+}
+
+long MsaaRole(ui::Role role) {
+    switch (role) {
+        case ui::Role::Button: return ROLE_SYSTEM_PUSHBUTTON;
+        case ui::Role::Link: return ROLE_SYSTEM_LINK;
+        case ui::Role::CheckBox: return ROLE_SYSTEM_CHECKBUTTON;
+        case ui::Role::Status: return ROLE_SYSTEM_STATUSBAR;
+        case ui::Role::ProgressBar: return ROLE_SYSTEM_PROGRESSBAR;
+        default: return ROLE_SYSTEM_STATICTEXT;
+    }
+}
+
+std::wstring ExpectedName(const ui::Control& control) {
+    return Wide(control.accessibleName ? control.accessibleName : control.text);
+}
+
+// Presses a key, or a modifier and a key, in the foreground window, as the
+// keyboard would.
+void PressKey(WORD key, WORD withKey = 0) {
+    std::vector<WORD> keys{key};
+    if (withKey) keys.push_back(withKey);
+    std::vector<INPUT> inputs;
+    for (WORD k : keys) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = k;
+        inputs.push_back(down);
+    }
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+        INPUT up{};
+        up.type = INPUT_KEYBOARD;
+        up.ki.wVk = *k;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(up);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool Bring(HWND window) {
+    SetForegroundWindow(window);
+    return WaitFor([&] { return GetForegroundWindow() == window; }, 3000);
+}
+
+// A click that does not wait for what it opens (a modal box, the chooser).
+void Click(HWND control) { PostMessageW(control, BM_CLICK, 0, 0); }
+
+bool HasProperty(HWND window, const wchar_t* name) { return GetPropW(window, name) != nullptr; }
+
+std::wstring Prepared(const std::wstring& folder, const std::wstring& exe) {
+    std::error_code error;
+    stdfs::remove_all(folder, error);
+    stdfs::create_directories(folder, error);
+    const std::wstring copy = folder + L"\\tagshift.exe";
+    CopyFileW(exe.c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+// The files of a tree, relative to it, without the log (it names the
+// folder it was written for).
+std::vector<stdfs::path> FilesOf(const stdfs::path& root) {
+    std::vector<stdfs::path> files;
+    std::error_code error;
+    for (auto it = stdfs::recursive_directory_iterator(root, error); !error && it != stdfs::recursive_directory_iterator();
+         it.increment(error))
+        if (it->is_regular_file() && it->path().filename() != stdfs::u8path(texts::kLogFileName))
+            files.push_back(stdfs::relative(it->path(), root));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool SameTrees(const stdfs::path& a, const stdfs::path& b, std::string* difference) {
+    const std::vector<stdfs::path> files = FilesOf(a);
+    if (files.empty() || files != FilesOf(b)) {
+        *difference = "the trees hold other files (" + std::to_string(files.size()) + " against " +
+                      std::to_string(FilesOf(b).size()) + ")";
+        return false;
+    }
+    for (const stdfs::path& file : files) {
+        std::ifstream left(a / file, std::ios::binary), right(b / file, std::ios::binary);
+        const std::string leftBytes{std::istreambuf_iterator<char>(left), {}};
+        const std::string rightBytes{std::istreambuf_iterator<char>(right), {}};
+        if (!left || !right || leftBytes != rightBytes) {
+            *difference = Narrow(file.wstring());
+            return false;
+        }
+    }
+    return true;
+}
+
+// A site of many copies of one page, so that a run lasts long enough to be
+// interrupted.
+bool WriteLargeSite(const std::wstring& page, const std::wstring& folder, int pages) {
+    std::ifstream in(stdfs::path(page), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::error_code error;
+    stdfs::remove_all(folder, error);
+    if (bytes.empty() || !stdfs::create_directories(folder, error)) return false;
+    for (int i = 0; i < pages; ++i) {
+        std::ofstream out(stdfs::path(folder) / ("page" + std::to_string(i) + ".html"), std::ios::binary);
+        out << bytes;
+        if (!out) return false;
+    }
+    return true;
+}
+
+const std::wstring kDisclaimer = Wide(ui::DisclaimerDesign().caption);
+const std::wstring kMain = Wide(ui::MainWindowDesign().caption);
+
+// The client area is the design's size at the window's dpi, enlarged by
+// at most the design's text scale (when the user's text is larger), and
+// every control stands where the design puts it at that same dpi.
+void CheckLayout(HWND window, const ui::WindowDesign& design) {
+    // The window's dpi; wine may answer another process's window with the
+    // system's old one, so the screen's counts too.
+    HDC screen = GetDC(nullptr);
+    const int screenDpi = std::max(static_cast<int>(GetDpiForWindow(window)), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    RECT client;
+    GetClientRect(window, &client);
+    int dpi = 0;
+    for (int candidate = screenDpi; candidate <= 2 * screenDpi && dpi == 0; ++candidate)
+        if (client.right == ui::TwipsToPixels(design.widthTwips, candidate) &&
+            client.bottom == ui::TwipsToPixels(design.heightTwips, candidate))
+            dpi = candidate;
+    bool same = dpi != 0;
+    std::string wrong = same ? "" : "the client area (" + std::to_string(client.right) + " x " +
+                                        std::to_string(client.bottom) + ") ";
+    for (const ui::Control& control : design.controls) {
+        HWND child = Child(window, control.id);
+        RECT rect{};
+        if (child) {
+            GetWindowRect(child, &rect);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        }
+        const ui::Rect& twips = control.twips;
+        const bool placed = child && rect.left == ui::TwipsToPixels(twips.left, dpi) &&
+                            rect.top == ui::TwipsToPixels(twips.top, dpi) &&
+                            rect.right - rect.left == ui::TwipsToPixels(twips.width, dpi) &&
+                            rect.bottom - rect.top == std::max(1, ui::TwipsToPixels(twips.height, dpi));
+        if (!placed) wrong += std::string(control.name) + " ";
+        same = same && placed;
+    }
+    Check(same, std::string(design.caption) + ": laid out from the design on a " + std::to_string(screenDpi) +
+                    " dpi screen (at " + std::to_string(dpi) + ")" + (same ? "" : "; misplaced: " + wrong));
+}
+
+// The disclaimer on a fresh profile: its controls, its keys, and Continue.
+HWND DisclaimerThenMainWindow(Program& program, bool tick) {
+    HWND disclaimer = program.WaitWindow(kDisclaimer);
+    if (!Check(disclaimer != nullptr, "a fresh start shows the disclaimer")) return nullptr;
+    const ui::WindowDesign& design = ui::DisclaimerDesign();
+    HWND box = Child(disclaimer, ControlId::dontShowAgain);
+    HWND next = Child(disclaimer, ControlId::continueButton);
+    Check(WaitFor([&] { return FocusOf(disclaimer) == box; }, 5000), "the disclaimer starts with the focus on its box");
+    Check((GetWindowLongPtrW(next, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON, "Continue is the default button");
+    CheckLayout(disclaimer, design);
+    for (ControlId id : {ControlId::dontShowAgain, ControlId::continueButton, ControlId::exitButton}) {
+        const ui::Control& control = ui::ControlOf(design, id);
+        const std::wstring caption = WindowText(Child(disclaimer, id));
+        const std::size_t mark = caption.find(L'&');
+        const bool marked = mark != std::wstring::npos && mark + 1 < caption.size() &&
+                            towlower(caption[mark + 1]) == towlower(static_cast<wchar_t>(control.mnemonic));
+        Check(marked, std::string(control.name) + " carries its Alt letter: " + Narrow(caption));
+        const Accessible accessible = AccessibleOf(Child(disclaimer, id));
+        Check(accessible.name == ExpectedName(control) && accessible.role == MsaaRole(control.role),
+              std::string(control.name) + " is read as \"" + Narrow(accessible.name) + "\", role " +
+                  std::to_string(accessible.role));
+    }
+    // From the keyboard: Space ticks the box, then Alt+C continues; without
+    // the tick, Enter presses the default button.
+    const bool keyboard = Check(Bring(disclaimer), "the disclaimer takes the keyboard");
+    if (tick) {
+        if (keyboard) PressKey(VK_SPACE);
+        Check(WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 3000),
+              "Space ticks the box");
+    }
+    const char* how = tick ? "Alt+C" : "Enter";
+    if (!keyboard) {
+        Click(next);
+    } else if (tick) {
+        PressKey(VK_MENU, 'C');
+    } else {
+        PressKey(VK_RETURN);
+    }
+    HWND main = program.WaitWindow(kMain);
+    Check(main != nullptr, std::string(how) + " continues to the main window");
+    Check(WaitFor([&] { return program.Window(kDisclaimer) == nullptr; }, 5000), "the disclaimer is gone");
+    return main;
+}
+
+void CheckTabOrderAndNames(HWND main) {
+    const ui::WindowDesign& design = ui::MainWindowDesign();
+    const std::vector<ControlId> order = ui::TabOrder(design);
+    Check(WaitFor([&] { return FocusOf(main) == Child(main, order.front()); }, 5000),
+          "the main window starts with the focus on " + std::string(ui::ControlOf(design, order.front()).name));
+    for (ControlId id : order) {
+        const ui::Control& control = ui::ControlOf(design, id);
+        HWND child = Child(main, id);
+        const Accessible accessible = AccessibleOf(child);
+        Check(child && (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) && accessible.name == ExpectedName(control) &&
+                  accessible.role == MsaaRole(control.role),
+              std::string(control.name) + " is a tab stop read as \"" + Narrow(accessible.name) + "\"");
+    }
+    // What takes no focus is read too: the texts, the status line, the progress bar.
+    for (const ui::Control& control : design.controls) {
+        if (control.tabIndex >= 0 || control.role == ui::Role::None) continue;
+        const Accessible accessible = AccessibleOf(Child(main, control.id));
+        Check(accessible.name == ExpectedName(control) && accessible.role == MsaaRole(control.role),
+              std::string(control.name) + " is read as \"" + Narrow(accessible.name).substr(0, 40) + "\", role " +
+                  std::to_string(accessible.role));
+    }
+    Check(!IsWindowVisible(Child(main, ControlId::progressBar)), "the progress bar is hidden between runs");
+    // Tab walks the design's order and comes round to the start.
+    if (!Check(Bring(main), "the main window takes the keyboard")) return;
+    std::string walked;
+    bool inOrder = true;
+    for (std::size_t step = 1; step <= order.size(); ++step) {
+        PressKey(VK_TAB);
+        HWND expected = Child(main, order[step % order.size()]);
+        const bool moved = WaitFor([&] { return FocusOf(main) == expected; }, 3000);
+        walked += std::string(moved ? "" : "!") + ui::ControlOf(design, order[step % order.size()]).name + " ";
+        inOrder = inOrder && moved;
+    }
+    Check(inOrder, "Tab walks the design's tab order: " + walked);
+}
+
+void CheckHover(HWND main) {
+    using win32::kBorderProperty;
+    using win32::kUnderlineProperty;
+    HWND link = Child(main, ControlId::convertLink);
+    HWND folder = Child(main, ControlId::folderName);
+    HWND donate = Child(main, ControlId::donateButton);
+    PostMessageW(Child(main, ControlId::convertButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    Check(WaitFor([&] { return HasProperty(link, kUnderlineProperty); }, 5000),
+          "the pointer on the Convert picture underlines the Convert link");
+    PostMessageW(Child(main, ControlId::folderButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    PostMessageW(donate, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    Check(WaitFor([&] { return HasProperty(folder, kUnderlineProperty) && HasProperty(donate, kBorderProperty); }, 5000),
+          "the folder picture underlines the folder name; the Donate picture gets its border");
+    PostMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    Check(WaitFor([&] {
+              return !HasProperty(link, kUnderlineProperty) && !HasProperty(folder, kUnderlineProperty) &&
+                     !HasProperty(donate, kBorderProperty);
+          }, 5000),
+          "the pointer on the background takes every hover mark away");
+}
+
+// The chooser of the folder picture, opened with Enter: the path typed into
+// its name box.
+void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
+    HWND picture = Child(main, ControlId::folderButton);
+    const bool keyboard = Bring(main) && WaitFor([&] { return FocusOf(main) == picture; }, 3000);
+    if (keyboard)
+        PressKey(VK_RETURN);
+    else
+        Click(picture);
+    const std::wstring title = Wide(ui::windowTexts::kChooserTitle);
+    HWND chooser = program.WaitWindow(title);
+    if (!Check(chooser != nullptr && keyboard, "Enter on the folder picture opens the chooser")) return;
+    HWND nameBox = nullptr;
+    WaitFor([&] {
+        EnumChildWindows(
+            chooser,
+            [](HWND child, LPARAM data) -> BOOL {
+                wchar_t className[64] = L"";
+                GetClassNameW(child, className, 64);
+                if (lstrcmpiW(className, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+                *reinterpret_cast<HWND*>(data) = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&nameBox));
+        return nameBox != nullptr;
+    }, 10000);
+    if (!Check(nameBox != nullptr, "the chooser has a name box")) return;
+    HWND folderName = Child(main, ControlId::folderName);
+    // Open on a typed folder may first go into it; a second Open takes it.
+    for (int attempt = 0; attempt < 3 && program.Window(title); ++attempt) {
+        SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(attempt == 0 ? folder.c_str() : L""));
+        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+        WaitFor([&] { return program.Window(title) == nullptr; }, 3000);
+    }
+    Check(program.Window(title) == nullptr, "the chooser closes on Open");
+    Check(WaitFor([&] { return WindowText(folderName) == folder; }, 5000),
+          "the chosen folder is taken: " + Narrow(WindowText(folderName)));
+}
+
+void CloseMain(Program& program, HWND main, const std::string& what) {
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    Check(program.Ended(kTimeoutMs), what);
+}
+
+// Both windows at the screen's dpi, alone: for a second run at another dpi.
+int CheckLayoutOnly(const std::wstring& exe, const std::wstring& work) {
+    Program program(Prepared(work + L"\\layout", exe), L"");
+    if (HWND disclaimer = program.WaitWindow(kDisclaimer)) {
+        CheckLayout(disclaimer, ui::DisclaimerDesign());
+        Click(Child(disclaimer, ControlId::continueButton));
+        if (HWND main = program.WaitWindow(kMain)) {
+            CheckLayout(main, ui::MainWindowDesign());
+            CloseMain(program, main, "the program ends with its window");
+        } else {
+            Check(false, "Continue leads to the main window");
+        }
+    } else {
+        Check(false, "a fresh start shows the disclaimer");
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Real pixels, as tagshift.exe sees them, not ones scaled for an old program.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (argc == 4 && std::wstring(argv[1]) == L"--layout") return CheckLayoutOnly(argv[2], argv[3]);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n"
+                             "       window_driver --layout tagshift.exe work-folder\n");
+        return 2;
+    }
+    const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    {  // A fresh profile: the disclaimer, Continue, then the main window's keys, names, hover and chooser.
+        const std::wstring folder = work + L"\\fresh";
+        Program program(Prepared(folder, exe), L"");
+        Check(program.Started(), "tagshift.exe starts");
+        if (HWND main = DisclaimerThenMainWindow(program, false)) {
+            Check(!stdfs::exists(folder + L"\\" + Wide(ui::kMarkerName)), "an unticked box writes no skip marker");
+            CheckLayout(main, ui::MainWindowDesign());
+            CheckTabOrderAndNames(main);
+            CheckHover(main);
+            CheckChooser(program, main, site);
+            CloseMain(program, main, "closing the main window ends the program");
+        }
+    }
+    {  // Escape on the disclaimer ends the program without the main window.
+        Program program(Prepared(work + L"\\escape", exe), L"");
+        HWND disclaimer = program.WaitWindow(kDisclaimer);
+        if (Check(disclaimer != nullptr, "the disclaimer shows again on another fresh profile")) {
+            PostMessageW(FocusOf(disclaimer), WM_KEYDOWN, VK_ESCAPE, 0);
+            Check(program.Ended(kTimeoutMs) && program.Window(kMain) == nullptr, "Escape closes the disclaimer and the program");
+        }
+    }
+    const std::wstring marked = work + L"\\marked";
+    {  // The ticked box writes the marker beside the program.
+        Program program(Prepared(marked, exe), L"");
+        if (HWND main = DisclaimerThenMainWindow(program, true)) {
+            Check(stdfs::exists(marked + L"\\" + Wide(ui::kMarkerName)), "the ticked box writes the skip marker beside the program");
+            CloseMain(program, main, "the program ends with its window");
+        }
+    }
+    {  // The next start skips the disclaimer.
+        Program program(marked + L"\\tagshift.exe", L"");
+        bool disclaimerSeen = false;
+        HWND main = nullptr;
+        WaitFor([&] {
+            disclaimerSeen = disclaimerSeen || program.Window(kDisclaimer) != nullptr;
+            return (main = program.Window(kMain)) != nullptr;
+        });
+        Check(main != nullptr && !disclaimerSeen, "with the marker the main window comes without the disclaimer");
+        if (main) CloseMain(program, main, "the program ends with its window");
+    }
+    {  // The command-line start converts the folder it names before the window shows.
+        Program program(marked + L"\\tagshift.exe", L"\"" + site + L"\"");
+        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete), nullptr, 60000);
+        if (Check(summary != nullptr, "the command-line start converts and shows the summary box")) {
+            HWND openFolder = nullptr;
+            EnumChildWindows(
+                summary,
+                [](HWND child, LPARAM data) -> BOOL {
+                    if (WindowText(child) != win32::kOpenFolderCaption) return TRUE;
+                    *reinterpret_cast<HWND*>(data) = child;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&openFolder));
+            Check(openFolder != nullptr, "the summary box offers Open Folder");
+            Check(LOWORD(SendMessageW(summary, DM_GETDEFID, 0, 0)) == IDOK, "OK is the summary box's default button");
+            Check(program.Window(kMain) == nullptr, "the main window is shown only after the run");
+            std::string difference;
+            const bool same = SameTrees(site + L"_Converted", reference, &difference);
+            Check(same, "the window's conversion equals the headless converter's, byte for byte" +
+                            (same ? std::string() : ": " + difference));
+            HWND ok = GetDlgItem(summary, IDOK);
+            if (ok)
+                Click(ok);
+            else
+                PostMessageW(summary, WM_COMMAND, IDOK, 0);
+            HWND main = program.WaitWindow(kMain);
+            if (Check(main != nullptr, "OK on the summary shows the main window")) {
+                Check(WindowText(Child(main, ControlId::folderName)) == site, "the folder name shows the converted folder");
+                Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::convertButton); }, 5000),
+                      "after the run the focus is on Convert");
+                CloseMain(program, main, "the program ends with its window");
+            }
+        }
+    }
+    {  // Closing the window during a run asks; Yes stops the run, leaves nothing and ends the program.
+        const std::wstring big = work + L"\\big site";
+        if (Check(WriteLargeSite(site + L"\\index.html", big, 3000), "a site of 3000 pages is written")) {
+            Program program(marked + L"\\tagshift.exe", L"\"" + big + L"\"");
+            HWND main = nullptr;
+            WaitFor([&] { return (main = program.Window(kMain, win32::kMainWindowClass, true)) != nullptr; });
+            HWND status = main ? Child(main, ControlId::statusLine) : nullptr;
+            const std::wstring idle = Wide(ui::ControlOf(ui::MainWindowDesign(), ControlId::statusLine).text);
+            Check(status && WaitFor([&] { return WindowText(status) != idle; }), "the run says how far it is");
+            if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+            HWND question = program.WaitWindow(Wide(ui::windowTexts::kTitleInProgress), L"#32770");
+            if (Check(question != nullptr && !program.Window(Wide(ui::windowTexts::kTitleComplete)),
+                      "closing the window during the run asks whether to stop it")) {
+                HWND no = GetDlgItem(question, IDNO);
+                Check(no && ((GetWindowLongPtrW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON ||
+                             WaitFor([&] { return FocusOf(question) == no; }, 3000)),
+                      "No is the question's default button");
+                Click(GetDlgItem(question, IDYES));
+                Check(program.Ended(kTimeoutMs), "Yes stops the run and ends the program");
+                bool left = false;
+                for (const auto& entry : stdfs::directory_iterator(work))
+                    left = left || entry.path().filename().wstring().rfind(L"big site_", 0) == 0;
+                Check(!left, "the stopped run leaves no copy beside the site");
+            }
+        }
+    }
+    CoUninitialize();
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
