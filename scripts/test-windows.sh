@@ -81,7 +81,9 @@ cmake --build "$build/tagshift" -j 2 --target tagshift-convert tagshift_core_tes
   tagshift_win32_tests window_driver
 # A test whose program wine failed to start (it happens, rarely, while the
 # server is young) is run once more; a real failure fails twice.
-ctest --test-dir "$build/tagshift" --output-on-failure -L 'core|ui|win32' -j 2 --repeat until-pass:2
+ctest --test-dir "$build/tagshift" --output-on-failure -L 'core|ui|win32' -j 2 --repeat until-pass:2 \
+  --output-junit junit.xml
+perl scripts/list-skipped.pl "$build/tagshift/junit.xml" "Skipped under wine"
 
 # tagshift.exe stands alone: it imports Windows' own DLLs only (no MinGW
 # runtime, no C++ library beside it).
