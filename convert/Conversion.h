@@ -1,6 +1,6 @@
 // The conversion as one call: a request goes in, an observer hears the run
-// as it goes, a result comes out. Nothing here knows of windows: a window, a
-// console and a test drive the same call.
+// as it goes, a result comes out. Nothing here knows who is watching: the
+// window program, the headless converter and the tests make the same call.
 #pragma once
 
 #include <string>
@@ -40,8 +40,8 @@ public:
 
     virtual void TagLeftAlone(const LeftAloneTag& /*tag*/) {}
 
-    // Asked after every status text and at the walk's yield points; a window
-    // processes its pending events here. True ends the run after the page in
+    // Asked after every status text and at the walk's yield points; a caller
+    // with a user interface handles its pending events here. True ends the run after the page in
     // progress, leaving nothing.
     virtual bool ShouldStop() { return false; }
 };
