@@ -2,6 +2,7 @@
 // movements and closing reach the logic; the keyboard order and the focus
 // frame; what a screen reader is told.
 #include <functional>
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -221,24 +222,14 @@ TEST(QtKeyboard, DisclaimerEnterContinuesEscapeClosesAndAltKeysPressTheirControl
 
 // --- Accessibility ----------------------------------------------------------
 
+// What each role of the design must be to a screen reader.
 QAccessible::Role ExpectedRole(ui::Role role) {
-    switch (role) {
-        case ui::Role::Button:
-            return QAccessible::Button;
-        case ui::Role::Link:
-            return QAccessible::Link;
-        case ui::Role::Text:
-            return QAccessible::StaticText;
-        case ui::Role::Status:
-            return QAccessible::StatusBar;
-        case ui::Role::CheckBox:
-            return QAccessible::CheckBox;
-        case ui::Role::ProgressBar:
-            return QAccessible::ProgressBar;
-        case ui::Role::None:
-            break;
-    }
-    return QAccessible::NoRole;
+    static const std::map<ui::Role, QAccessible::Role> expected = {
+        {ui::Role::Button, QAccessible::Button},         {ui::Role::Link, QAccessible::Link},
+        {ui::Role::Text, QAccessible::StaticText},       {ui::Role::Status, QAccessible::StatusBar},
+        {ui::Role::CheckBox, QAccessible::CheckBox},     {ui::Role::ProgressBar, QAccessible::ProgressBar},
+    };
+    return expected.at(role);
 }
 
 template <typename Window>
