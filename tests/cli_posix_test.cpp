@@ -377,6 +377,22 @@ TEST(HeadlessConverter, AKilledRunLeavesTheDestinationAbsentOrComplete) {
 // A file system that runs out of room while the new tree is written: the
 // run ends with a message that says what failed and leaves nothing, neither
 // the new tree nor its temporary folder. Needs a small tmpfs (root).
+TEST(HeadlessConverter, OnATerminalTheProgressLineShowsEveryStageAndThePageCount) {
+    if (RunShell("command -v script >/dev/null") != 0) GTEST_SKIP() << "needs script(1) to give the converter a terminal";
+    TempDir oDir;
+    WriteFile(oDir / "site/a.html", "<object>a</object>");
+    WriteFile(oDir / "site/b/c.htm", "<embed>b</embed>");
+    std::string sOut;
+    const std::string sCommand = ShellQuote(TAGSHIFT_CLI) + " " + ShellQuote(oDir / "site");
+    ASSERT_EQ(RunShell("script -qec " + ShellQuote(sCommand) + " /dev/null </dev/null", &sOut), 0) << sOut;
+    // Every stage is drawn when it begins, however close behind the one
+    // before it: the copy never shows an earlier stage.
+    for (const char* sLine : {"\rProgress: Disabling Interface", "\rProgress: Copying Directory",
+                              "\r[0/2 pages] Progress: Preparing Javascript"})
+        EXPECT_NE(sOut.find(sLine), std::string::npos) << sLine << " in\n" << sOut;
+    EXPECT_NE(sOut.find("Files Converted: 2 | Functions Replaced: 2"), std::string::npos) << sOut;
+}
+
 TEST(HeadlessConverter, AFullFileSystemLeavesNothing) {
     struct Case {
         const char* sName;
