@@ -250,7 +250,9 @@ public:
     ControlWidget* Control() const { return static_cast<ControlWidget*>(widget()); }
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name && Control()->Design().role == ui::Role::Status) return Control()->Text();
+        // The status line's name is the stage last announced, its value
+        // what it shows now (a stage or the file being checked).
+        if (t == QAccessible::Name && Control()->Design().role == ui::Role::Status) return Control()->Announcement();
         if (t == QAccessible::Value && Control()->Design().role == ui::Role::Status) return Control()->Text();
         return QAccessibleWidget::text(t);
     }

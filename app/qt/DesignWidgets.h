@@ -69,6 +69,10 @@ public:
     const ui::Control& Design() const { return control_; }
     QString Text() const { return text_; }
     void SetText(const QString& text);
+    // What a screen reader was last told of this control (the status line's
+    // stages); empty: the text itself.
+    QString Announcement() const { return announcement_.isEmpty() ? text_ : announcement_; }
+    void SetAnnouncement(const QString& text) { announcement_ = text; }
     void SetUnderline(bool underline);
     bool Underlined() const { return font_.underline(); }
     void SetBorder(bool border);
@@ -98,6 +102,7 @@ protected:
 private:
     const ui::Control& control_;
     QString text_;
+    QString announcement_;
     QFont font_;
     QColor colour_;
     QColor background_;

@@ -155,9 +155,10 @@ void MainWindowWidget::SetProgress(long long pagesDone, long long pagesInAll) {
     progress_->show();
 }
 
-void MainWindowWidget::Announce(const std::string&) {
-    // The status line's accessible name is its text: a screen reader reads
-    // the change.
+void MainWindowWidget::Announce(const std::string& text) {
+    // The status line's accessible name is the stage announced: a screen
+    // reader reads the change, not the files flashing by.
+    if (ControlWidget* status = DesignControl(ui::ControlId::statusLine)) status->SetAnnouncement(FromUtf8(text));
     QAccessibleEvent event(Control(ui::ControlId::statusLine), QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }

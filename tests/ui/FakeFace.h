@@ -82,7 +82,7 @@ public:
     }
     std::string CurrentFolder() override { return currentFolder; }
     std::string ProgramFolder() override { return programFolder; }
-    long long NowMilliseconds() override { return now; }
+    long long NowMilliseconds() override { return now += tick; }
     void EndProgram() override { ++ended; }
 
     std::map<ControlId, std::string> texts;
@@ -105,6 +105,7 @@ public:
     bool launchesSucceed = true;
     std::string currentFolder, programFolder;
     long long now = 1000;
+    long long tick = 0;  // added to the clock at every reading
     int ended = 0;
 };
 
