@@ -62,7 +62,6 @@ public:
     // Repaints what has changed and handles the pending events of the
     // window (the run's yields).
     virtual void ProcessEvents() = 0;
-    virtual bool IsShown() = 0;
 };
 
 // What a face's disclaimer window can be told to do.

@@ -41,7 +41,6 @@ public:
     void SetProgress(long long pagesDone, long long pagesInAll) override;
     void Announce(const std::string& text) override;
     void ProcessEvents() override;
-    bool IsShown() override { return isVisible(); }
 
     // The main window's texts are drawn 2 % closer ("Change file types"
     // fits its box on one line).

@@ -233,8 +233,6 @@ void MainFrame::Announce(const std::string& text) {
 
 void MainFrame::ProcessEvents() { PumpPending(); }
 
-bool MainFrame::IsShown() { return window_ && IsWindowVisible(window_); }
-
 // --- ControlHost -------------------------------------------------------------
 
 void MainFrame::ControlActivated(ui::ControlId id) { logic_.Activate(id); }

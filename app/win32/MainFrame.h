@@ -42,7 +42,6 @@ public:
     void SetProgress(long long pagesDone, long long pagesInAll) override;
     void Announce(const std::string& text) override;
     void ProcessEvents() override;
-    bool IsShown() override;
 
 private:
     // ControlHost

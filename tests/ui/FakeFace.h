@@ -49,7 +49,6 @@ public:
         ++yields;
         if (onYield) onYield();
     }
-    bool IsShown() override { return shown; }
 
     // Services
     std::optional<std::string> ChooseFolder(const std::string&) override {
@@ -94,7 +93,6 @@ public:
     std::vector<std::string> announced;
     long long yields = 0;
     std::function<void()> onYield;
-    bool shown = false;
 
     std::deque<std::optional<std::string>> chooserAnswers;  // nullopt: the user cancels
     int choosers = 0;
