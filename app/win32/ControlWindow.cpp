@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include "app/win32/Accessible.h"
+#include "app/win32/Screen.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -157,15 +158,7 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 namespace control {
 
-bool Register(HINSTANCE instance) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ControlProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kControlClass;
-    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+bool Register(HINSTANCE instance) { return RegisterWindowClass(instance, kControlClass, ControlProc); }
 
 HWND Create(HWND parent, const ui::Control& design, ControlHost& host) {
     auto* state = new ControlState{&design, &host, fs::ToUtf16(design.text)};

@@ -60,14 +60,8 @@ HWND DisclaimerFrame::ControlWindow(ui::ControlId id) const {
 
 bool DisclaimerFrame::Create() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = kDisclaimerClass;
-    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterWindowClass(instance, kDisclaimerClass, WindowProc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
+        return false;
     const std::wstring caption = ToUtf16(design_.caption);
     window_ = CreateWindowExW(kExStyle, kDisclaimerClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);

@@ -51,13 +51,7 @@ bool MainFrame::Start(const std::string& argumentText, int showCommand) {
 bool MainFrame::Create() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     control::Register(instance);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kMainWindowClass;
-    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterWindowClass(instance, kMainWindowClass, WindowProc)) return false;
     const std::wstring caption = ToUtf16(design_.caption);
     window_ = CreateWindowExW(kExStyle, kMainWindowClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);

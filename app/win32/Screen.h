@@ -7,6 +7,10 @@
 
 namespace tagshift::win32 {
 
+// Registers a window class of this program (arrow cursor, the given
+// background brush or none); true also when it is registered already.
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background = nullptr);
+
 // The window's dpi: GetDpiForWindow where Windows has it (10 and later),
 // else the screen's LOGPIXELSY.
 int DpiOf(HWND window);
