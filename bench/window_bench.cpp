@@ -106,17 +106,17 @@ int main(int argc, char** argv) {
     tagshift::qt::MainWindowWidget window(services, 1.0);
     window.Start("");
     QCoreApplication::processEvents();
-    QTest::mouseClick(window.Control(tagshift::ui::ControlId::folderButton), Qt::LeftButton);
+    QTest::mouseClick(window.Control(tagshift::ui::ControlId::FolderButton), Qt::LeftButton);
     QCoreApplication::processEvents();
 
-    QWidget* status = window.Control(tagshift::ui::ControlId::statusLine);
+    QWidget* status = window.Control(tagshift::ui::ControlId::StatusLine);
     PaintWatch watch;
     status->installEventFilter(&watch);
     if (noPaint) status->setUpdatesEnabled(false);
     QElapsedTimer timer;
     watch.Arm();
     timer.start();
-    QTest::mouseClick(window.Control(tagshift::ui::ControlId::convertButton), Qt::LeftButton);
+    QTest::mouseClick(window.Control(tagshift::ui::ControlId::ConvertButton), Qt::LeftButton);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     watch.Disarm();
 

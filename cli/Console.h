@@ -18,9 +18,9 @@ void Prepare();
 // code page), as given elsewhere.
 std::vector<std::string> Arguments(int argc, char** argv);
 
-// Sets bFlag to 1 on Ctrl-C or a request to terminate, instead of ending the
+// Sets flag to 1 on Ctrl-C or a request to terminate, instead of ending the
 // program.
-void CatchInterrupts(volatile std::sig_atomic_t& bFlag);
+void CatchInterrupts(volatile std::sig_atomic_t& flag);
 
 // True when standard error is a terminal (a console window on Windows).
 bool ErrorsGoToTerminal();

@@ -7,10 +7,10 @@ namespace tagshift::console {
 
 namespace {
 
-volatile std::sig_atomic_t* g_pInterrupted = nullptr;
+volatile std::sig_atomic_t* interrupted = nullptr;
 
 extern "C" void OnInterrupt(int) {
-    if (g_pInterrupted) *g_pInterrupted = 1;
+    if (interrupted) *interrupted = 1;
 }
 
 }  // namespace
@@ -19,8 +19,8 @@ void Prepare() { std::signal(SIGPIPE, SIG_IGN); }
 
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 
-void CatchInterrupts(volatile std::sig_atomic_t& bFlag) {
-    g_pInterrupted = &bFlag;
+void CatchInterrupts(volatile std::sig_atomic_t& flag) {
+    interrupted = &flag;
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
 }

@@ -14,14 +14,14 @@ namespace tagshift::console {
 
 namespace {
 
-volatile std::sig_atomic_t* g_pInterrupted = nullptr;
+volatile std::sig_atomic_t* interrupted = nullptr;
 
-BOOL WINAPI OnControl(DWORD iEvent) {
-    switch (iEvent) {
+BOOL WINAPI OnControl(DWORD event) {
+    switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
         case CTRL_CLOSE_EVENT:
-            if (g_pInterrupted) *g_pInterrupted = 1;
+            if (interrupted) *interrupted = 1;
             return TRUE;
         default:
             return FALSE;
@@ -39,23 +39,23 @@ void Prepare() {
 std::vector<std::string> Arguments(int, char**) {
     // The narrow argv holds the ANSI code page's idea of the names; the wide
     // command line holds them all.
-    std::vector<std::string> aArguments;
-    int iCount = 0;
-    LPWSTR* pArguments = ::CommandLineToArgvW(::GetCommandLineW(), &iCount);
-    if (!pArguments) return aArguments;
-    for (int i = 1; i < iCount; ++i) aArguments.push_back(fs::ToUtf8(pArguments[i]));
-    ::LocalFree(pArguments);
-    return aArguments;
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wideArguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wideArguments) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(fs::ToUtf8(wideArguments[i]));
+    ::LocalFree(wideArguments);
+    return arguments;
 }
 
-void CatchInterrupts(volatile std::sig_atomic_t& bFlag) {
-    g_pInterrupted = &bFlag;
+void CatchInterrupts(volatile std::sig_atomic_t& flag) {
+    interrupted = &flag;
     ::SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
 bool ErrorsGoToTerminal() {
-    DWORD iMode = 0;
-    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &iMode) != 0;
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
 }  // namespace tagshift::console

@@ -68,25 +68,25 @@ const char* const kHelp =
     "SOURCE_Converted when every page is done and its log written; only a killed\n"
     "run leaves such a folder behind. Every file keeps its permission bits.\n";
 
-volatile std::sig_atomic_t g_bInterrupted = 0;
+volatile std::sig_atomic_t interrupted = 0;
 
 // The help text with the default pattern list in its place.
 std::string HelpText() {
-    std::string sHelp = kHelp;
-    sHelp.replace(sHelp.find("%s"), 2, tagshift::texts::kDefaultPatterns);
-    return sHelp;
+    std::string help = kHelp;
+    help.replace(help.find("%s"), 2, tagshift::texts::kDefaultPatterns);
+    return help;
 }
 
 // Prints a message box's prompt, one output line per line of the prompt.
-void PrintPrompt(std::ostream& oOut, const std::string& sPrompt) {
-    std::size_t iStart = 0;
+void PrintPrompt(std::ostream& out, const std::string& prompt) {
+    std::size_t start = 0;
     for (;;) {
-        std::size_t iEnd = sPrompt.find(tagshift::texts::kCrLf, iStart);
-        oOut << sPrompt.substr(iStart, iEnd == std::string::npos ? std::string::npos : iEnd - iStart) << '\n';
-        if (iEnd == std::string::npos) break;
-        iStart = iEnd + 2;
+        std::size_t end = prompt.find(tagshift::texts::kCrLf, start);
+        out << prompt.substr(start, end == std::string::npos ? std::string::npos : end - start) << '\n';
+        if (end == std::string::npos) break;
+        start = end + 2;
     }
-    oOut.flush();
+    out.flush();
 }
 
 class ConsoleObserver : public tagshift::ConversionObserver {
@@ -117,7 +117,7 @@ public:
         std::cerr << tag.page << ':' << tag.line << ": " << tag.opening << " left as it is (" << tag.why << ")\n";
     }
 
-    bool ShouldStop() override { return g_bInterrupted != 0; }
+    bool ShouldStop() override { return interrupted != 0; }
 
     void ClearProgress() {
         if (drawn_ == 0) return;
@@ -152,8 +152,8 @@ private:
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-int UsageError(const std::string& sWhat) {
-    std::cerr << "tagshift-convert: " << sWhat << '\n' << kUsage << "Try 'tagshift-convert --help'.\n";
+int UsageError(const std::string& what) {
+    std::cerr << "tagshift-convert: " << what << '\n' << kUsage << "Try 'tagshift-convert --help'.\n";
     return kExitUsage;
 }
 
@@ -161,49 +161,49 @@ int UsageError(const std::string& sWhat) {
 
 int main(int argc, char** argv) {
     tagshift::console::Prepare();
-    const std::vector<std::string> aArguments = tagshift::console::Arguments(argc, argv);
-    std::string sPatterns = tagshift::texts::kDefaultPatterns;
-    bool bVerbose = false;
-    bool bAnyCase = false;
-    std::vector<std::string> aSources;
-    bool bOptionsEnded = false;
-    for (std::size_t i = 0; i < aArguments.size(); ++i) {
-        const std::string& sArg = aArguments[i];
-        if (bOptionsEnded || sArg.empty() || sArg[0] != '-' || sArg == "-") {
-            aSources.push_back(sArg);
-        } else if (sArg == "--") {
-            bOptionsEnded = true;
-        } else if (sArg == "--help" || sArg == "-h") {
+    const std::vector<std::string> arguments = tagshift::console::Arguments(argc, argv);
+    std::string patterns = tagshift::texts::kDefaultPatterns;
+    bool verboseOutput = false;
+    bool anyCase = false;
+    std::vector<std::string> sources;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            sources.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
             std::cout << HelpText();
             return kExitOk;
-        } else if (sArg == "--version") {
+        } else if (arg == "--version") {
             std::cout << "tagshift-convert " << TAGSHIFT_VERSION << '\n';
             return kExitOk;
-        } else if (sArg == "--verbose" || sArg == "-v") {
-            bVerbose = true;
-        } else if (sArg == "--any-case") {
-            bAnyCase = true;
-        } else if (sArg == "--patterns") {
-            if (i + 1 >= aArguments.size()) return UsageError("--patterns needs a list");
-            sPatterns = aArguments[++i];
-        } else if (sArg.rfind("--patterns=", 0) == 0) {
-            sPatterns = sArg.substr(11);
+        } else if (arg == "--verbose" || arg == "-v") {
+            verboseOutput = true;
+        } else if (arg == "--any-case") {
+            anyCase = true;
+        } else if (arg == "--patterns") {
+            if (i + 1 >= arguments.size()) return UsageError("--patterns needs a list");
+            patterns = arguments[++i];
+        } else if (arg.rfind("--patterns=", 0) == 0) {
+            patterns = arg.substr(11);
         } else {
-            return UsageError("unknown option " + sArg);
+            return UsageError("unknown option " + arg);
         }
     }
-    if (aSources.empty()) return UsageError("no SOURCE folder given");
-    if (aSources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
+    if (sources.empty()) return UsageError("no SOURCE folder given");
+    if (sources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
 
-    tagshift::console::CatchInterrupts(g_bInterrupted);
+    tagshift::console::CatchInterrupts(interrupted);
 
-    ConsoleObserver observer(bVerbose);
+    ConsoleObserver observer(verboseOutput);
     tagshift::ConversionRequest request;
     // The run makes the path absolute and normal: "site/", "." or "../site"
     // convert to the folder's sibling, never into it.
-    request.sourceFolder = aSources.front();
-    request.patterns = sPatterns;
-    request.anyCase = bAnyCase;
+    request.sourceFolder = sources.front();
+    request.patterns = patterns;
+    request.anyCase = anyCase;
     const tagshift::ConversionResult result = tagshift::Convert(request, observer);
     observer.ClearProgress();
 

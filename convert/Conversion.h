@@ -76,10 +76,10 @@ ConversionResult Convert(const ConversionRequest& request, ConversionObserver& o
 
 // Splits the pattern text at every ';', keeping empty pieces; an empty text
 // gives an empty list.
-std::vector<std::string> SplitPatterns(const std::string& sText);
+std::vector<std::string> SplitPatterns(const std::string& text);
 
 // The page-pattern rule: the last (length of p - 2) bytes of the name equal
 // those of the pattern. Patterns shorter than two bytes select nothing.
-bool PatternMatches(const std::string& sPattern, const std::string& sName);
+bool PatternMatches(const std::string& pattern, const std::string& name);
 
 }  // namespace tagshift

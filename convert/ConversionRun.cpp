@@ -20,40 +20,40 @@ using fs::JoinPath;
 // back from the script files.
 class PageFunctions : public BlockSink {
 public:
-    // A script file the page's functions create takes oInfo's bits. Tags
-    // left alone are reported to pReport (when given) and logged in sLog.
-    PageFunctions(const PageFile& oFile, const fs::FileInfo& oInfo, fs::AppendFile (&aScripts)[2],
-                  ConversionObserver* pReport, const std::string& sShownPath, long long& iLeftAlone,
-                  std::string& sLog)
-        : m_oFile(oFile), m_oInfo(oInfo), m_aScripts(aScripts), m_pReport(pReport), m_sShownPath(sShownPath),
-          m_iLeftAlone(iLeftAlone), m_sLog(sLog) {}
+    // A script file the page's functions create takes info's bits. Tags
+    // left alone are reported to report (when given) and logged in log.
+    PageFunctions(const PageFile& file, const fs::FileInfo& info, fs::AppendFile (&scripts)[2],
+                  ConversionObserver* report, const std::string& shownPath, long long& leftAlone,
+                  std::string& log)
+        : file_(file), info_(info), scripts_(scripts), report_(report), shownPath_(shownPath),
+          leftAlone_(leftAlone), log_(log) {}
 
-    void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
-        Kind& oKind = m_aKinds[static_cast<int>(eKind)];
-        AppendFunctionTo(oKind.sBuffer, eKind, iNumber, sBlock);
-        if (oKind.sBuffer.size() >= kFlushSize) Flush(eKind);
+    void Add(TagKind kind, long long number, std::string_view block) override {
+        Kind& kindState = kinds_[static_cast<int>(kind)];
+        AppendFunctionTo(kindState.buffer, kind, number, block);
+        if (kindState.buffer.size() >= kFlushSize) Flush(kind);
     }
 
-    void LeftAlone(TagKind, std::string_view sOpening, long long iLine, LeftAloneReason eWhy) override {
-        if (!m_pReport) return;
-        ++m_iLeftAlone;
-        const LeftAloneTag oTag{m_sShownPath, std::string(sOpening), iLine, LeftAloneText(eWhy)};
-        m_sLog += kLogLeftAlone + oTag.page + ':' + std::to_string(oTag.line) + ": " + oTag.opening +
-                  kLogLeftAloneWhy + oTag.why + ')' + kCrLf;
-        m_pReport->TagLeftAlone(oTag);
+    void LeftAlone(TagKind, std::string_view opening, long long lineNumber, LeftAloneReason why) override {
+        if (!report_) return;
+        ++leftAlone_;
+        const LeftAloneTag tag{shownPath_, std::string(opening), lineNumber, LeftAloneText(why)};
+        log_ += kLogLeftAlone + tag.page + ':' + std::to_string(tag.line) + ": " + tag.opening +
+                  kLogLeftAloneWhy + tag.why + ')' + kCrLf;
+        report_->TagLeftAlone(tag);
     }
 
     // Writes what is still buffered. Returns the first error of the page.
     const fs::FsError& Finish() {
-        for (TagKind eKind : kTagKinds) Flush(eKind);
-        return m_oError;
+        for (TagKind kind : kTagKinds) Flush(kind);
+        return error_;
     }
 
     // Takes back everything this page appended.
     void Undo() {
-        for (TagKind eKind : kTagKinds) {
-            const Kind& oKind = m_aKinds[static_cast<int>(eKind)];
-            if (oKind.bMarked) m_aScripts[static_cast<int>(eKind)].Undo(oKind.oMark);
+        for (TagKind kind : kTagKinds) {
+            const Kind& kindState = kinds_[static_cast<int>(kind)];
+            if (kindState.marked) scripts_[static_cast<int>(kind)].Undo(kindState.mark);
         }
     }
 
@@ -61,55 +61,55 @@ private:
     static constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 
     struct Kind {
-        std::string sBuffer;
-        fs::AppendMark oMark;
-        bool bMarked = false;  // oMark holds the script file's state before this page
+        std::string buffer;
+        fs::AppendMark mark;
+        bool marked = false;  // mark holds the script file's state before this page
     };
 
-    void Flush(TagKind eKind) {
-        Kind& oKind = m_aKinds[static_cast<int>(eKind)];
-        if (oKind.sBuffer.empty() || m_oError.Failed()) return;
+    void Flush(TagKind kind) {
+        Kind& kindState = kinds_[static_cast<int>(kind)];
+        if (kindState.buffer.empty() || error_.Failed()) return;
         // The first append of the page marks the file's state; when it
         // could not even open the file, taking it back does nothing.
-        m_oError = AppendFunctionText(m_oFile, eKind, oKind.sBuffer, m_aScripts[static_cast<int>(eKind)],
-                                      oKind.bMarked ? nullptr : &oKind.oMark, &m_oInfo);
-        oKind.bMarked = true;
-        oKind.sBuffer.clear();
+        error_ = AppendFunctionText(file_, kind, kindState.buffer, scripts_[static_cast<int>(kind)],
+                                      kindState.marked ? nullptr : &kindState.mark, &info_);
+        kindState.marked = true;
+        kindState.buffer.clear();
     }
 
-    const PageFile& m_oFile;
-    const fs::FileInfo& m_oInfo;
-    fs::AppendFile (&m_aScripts)[2];
-    ConversionObserver* m_pReport;  // null: the page's openings were reported before
-    const std::string& m_sShownPath;
-    long long& m_iLeftAlone;
-    std::string& m_sLog;
-    Kind m_aKinds[2];
-    fs::FsError m_oError;
+    const PageFile& file_;
+    const fs::FileInfo& info_;
+    fs::AppendFile (&scripts_)[2];
+    ConversionObserver* report_;  // null: the page's openings were reported before
+    const std::string& shownPath_;
+    long long& leftAlone_;
+    std::string& log_;
+    Kind kinds_[2];
+    fs::FsError error_;
 };
 
 }  // namespace
 
-std::vector<std::string> SplitPatterns(const std::string& sText) {
-    std::vector<std::string> aPieces;
-    if (sText.empty()) return aPieces;
-    std::size_t iStart = 0;
+std::vector<std::string> SplitPatterns(const std::string& text) {
+    std::vector<std::string> pieces;
+    if (text.empty()) return pieces;
+    std::size_t start = 0;
     for (;;) {
-        std::size_t iSemicolon = sText.find(';', iStart);
-        if (iSemicolon == std::string::npos) {
-            aPieces.push_back(sText.substr(iStart));
-            return aPieces;
+        std::size_t semicolon = text.find(';', start);
+        if (semicolon == std::string::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
         }
-        aPieces.push_back(sText.substr(iStart, iSemicolon - iStart));
-        iStart = iSemicolon + 1;
+        pieces.push_back(text.substr(start, semicolon - start));
+        start = semicolon + 1;
     }
 }
 
-bool PatternMatches(const std::string& sPattern, const std::string& sName) {
-    if (sPattern.size() < 2) return false;
-    const std::size_t iCompared = sPattern.size() - 2;
-    if (sName.size() < iCompared) return false;
-    return std::memcmp(sName.data() + sName.size() - iCompared, sPattern.data() + 2, iCompared) == 0;
+bool PatternMatches(const std::string& pattern, const std::string& name) {
+    if (pattern.size() < 2) return false;
+    const std::size_t compared = pattern.size() - 2;
+    if (name.size() < compared) return false;
+    return std::memcmp(name.data() + name.size() - compared, pattern.data() + 2, compared) == 0;
 }
 
 ConversionResult Convert(const ConversionRequest& request, ConversionObserver& observer) {
@@ -117,183 +117,183 @@ ConversionResult Convert(const ConversionRequest& request, ConversionObserver& o
 }
 
 ConversionRun::ConversionRun(const ConversionRequest& request, ConversionObserver& observer)
-    : m_oObserver(observer), m_oRequest(request) {}
+    : observer_(observer), request_(request) {}
 
 void ConversionRun::Yield() {
-    if (!m_bStop && m_oObserver.ShouldStop()) m_bStop = true;
+    if (!stop_ && observer_.ShouldStop()) stop_ = true;
 }
 
 ConversionResult ConversionRun::Run() {
-    m_oResult.outcome = RunSteps();
+    result_.outcome = RunSteps();
     CloseScriptFiles();
     // A new tree that did not take its final name is not left behind.
-    if (!m_sWorkDir.empty()) fs::RemoveTree(m_sWorkDir);
-    m_sWorkDir.clear();
-    if (m_oResult.outcome == RunOutcome::Stopped) m_oResult.error.clear();
-    m_oResult.log = m_sLog;
-    for (std::size_t iAt = 0; iAt < m_sLog.size();) {
-        std::size_t iEnd = m_sLog.find(kCrLf, iAt);
-        if (iEnd == std::string::npos) iEnd = m_sLog.size();
-        const std::string_view sLine(m_sLog.data() + iAt, iEnd - iAt);
-        if (sLine.rfind(kLogFailed, 0) == 0 || sLine.rfind(kLogFailedFolder, 0) == 0)
-            m_oResult.failedEntries.emplace_back(sLine);
-        iAt = iEnd + 2;
+    if (!workDir_.empty()) fs::RemoveTree(workDir_);
+    workDir_.clear();
+    if (result_.outcome == RunOutcome::Stopped) result_.error.clear();
+    result_.log = log_;
+    for (std::size_t at = 0; at < log_.size();) {
+        std::size_t end = log_.find(kCrLf, at);
+        if (end == std::string::npos) end = log_.size();
+        const std::string_view line(log_.data() + at, end - at);
+        if (line.rfind(kLogFailed, 0) == 0 || line.rfind(kLogFailedFolder, 0) == 0)
+            result_.failedEntries.emplace_back(line);
+        at = end + 2;
     }
-    return m_oResult;
+    return result_;
 }
 
-bool ConversionRun::Status(const std::string& sText) {
-    m_oObserver.Status(sText);
+bool ConversionRun::Status(const std::string& text) {
+    observer_.Status(text);
     Yield();
-    return !m_bStop;
+    return !stop_;
 }
 
-RunOutcome ConversionRun::Refuse(const std::string& sMessage, const char* sLogLine) {
-    m_oResult.error = sMessage;
-    m_sLog += sLogLine;
-    m_sLog += kCrLf;
+RunOutcome ConversionRun::Refuse(const std::string& message, const char* logLine) {
+    result_.error = message;
+    log_ += logLine;
+    log_ += kCrLf;
     return RunOutcome::Refused;
 }
 
-RunOutcome ConversionRun::Fail(const char* sWhat, const std::string& sPathAndReason) {
-    m_oResult.failure = sPathAndReason;
-    m_oResult.error = sWhat + sPathAndReason;
+RunOutcome ConversionRun::Fail(const char* what, const std::string& pathAndReason) {
+    result_.failure = pathAndReason;
+    result_.error = what + pathAndReason;
     return RunOutcome::Failed;
 }
 
-void ConversionRun::ReportProgress() { m_oObserver.Progress(m_iPagesDone, m_iPagesInAll); }
+void ConversionRun::ReportProgress() { observer_.Progress(pagesDone_, pagesInAll_); }
 
 // The new tree must never be written into the tree it copies: the copy
 // would copy itself, and the source would change. The names alone cannot
 // tell ("t/x/self", a link to ".", converts to "t/x/self_Converted", which
 // is "t/x/self/self_Converted"): the real folders are compared. Returns
 // NotRun when the destination lies outside, else the run's outcome.
-RunOutcome ConversionRun::CheckDestinationOutsideSource(const std::string& sSource, const std::string& sDest) {
-    std::string sRealSource, sRealParent;
-    if (fs::FsError oReal = fs::RealPath(sSource, sRealSource); oReal.Failed())
-        return Fail(kErrorCopyFailed, oReal.sPath + " - " + oReal.sReason);
-    if (fs::FsError oReal = fs::RealPath(fs::ParentFolder(sDest), sRealParent); oReal.Failed())
-        return Fail(kErrorCopyFailed, oReal.sPath + " - " + oReal.sReason);
-    const std::string sRealDest = JoinPath(sRealParent, sDest.substr(sDest.find_last_of(fs::kSeparators) + 1));
-    if (fs::LiesInside(sRealDest, sRealSource))
-        return Refuse(kErrorDestInside + sRealDest + kErrorDestInsideOf + sRealSource, kLogDestInside);
+RunOutcome ConversionRun::CheckDestinationOutsideSource(const std::string& source, const std::string& dest) {
+    std::string realSource, realParent;
+    if (fs::FsError real = fs::RealPath(source, realSource); real.Failed())
+        return Fail(kErrorCopyFailed, real.path + " - " + real.reason);
+    if (fs::FsError real = fs::RealPath(fs::ParentFolder(dest), realParent); real.Failed())
+        return Fail(kErrorCopyFailed, real.path + " - " + real.reason);
+    const std::string realDest = JoinPath(realParent, dest.substr(dest.find_last_of(fs::kSeparators) + 1));
+    if (fs::LiesInside(realDest, realSource))
+        return Refuse(kErrorDestInside + realDest + kErrorDestInsideOf + realSource, kLogDestInside);
     return RunOutcome::NotRun;
 }
 
 RunOutcome ConversionRun::RunSteps() {
-    m_sLog = std::string(kLogStarted) + kCrLf;
+    log_ = std::string(kLogStarted) + kCrLf;
     if (!Status(kStatusDisabling)) return RunOutcome::Stopped;
 
     if (!Status(kStatusCheckingDirectory)) return RunOutcome::Stopped;
     // "site/", "." or "sub/.." name the folder itself: the new folder goes
     // beside it, never into it.
-    const std::string sSource = fs::AbsoluteNormalPath(m_oRequest.sourceFolder);
-    m_oResult.sourceFolder = sSource;
-    if (!fs::DirExists(sSource)) return Refuse(kErrorNoFolder, kLogNoFolder);
-    if (fs::IsRootPath(sSource)) return Refuse(kErrorRootFolder, kLogRootFolder);
+    const std::string source = fs::AbsoluteNormalPath(request_.sourceFolder);
+    result_.sourceFolder = source;
+    if (!fs::DirExists(source)) return Refuse(kErrorNoFolder, kLogNoFolder);
+    if (fs::IsRootPath(source)) return Refuse(kErrorRootFolder, kLogRootFolder);
 
     if (!Status(kStatusCheckingFileNames)) return RunOutcome::Stopped;
-    m_aPatterns = SplitPatterns(m_oRequest.patterns);
+    patterns_ = SplitPatterns(request_.patterns);
     // A list of pieces too short to select anything is no list.
-    if (std::none_of(m_aPatterns.begin(), m_aPatterns.end(), [](const std::string& p) { return p.size() >= 2; }))
+    if (std::none_of(patterns_.begin(), patterns_.end(), [](const std::string& p) { return p.size() >= 2; }))
         return Refuse(kErrorNoPattern, kLogNoPattern);
 
     if (!Status(kStatusCopying)) return RunOutcome::Stopped;
-    const std::string sDest = sSource + kDestSuffix;
-    m_oResult.convertedFolder = sDest;
-    if (fs::EntryExists(sDest)) return Refuse(kErrorDestExists, kLogDestExists);
-    if (RunOutcome eInside = CheckDestinationOutsideSource(sSource, sDest); eInside != RunOutcome::NotRun)
-        return eInside;
+    const std::string dest = source + kDestSuffix;
+    result_.convertedFolder = dest;
+    if (fs::EntryExists(dest)) return Refuse(kErrorDestExists, kLogDestExists);
+    if (RunOutcome inside = CheckDestinationOutsideSource(source, dest); inside != RunOutcome::NotRun)
+        return inside;
     // The new tree is built under a name that says it is incomplete and
     // takes its final name only when the walk is done and its log written.
-    if (fs::FsError oCreate = fs::CreateUniqueFolder(sDest + kIncompleteSuffix, m_sWorkDir); oCreate.Failed())
-        return Fail(kErrorCopyFailed, oCreate.sPath + " - " + oCreate.sReason);
+    if (fs::FsError create = fs::CreateUniqueFolder(dest + kIncompleteSuffix, workDir_); create.Failed())
+        return Fail(kErrorCopyFailed, create.path + " - " + create.reason);
     // Selected pages are left out of the copy: the walk writes each of them
     // once, converted or as it is. Counting them gives the pages in all.
     // Entries the source will not give are left out and logged after the
     // two folders.
-    long long iSelected = 0;
-    std::string sNotCopied;
-    const fs::FsError oCopy = fs::CopyTreeInto(
-        sSource, m_sWorkDir,
-        [this, &iSelected](const std::string& sName) {
-            const bool bSelected = IsSelected(sName);
-            iSelected += bSelected;
-            return bSelected;
+    long long selected = 0;
+    std::string notCopied;
+    const fs::FsError copy = fs::CopyTreeInto(
+        source, workDir_,
+        [this, &selected](const std::string& name) {
+            const bool isSelected = IsSelected(name);
+            selected += isSelected;
+            return isSelected;
         },
         [this] {
             Yield();
-            return !m_bStop;
+            return !stop_;
         },
-        [this, &sNotCopied](const fs::FsError& oError, bool bFolder) { NotCopied(oError, bFolder, sNotCopied); });
-    if (m_bStop) return RunOutcome::Stopped;
-    if (oCopy.Failed()) return Fail(kErrorCopyFailed, Named(oCopy) + " - " + oCopy.sReason);
-    m_iPagesInAll = iSelected;
+        [this, &notCopied](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder, notCopied); });
+    if (stop_) return RunOutcome::Stopped;
+    if (copy.Failed()) return Fail(kErrorCopyFailed, Named(copy) + " - " + copy.reason);
+    pagesInAll_ = selected;
     ReportProgress();
-    m_sLog += kLogCopying + sSource + kCrLf;
-    m_sLog += kLogDestination + sDest + kCrLf;
-    m_sLog += sNotCopied;
+    log_ += kLogCopying + source + kCrLf;
+    log_ += kLogDestination + dest + kCrLf;
+    log_ += notCopied;
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
-    ProcessFolder(sSource, m_sWorkDir);
-    if (Ended()) return Fail(m_pFatalWhat, m_sFatal);
-    if (m_bStop) return RunOutcome::Stopped;
+    ProcessFolder(source, workDir_);
+    if (Ended()) return Fail(fatalWhat_, fatal_);
+    if (stop_) return RunOutcome::Stopped;
     CloseScriptFiles();
 
     // The log goes into the new tree before the tree takes its name: a tree
     // under the final name always holds its log. A log copied from the
     // source goes first, so that this run's log is a new file of its own
     // (not taking the copy's permission bits).
-    fs::RemoveFile(JoinPath(m_sWorkDir, kLogFileName));
-    const std::string sLog = m_sLog + kLogComplete;
-    if (fs::FsError oWrite = fs::WriteFileAtomic(JoinPath(m_sWorkDir, kLogFileName), sLog); oWrite.Failed())
-        return Fail(kErrorLogFailed, Named(oWrite) + " - " + oWrite.sReason);
-    m_sLog = sLog;
-    bool bExisted = false;
-    if (fs::FsError oRename = fs::RenameNoReplace(m_sWorkDir, sDest, bExisted); oRename.Failed()) {
-        if (bExisted) return Refuse(kErrorDestExists, kLogDestExists);
-        return Fail(kErrorRenameFailed, oRename.sPath + " - " + oRename.sReason);
+    fs::RemoveFile(JoinPath(workDir_, kLogFileName));
+    const std::string log = log_ + kLogComplete;
+    if (fs::FsError writeError = fs::WriteFileAtomic(JoinPath(workDir_, kLogFileName), log); writeError.Failed())
+        return Fail(kErrorLogFailed, Named(writeError) + " - " + writeError.reason);
+    log_ = log;
+    bool existed = false;
+    if (fs::FsError renameError = fs::RenameNoReplace(workDir_, dest, existed); renameError.Failed()) {
+        if (existed) return Refuse(kErrorDestExists, kLogDestExists);
+        return Fail(kErrorRenameFailed, renameError.path + " - " + renameError.reason);
     }
-    m_sWorkDir.clear();
-    m_oResult.logPath = JoinPath(sDest, kLogFileName);
-    m_oResult.summary = SummaryText();
-    return m_oResult.pagesFailed > 0 || m_oResult.entriesNotCopied > 0 ? RunOutcome::CompletedWithFailures
+    workDir_.clear();
+    result_.logPath = JoinPath(dest, kLogFileName);
+    result_.summary = SummaryText();
+    return result_.pagesFailed > 0 || result_.entriesNotCopied > 0 ? RunOutcome::CompletedWithFailures
                                                                        : RunOutcome::Completed;
 }
 
 std::string ConversionRun::SummaryText() const {
-    std::string sText = kSummaryFiles + std::to_string(m_oResult.pagesConverted) + kSummaryFunctions +
-                        std::to_string(m_oResult.functionsReplaced) + kCrLf + kSummaryVisible +
-                        m_oResult.convertedFolder;
-    if (m_oResult.pagesFailed > 0)
-        sText += kCrLf + (kSummaryNotConverted + std::to_string(m_oResult.pagesFailed)) + kSummarySeeLog;
-    if (m_oResult.entriesNotCopied > 0)
-        sText += kCrLf + (kSummaryNotCopied + std::to_string(m_oResult.entriesNotCopied)) + kSummarySeeLog;
-    return sText;
+    std::string text = kSummaryFiles + std::to_string(result_.pagesConverted) + kSummaryFunctions +
+                        std::to_string(result_.functionsReplaced) + kCrLf + kSummaryVisible +
+                        result_.convertedFolder;
+    if (result_.pagesFailed > 0)
+        text += kCrLf + (kSummaryNotConverted + std::to_string(result_.pagesFailed)) + kSummarySeeLog;
+    if (result_.entriesNotCopied > 0)
+        text += kCrLf + (kSummaryNotCopied + std::to_string(result_.entriesNotCopied)) + kSummarySeeLog;
+    return text;
 }
 
-bool ConversionRun::IsSelected(const std::string& sName) const {
+bool ConversionRun::IsSelected(const std::string& name) const {
     // The script files are the conversion's own output: rewriting one would
     // lose the functions appended to it.
-    if (sName == KindTexts(TagKind::Object).sScriptFile || sName == KindTexts(TagKind::Embed).sScriptFile)
+    if (name == KindTexts(TagKind::Object).scriptFile || name == KindTexts(TagKind::Embed).scriptFile)
         return false;
-    for (const std::string& sPattern : m_aPatterns)
-        if (PatternMatches(sPattern, sName)) return true;
+    for (const std::string& pattern : patterns_)
+        if (PatternMatches(pattern, name)) return true;
     return false;
 }
 
 // A path in the new tree as it reads once the tree has its final name.
-std::string ConversionRun::Shown(const std::string& sPath) const {
-    if (m_sWorkDir.empty() || sPath.compare(0, m_sWorkDir.size(), m_sWorkDir) != 0) return sPath;
-    if (sPath.size() > m_sWorkDir.size() && sPath[m_sWorkDir.size()] != fs::kSeparator) return sPath;
-    return m_oResult.convertedFolder + sPath.substr(m_sWorkDir.size());
+std::string ConversionRun::Shown(const std::string& path) const {
+    if (workDir_.empty() || path.compare(0, workDir_.size(), workDir_) != 0) return path;
+    if (path.size() > workDir_.size() && path[workDir_.size()] != fs::kSeparator) return path;
+    return result_.convertedFolder + path.substr(workDir_.size());
 }
 
 // The path an error names, as the user reads it: shown under the final name,
 // except a path that was too long, which is named as it was (the temporary
 // name is longer than the final one, which might well fit).
-std::string ConversionRun::Named(const fs::FsError& oError) const {
-    return oError.eCause == fs::FsCause::TooLong ? oError.sPath : Shown(oError.sPath);
+std::string ConversionRun::Named(const fs::FsError& error) const {
+    return error.cause == fs::FsCause::TooLong ? error.path : Shown(error.path);
 }
 
 // Which failures end the run. A tree that takes the final name holds every
@@ -311,133 +311,133 @@ std::string ConversionRun::Named(const fs::FsError& oError) const {
 //   link out of the tree; the page cannot be replaced) is that page's: it
 //   keeps its copy as it was, unless even that copy cannot be written into
 //   the new tree, which ends the run (FailPage).
-bool ConversionRun::EndsTheRun(const fs::FsError& oError) const {
-    if (oError.eCause == fs::FsCause::Resources) return true;
-    if (oError.eCause != fs::FsCause::Storage) return false;
-    return !fs::LiesInside(oError.sPath, m_oResult.sourceFolder);
+bool ConversionRun::EndsTheRun(const fs::FsError& error) const {
+    if (error.cause == fs::FsCause::Resources) return true;
+    if (error.cause != fs::FsCause::Storage) return false;
+    return !fs::LiesInside(error.path, result_.sourceFolder);
 }
 
-void ConversionRun::EndRun(const char* sWhat, const fs::FsError& oError) {
+void ConversionRun::EndRun(const char* what, const fs::FsError& error) {
     if (Ended()) return;
-    m_pFatalWhat = sWhat;
-    m_sFatal = Named(oError) + " - " + oError.sReason;
+    fatalWhat_ = what;
+    fatal_ = Named(error) + " - " + error.reason;
 }
 
 // A file or folder other than a page that the source would not give: left
-// out of the new tree, and logged (to sLog) under the name it would have had
+// out of the new tree, and logged (to log) under the name it would have had
 // there.
-void ConversionRun::NotCopied(const fs::FsError& oError, bool bFolder, std::string& sLog) {
-    ++m_oResult.entriesNotCopied;
-    const std::string sSource = m_oResult.sourceFolder;
-    std::string sPath = oError.sPath;
-    if (fs::LiesInside(sPath, sSource)) sPath = m_oResult.convertedFolder + sPath.substr(sSource.size());
-    sLog += (bFolder ? kLogFailedFolder : kLogFailed) + sPath + kLogUnreadable + oError.sReason + kCrLf;
+void ConversionRun::NotCopied(const fs::FsError& error, bool isFolder, std::string& log) {
+    ++result_.entriesNotCopied;
+    const std::string source = result_.sourceFolder;
+    std::string path = error.path;
+    if (fs::LiesInside(path, source)) path = result_.convertedFolder + path.substr(source.size());
+    log += (isFolder ? kLogFailedFolder : kLogFailed) + path + kLogUnreadable + error.reason + kCrLf;
 }
 
 // The walk lists each folder's twin in the source tree: the copy left the
 // selected pages out, and each page's first rewrite writes it.
-void ConversionRun::ProcessFolder(const std::string& sSource, const std::string& sPath) {
-    fs::FolderListing oListing;
-    if (fs::FsError oList = fs::ListFolder(sSource, oListing); oList.Failed()) {
-        if (EndsTheRun(oList)) return EndRun(kErrorWalkFailed, oList);
-        return NotCopied(oList, true, m_sLog);
+void ConversionRun::ProcessFolder(const std::string& source, const std::string& path) {
+    fs::FolderListing listing;
+    if (fs::FsError list = fs::ListFolder(source, listing); list.Failed()) {
+        if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
+        return NotCopied(list, true, log_);
     }
     Yield();
-    for (const std::string& sName : oListing.aFiles) {
-        if (Ended() || m_bStop) break;
-        ProcessFile(PageFile{JoinPath(sPath, sName), sName, JoinPath(sSource, sName)});
+    for (const std::string& name : listing.files) {
+        if (Ended() || stop_) break;
+        ProcessFile(PageFile{JoinPath(path, name), name, JoinPath(source, name)});
     }
     CloseScriptFiles();
     if (Ended()) return;
     Yield();
-    for (const std::string& sName : oListing.aFolders) {
-        if (Ended() || m_bStop) return;
-        const std::string sSourceFolder = JoinPath(sSource, sName);
-        if (sSourceFolder == m_sWorkDir) continue;  // the copy itself, should it lie inside the source
+    for (const std::string& name : listing.folders) {
+        if (Ended() || stop_) return;
+        const std::string sourceFolder = JoinPath(source, name);
+        if (sourceFolder == workDir_) continue;  // the copy itself, should it lie inside the source
         // A folder the copy could not read is left out, and logged already.
-        const std::string sFolder = JoinPath(sPath, sName);
-        if (!fs::DirExists(sFolder)) continue;
-        ProcessFolder(sSourceFolder, sFolder);
+        const std::string folder = JoinPath(path, name);
+        if (!fs::DirExists(folder)) continue;
+        ProcessFolder(sourceFolder, folder);
     }
     Yield();
 }
 
-void ConversionRun::ProcessFile(const PageFile& oFile) {
+void ConversionRun::ProcessFile(const PageFile& file) {
     // A stopped run's new tree is removed: nothing more is written.
-    if (m_bStop || !Status(kStatusCheckingFile + oFile.Name)) return;
-    if (!IsSelected(oFile.Name)) return;
-    PageFile oPage = oFile;
-    m_bRewrittenBefore = false;
-    for (const std::string& sPattern : m_aPatterns) {
-        if (!PatternMatches(sPattern, oFile.Name)) continue;
-        ++m_oResult.pagesConverted;
-        RewritePage(oPage);
-        m_bRewrittenBefore = true;
-        oPage.SourcePath.clear();  // written now: a further rewrite reads the page itself
+    if (stop_ || !Status(kStatusCheckingFile + file.name)) return;
+    if (!IsSelected(file.name)) return;
+    PageFile pageFile = file;
+    rewrittenBefore_ = false;
+    for (const std::string& pattern : patterns_) {
+        if (!PatternMatches(pattern, file.name)) continue;
+        ++result_.pagesConverted;
+        RewritePage(pageFile);
+        rewrittenBefore_ = true;
+        pageFile.sourcePath.clear();  // written now: a further rewrite reads the page itself
         if (Ended()) return;
     }
-    ++m_iPagesDone;
+    ++pagesDone_;
     ReportProgress();
 }
 
-void ConversionRun::RewritePage(const PageFile& oFile) {
-    m_sCurrentFile = Shown(oFile.Path);
-    m_sLog += kLogProcessing + m_sCurrentFile + kCrLf;
-    const bool bFromSource = !oFile.SourcePath.empty();
-    std::string sPage;
-    fs::FileInfo oInfo;
-    if (fs::FsError oRead = fs::ReadWholeFile(bFromSource ? oFile.SourcePath : oFile.Path, sPage, &oInfo);
-        oRead.Failed())
-        return FailPage(oFile, oRead);
+void ConversionRun::RewritePage(const PageFile& file) {
+    currentFile_ = Shown(file.path);
+    log_ += kLogProcessing + currentFile_ + kCrLf;
+    const bool fromSource = !file.sourcePath.empty();
+    std::string page;
+    fs::FileInfo info;
+    if (fs::FsError readError = fs::ReadWholeFile(fromSource ? file.sourcePath : file.path, page, &info);
+        readError.Failed())
+        return FailPage(file, readError);
 
-    long long& iFunctions = m_oResult.functionsReplaced;
-    const long long iCountBefore = iFunctions;
-    PageFunctions oFunctions(oFile, oInfo, m_aScriptFiles, m_bRewrittenBefore ? nullptr : &m_oObserver,
-                             m_sCurrentFile, m_oResult.tagsLeftAlone, m_sLog);
-    fs::FsError oError;
-    if (RewriteText(sPage, iFunctions, oFunctions, m_oRequest.anyCase) == 0) {
+    long long& functions = result_.functionsReplaced;
+    const long long countBefore = functions;
+    PageFunctions pageFunctions(file, info, scriptFiles_, rewrittenBefore_ ? nullptr : &observer_,
+                             currentFile_, result_.tagsLeftAlone, log_);
+    fs::FsError error;
+    if (RewriteText(page, functions, pageFunctions, request_.anyCase) == 0) {
         // Nothing to replace: the page is a plain copy.
-        if (bFromSource) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo, true);
-        if (oError.Failed()) FailPage(oFile, oError);
+        if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
+        if (error.Failed()) FailPage(file, error);
         return;
     }
-    oError = oFunctions.Finish();
-    if (!oError.Failed()) oError = fs::WriteFileAtomic(oFile.Path, sPage, &oInfo);
-    if (oError.Failed()) {
-        oFunctions.Undo();
-        iFunctions = iCountBefore;
-        FailPage(oFile, oError);
+    error = pageFunctions.Finish();
+    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, page, &info);
+    if (error.Failed()) {
+        pageFunctions.Undo();
+        functions = countBefore;
+        FailPage(file, error);
     }
 }
 
-void ConversionRun::FailPage(const PageFile& oFile, const fs::FsError& oError) {
-    if (EndsTheRun(oError))
-        return EndRun(oError.eCause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, oError);
+void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {
+    if (EndsTheRun(error))
+        return EndRun(error.cause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, error);
     // The page keeps its copied content and counts as not converted; a
     // page that the source will not give is missing from the new tree.
     // Neither ends the run.
-    --m_oResult.pagesConverted;
-    ++m_oResult.pagesFailed;
-    m_sLog += kLogFailed + m_sCurrentFile + " - ";
-    const bool bOtherPath = oError.sPath != oFile.Path && oError.sPath != oFile.SourcePath;
-    if (bOtherPath || oError.eCause == fs::FsCause::TooLong) m_sLog += Named(oError) + ": ";
-    m_sLog += oError.sReason;
-    if (!oFile.SourcePath.empty()) {
+    --result_.pagesConverted;
+    ++result_.pagesFailed;
+    log_ += kLogFailed + currentFile_ + " - ";
+    const bool otherPath = error.path != file.path && error.path != file.sourcePath;
+    if (otherPath || error.cause == fs::FsCause::TooLong) log_ += Named(error) + ": ";
+    log_ += error.reason;
+    if (!file.sourcePath.empty()) {
         // The page's copy as it was; a copy the new tree cannot take ends
         // the run: the tree would lack an entry the source gave.
-        if (fs::FsError oCopy = fs::CopyFile(oFile.SourcePath, oFile.Path); oCopy.Failed()) {
-            if (EndsTheRun(oCopy) || oCopy.sPath != oFile.SourcePath) {
-                m_sLog += kCrLf;
-                return EndRun(oCopy.eCause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, oCopy);
+        if (fs::FsError copy = fs::CopyFile(file.sourcePath, file.path); copy.Failed()) {
+            if (EndsTheRun(copy) || copy.path != file.sourcePath) {
+                log_ += kCrLf;
+                return EndRun(copy.cause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, copy);
             }
-            m_sLog += kLogNotCopied + oCopy.sReason;
+            log_ += kLogNotCopied + copy.reason;
         }
     }
-    m_sLog += kCrLf;
+    log_ += kCrLf;
 }
 
 void ConversionRun::CloseScriptFiles() {
-    for (fs::AppendFile& oScript : m_aScriptFiles) oScript.Close();
+    for (fs::AppendFile& script : scriptFiles_) script.Close();
 }
 
 }  // namespace tagshift

@@ -21,44 +21,44 @@ public:
     ConversionResult Run();
 
     // Rewrites one page in place (the benchmarks time this alone).
-    void RewritePage(const PageFile& oFile);
-    const ConversionResult& Result() const { return m_oResult; }
+    void RewritePage(const PageFile& file);
+    const ConversionResult& Result() const { return result_; }
 
 private:
     RunOutcome RunSteps();
-    bool Status(const std::string& sText);
-    RunOutcome Refuse(const std::string& sMessage, const char* sLogLine);
-    RunOutcome Fail(const char* sWhat, const std::string& sPathAndReason);
-    RunOutcome CheckDestinationOutsideSource(const std::string& sSource, const std::string& sDest);
+    bool Status(const std::string& text);
+    RunOutcome Refuse(const std::string& message, const char* logLine);
+    RunOutcome Fail(const char* what, const std::string& pathAndReason);
+    RunOutcome CheckDestinationOutsideSource(const std::string& source, const std::string& dest);
     void Yield();
-    void ProcessFolder(const std::string& sSource, const std::string& sPath);
-    void ProcessFile(const PageFile& oFile);
-    void FailPage(const PageFile& oFile, const fs::FsError& oError);
-    void NotCopied(const fs::FsError& oError, bool bFolder, std::string& sLog);
-    bool EndsTheRun(const fs::FsError& oError) const;
-    void EndRun(const char* sWhat, const fs::FsError& oError);
-    bool Ended() const { return m_pFatalWhat != nullptr; }
-    bool IsSelected(const std::string& sName) const;
-    std::string Shown(const std::string& sPath) const;
-    std::string Named(const fs::FsError& oError) const;
+    void ProcessFolder(const std::string& source, const std::string& path);
+    void ProcessFile(const PageFile& file);
+    void FailPage(const PageFile& file, const fs::FsError& error);
+    void NotCopied(const fs::FsError& error, bool folder, std::string& log);
+    bool EndsTheRun(const fs::FsError& error) const;
+    void EndRun(const char* what, const fs::FsError& error);
+    bool Ended() const { return fatalWhat_ != nullptr; }
+    bool IsSelected(const std::string& name) const;
+    std::string Shown(const std::string& path) const;
+    std::string Named(const fs::FsError& error) const;
     void CloseScriptFiles();
     std::string SummaryText() const;
     void ReportProgress();
 
-    ConversionObserver& m_oObserver;
-    ConversionRequest m_oRequest;
-    ConversionResult m_oResult;
-    std::vector<std::string> m_aPatterns;
-    std::string m_sLog;
-    std::string m_sCurrentFile;
-    long long m_iPagesDone = 0;
-    long long m_iPagesInAll = -1;
-    bool m_bStop = false;
-    bool m_bRewrittenBefore = false;  // the page was rewritten for an earlier pattern: nothing to report again
-    const char* m_pFatalWhat = nullptr;  // set by EndRun: what could not be done ...
-    std::string m_sFatal;                // ... and the path and the reason
-    std::string m_sWorkDir;  // the new tree until it is complete and takes its final name
-    fs::AppendFile m_aScriptFiles[2];  // the script files of the folder being walked, by kind
+    ConversionObserver& observer_;
+    ConversionRequest request_;
+    ConversionResult result_;
+    std::vector<std::string> patterns_;
+    std::string log_;
+    std::string currentFile_;
+    long long pagesDone_ = 0;
+    long long pagesInAll_ = -1;
+    bool stop_ = false;
+    bool rewrittenBefore_ = false;  // the page was rewritten for an earlier pattern: nothing to report again
+    const char* fatalWhat_ = nullptr;  // set by EndRun: what could not be done ...
+    std::string fatal_;                // ... and the path and the reason
+    std::string workDir_;  // the new tree until it is complete and takes its final name
+    fs::AppendFile scriptFiles_[2];  // the script files of the folder being walked, by kind
 };
 
 }  // namespace tagshift

@@ -7,49 +7,49 @@ namespace tagshift {
 
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 
-std::size_t Find(std::string_view sText, std::string_view sNeedle, std::size_t iFrom) {
-    return sText.find(sNeedle, iFrom);
+std::size_t Find(std::string_view text, std::string_view needle, std::size_t from) {
+    return text.find(needle, from);
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// sWord (lower case) stands at iAt of sText, in any letter case.
-bool StandsAnyCase(std::string_view sText, std::size_t iAt, std::string_view sWord) {
-    if (iAt > sText.size() || sText.size() - iAt < sWord.size()) return false;
-    for (std::size_t i = 0; i < sWord.size(); ++i)
-        if (Lower(sText[iAt + i]) != sWord[i]) return false;
+// word (lower case) stands at at of text, in any letter case.
+bool StandsAnyCase(std::string_view text, std::size_t at, std::string_view word) {
+    if (at > text.size() || text.size() - at < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (Lower(text[at + i]) != word[i]) return false;
     return true;
 }
 
-// The first sNeedle (lower case, starting with '<') from iFrom, in any letter case.
-std::size_t FindAnyCase(std::string_view sText, std::string_view sNeedle, std::size_t iFrom) {
-    while (iFrom < sText.size()) {
-        const void* pLt = std::memchr(sText.data() + iFrom, '<', sText.size() - iFrom);
-        if (!pLt) return npos;
-        const std::size_t iAt = static_cast<std::size_t>(static_cast<const char*>(pLt) - sText.data());
-        if (StandsAnyCase(sText, iAt, sNeedle)) return iAt;
-        iFrom = iAt + 1;
+// The first needle (lower case, starting with '<') from from, in any letter case.
+std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::size_t from) {
+    while (from < text.size()) {
+        const void* ltPointer = std::memchr(text.data() + from, '<', text.size() - from);
+        if (!ltPointer) return kNpos;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(ltPointer) - text.data());
+        if (StandsAnyCase(text, at, needle)) return at;
+        from = at + 1;
     }
-    return npos;
+    return kNpos;
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
-long long CountLineEnds(std::string_view sText, std::size_t iFrom, std::size_t iTo) {
-    long long iCount = 0;
-    for (std::size_t i = iFrom; i < iTo; ++i) {
-        if (sText[i] == '\n' || (sText[i] == '\r' && (i + 1 >= sText.size() || sText[i + 1] != '\n'))) ++iCount;
+long long CountLineEnds(std::string_view text, std::size_t from, std::size_t to) {
+    long long count = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++count;
     }
-    return iCount;
+    return count;
 }
 
 // Elements whose content is not markup, with the start of their end tag.
 struct RawElement {
-    std::string_view sName;     // lower case, after the '<'
-    std::string_view sEndTag;   // "</script"
-    LeftAloneReason eWhy;
+    std::string_view name;     // lower case, after the '<'
+    std::string_view endTagText;   // "</script"
+    LeftAloneReason why;
 };
 const RawElement kRawElements[] = {
     {"script", "</script", LeftAloneReason::InsideScript},
@@ -63,24 +63,24 @@ const RawElement kRawElements[] = {
 // from the last one asked for.
 class LineCounter {
 public:
-    LineCounter(std::string_view sText, const std::vector<TakenLines>* pTaken) : m_sText(sText), m_pTaken(pTaken) {}
+    LineCounter(std::string_view text, const std::vector<TakenLines>* takenBefore) : text_(text), takenBefore_(takenBefore) {}
 
-    long long LineOf(std::size_t iOffset) {
-        m_iLine += CountLineEnds(m_sText, m_iAt, iOffset);
-        m_iAt = iOffset;
-        if (m_pTaken) {
-            while (m_iTaken < m_pTaken->size() && (*m_pTaken)[m_iTaken].iOffset <= iOffset)
-                m_iLine += (*m_pTaken)[m_iTaken++].iLineEnds;
+    long long LineOf(std::size_t offset) {
+        line_ += CountLineEnds(text_, at_, offset);
+        at_ = offset;
+        if (takenBefore_) {
+            while (takenIndex_ < takenBefore_->size() && (*takenBefore_)[takenIndex_].offset <= offset)
+                line_ += (*takenBefore_)[takenIndex_++].lineEnds;
         }
-        return m_iLine;
+        return line_;
     }
 
 private:
-    std::string_view m_sText;
-    const std::vector<TakenLines>* m_pTaken;
-    std::size_t m_iTaken = 0;
-    std::size_t m_iAt = 0;
-    long long m_iLine = 1;
+    std::string_view text_;
+    const std::vector<TakenLines>* takenBefore_;
+    std::size_t takenIndex_ = 0;
+    std::size_t at_ = 0;
+    long long line_ = 1;
 };
 
 // The end of a void tag: the first '>' outside quoted values. A walk that
@@ -88,57 +88,57 @@ private:
 // one of them stops there, so all walks of a page together stay linear.
 class VoidTagEnd {
 public:
-    explicit VoidTagEnd(std::string_view sText) : m_sText(sText) {}
+    explicit VoidTagEnd(std::string_view text) : text_(text) {}
 
-    std::size_t Find(std::size_t iFrom) {
-        const std::size_t iEnd = Walk(iFrom, false);
-        if (iEnd == npos) Walk(iFrom, true);
-        return iEnd;
+    std::size_t Find(std::size_t from) {
+        const std::size_t end = Walk(from, false);
+        if (end == kNpos) Walk(from, true);
+        return end;
     }
 
 private:
-    enum State : unsigned char { kPlain, kAfterEquals, kInDouble, kInSingle };
+    enum State : unsigned char { Plain, AfterEquals, InDouble, InSingle };
 
-    std::size_t Walk(std::size_t iFrom, bool bMark) {
-        if (bMark && m_aDead.empty()) m_aDead.assign(m_sText.size(), 0);
-        State eState = kPlain;
-        for (std::size_t i = iFrom; i < m_sText.size(); ++i) {
-            const unsigned char iBit = static_cast<unsigned char>(1u << eState);
-            if (!m_aDead.empty()) {
-                if (m_aDead[i] & iBit) return npos;
-                if (bMark) m_aDead[i] |= iBit;
+    std::size_t Walk(std::size_t from, bool mark) {
+        if (mark && dead_.empty()) dead_.assign(text_.size(), 0);
+        State state = Plain;
+        for (std::size_t i = from; i < text_.size(); ++i) {
+            const unsigned char bit = static_cast<unsigned char>(1u << state);
+            if (!dead_.empty()) {
+                if (dead_[i] & bit) return kNpos;
+                if (mark) dead_[i] |= bit;
             }
-            const char c = m_sText[i];
-            switch (eState) {
-                case kPlain:
+            const char c = text_[i];
+            switch (state) {
+                case Plain:
                     if (c == '>') return i;
-                    if (c == '=') eState = kAfterEquals;
+                    if (c == '=') state = AfterEquals;
                     break;
-                case kAfterEquals:
+                case AfterEquals:
                     if (c == '>') return i;
-                    if (c == '"') eState = kInDouble;
-                    else if (c == '\'') eState = kInSingle;
-                    else if (c != '=' && !IsSpace(c)) eState = kPlain;
+                    if (c == '"') state = InDouble;
+                    else if (c == '\'') state = InSingle;
+                    else if (c != '=' && !IsSpace(c)) state = Plain;
                     break;
-                case kInDouble:
-                    if (c == '"') eState = kPlain;
+                case InDouble:
+                    if (c == '"') state = Plain;
                     break;
-                case kInSingle:
-                    if (c == '\'') eState = kPlain;
+                case InSingle:
+                    if (c == '\'') state = Plain;
                     break;
             }
         }
-        return npos;
+        return kNpos;
     }
 
-    std::string_view m_sText;
-    std::vector<unsigned char> m_aDead;  // per byte, one bit per State of walks that found nothing
+    std::string_view text_;
+    std::vector<unsigned char> dead_;  // per byte, one bit per State of walks that found nothing
 };
 
 }  // namespace
 
-const char* LeftAloneText(LeftAloneReason eWhy) {
-    switch (eWhy) {
+const char* LeftAloneText(LeftAloneReason why) {
+    switch (why) {
         case LeftAloneReason::CapitalLetters: return "capital letters";
         case LeftAloneReason::NoClosingTag: return "no closing tag";
         case LeftAloneReason::InsideScript: return "inside a script";
@@ -151,126 +151,126 @@ const char* LeftAloneText(LeftAloneReason eWhy) {
     return "";
 }
 
-long long ReplaceBlocks(std::string_view sPage, TagKind eKind, long long& iFunctionCount, std::string& sOut,
-                        BlockSink& oSink, const PassOptions& oOptions) {
-    const TagKindTexts& oTexts = KindTexts(eKind);
+long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
+                        BlockSink& sink, const PassOptions& options) {
+    const TagKindTexts& texts = KindTexts(kind);
     // Both texts are lower case already.
-    const std::string_view sOpening = oTexts.sOpening;
-    const std::string_view sClosing = oTexts.sClosing;
-    LineCounter oLines(sPage, oOptions.pLinesTakenBefore);
-    VoidTagEnd oVoidEnd(sPage);
-    if (oOptions.pLinesTaken) oOptions.pLinesTaken->clear();
+    const std::string_view opening = texts.opening;
+    const std::string_view closing = texts.closing;
+    LineCounter lines(page, options.linesTakenBefore);
+    VoidTagEnd voidEnd(page);
+    if (options.linesTaken) options.linesTaken->clear();
 
-    auto LeaveAlone = [&](std::size_t iAt, LeftAloneReason eWhy) {
-        oSink.LeftAlone(eKind, sPage.substr(iAt, sOpening.size()), oLines.LineOf(iAt), eWhy);
+    auto leaveAlone = [&](std::size_t at, LeftAloneReason why) {
+        sink.LeftAlone(kind, page.substr(at, opening.size()), lines.LineOf(at), why);
     };
-    // Every opening text (in any letter case) in [iFrom, iTo) stays.
-    auto LeaveAllAlone = [&](std::size_t iFrom, std::size_t iTo, LeftAloneReason eWhy) {
-        const std::string_view sRegion = sPage.substr(0, iTo);
-        for (std::size_t iAt = FindAnyCase(sRegion, sOpening, iFrom); iAt != npos;
-             iAt = FindAnyCase(sRegion, sOpening, iAt + 1))
-            LeaveAlone(iAt, eWhy);
+    // Every opening text (in any letter case) in [from, to) stays.
+    auto leaveAllAlone = [&](std::size_t from, std::size_t to, LeftAloneReason why) {
+        const std::string_view region = page.substr(0, to);
+        for (std::size_t at = FindAnyCase(region, opening, from); at != kNpos;
+             at = FindAnyCase(region, opening, at + 1))
+            leaveAlone(at, why);
     };
 
-    sOut.clear();
-    long long iBlocks = 0;
-    bool bNoClosing = false;  // no closing text is left in the rest of the page
-    std::size_t iCopied = 0;  // everything before this offset is in sOut
-    std::size_t iAt = 0;      // where the search goes on
-    while (iAt < sPage.size()) {
-        const void* pLt = std::memchr(sPage.data() + iAt, '<', sPage.size() - iAt);
-        if (!pLt) break;
-        const std::size_t iLt = static_cast<std::size_t>(static_cast<const char*>(pLt) - sPage.data());
-        iAt = iLt + 1;
+    out.clear();
+    long long blocks = 0;
+    bool noClosing = false;  // no closing text is left in the rest of the page
+    std::size_t copied = 0;  // everything before this offset is in out
+    std::size_t at = 0;      // where the search goes on
+    while (at < page.size()) {
+        const void* ltPointer = std::memchr(page.data() + at, '<', page.size() - at);
+        if (!ltPointer) break;
+        const std::size_t lt = static_cast<std::size_t>(static_cast<const char*>(ltPointer) - page.data());
+        at = lt + 1;
 
-        if (StandsAnyCase(sPage, iLt, "<!--")) {
+        if (StandsAnyCase(page, lt, "<!--")) {
             // IE reads what stands in a conditional comment, so it is markup.
-            if (StandsAnyCase(sPage, iLt, "<!--[if")) continue;
+            if (StandsAnyCase(page, lt, "<!--[if")) continue;
             // The end may share the comment's own dashes: <!--> and <!---> are whole comments.
-            const std::size_t iDashes = Find(sPage, "-->", iLt + 2);
-            const std::size_t iEnd = iDashes == npos ? sPage.size() : iDashes + 3;
-            LeaveAllAlone(iLt + 4, iEnd, LeftAloneReason::InsideComment);
-            iAt = iEnd;
+            const std::size_t dashes = Find(page, "-->", lt + 2);
+            const std::size_t end = dashes == kNpos ? page.size() : dashes + 3;
+            leaveAllAlone(lt + 4, end, LeftAloneReason::InsideComment);
+            at = end;
             continue;
         }
-        const RawElement* pRaw = nullptr;
-        for (const RawElement& oRaw : kRawElements) {
-            const std::size_t iAfter = iLt + 1 + oRaw.sName.size();
-            if (StandsAnyCase(sPage, iLt + 1, oRaw.sName) && iAfter < sPage.size() &&
-                (IsSpace(sPage[iAfter]) || sPage[iAfter] == '/' || sPage[iAfter] == '>')) {
-                pRaw = &oRaw;
+        const RawElement* rawElement = nullptr;
+        for (const RawElement& raw : kRawElements) {
+            const std::size_t after = lt + 1 + raw.name.size();
+            if (StandsAnyCase(page, lt + 1, raw.name) && after < page.size() &&
+                (IsSpace(page[after]) || page[after] == '/' || page[after] == '>')) {
+                rawElement = &raw;
                 break;
             }
         }
-        if (pRaw) {
-            const std::size_t iContent = iLt + 1 + pRaw->sName.size();
-            const std::size_t iEndTag = FindAnyCase(sPage, pRaw->sEndTag, iContent);
-            const std::size_t iEnd = iEndTag == npos ? sPage.size() : iEndTag;
-            LeaveAllAlone(iContent, iEnd, pRaw->eWhy);
-            iAt = iEnd;
+        if (rawElement) {
+            const std::size_t content = lt + 1 + rawElement->name.size();
+            const std::size_t endTag = FindAnyCase(page, rawElement->endTagText, content);
+            const std::size_t end = endTag == kNpos ? page.size() : endTag;
+            leaveAllAlone(content, end, rawElement->why);
+            at = end;
             continue;
         }
-        if (!StandsAnyCase(sPage, iLt, sOpening)) continue;
-        if (!oOptions.bAnyCase && sPage.compare(iLt, sOpening.size(), sOpening) != 0) {
-            LeaveAlone(iLt, LeftAloneReason::CapitalLetters);
-            continue;
-        }
-
-        std::size_t iEnd = npos;
-        if (!bNoClosing) {
-            const std::size_t iFrom = iLt + sOpening.size();
-            const std::size_t iClose =
-                oOptions.bAnyCase ? FindAnyCase(sPage, sClosing, iFrom) : Find(sPage, sClosing, iFrom);
-            if (iClose == npos) bNoClosing = true;
-            else iEnd = iClose + sClosing.size();
-        }
-        if (iEnd == npos && eKind == TagKind::Embed) {
-            const std::size_t iGt = oVoidEnd.Find(iLt + sOpening.size());
-            if (iGt != npos) iEnd = iGt + 1;
-        }
-        if (iEnd == npos) {
-            LeaveAlone(iLt, LeftAloneReason::NoClosingTag);
+        if (!StandsAnyCase(page, lt, opening)) continue;
+        if (!options.anyCase && page.compare(lt, opening.size(), opening) != 0) {
+            leaveAlone(lt, LeftAloneReason::CapitalLetters);
             continue;
         }
 
-        if (iBlocks == 0) sOut.reserve(sPage.size() + 128);
-        ++iBlocks;
-        ++iFunctionCount;
-        sOut.append(sPage.data() + iCopied, iLt - iCopied);
-        sOut += oTexts.sIncludeTag;
-        sOut += oTexts.sCallStart;
-        char aDigits[24];
-        auto oDigits = std::to_chars(aDigits, aDigits + sizeof aDigits, iFunctionCount);
-        sOut.append(aDigits, oDigits.ptr);
-        sOut += kCallEnd;
-        if (oOptions.pLinesTaken)
-            oOptions.pLinesTaken->push_back(TakenLines{sOut.size(), CountLineEnds(sPage, iLt, iEnd)});
-        oSink.Add(eKind, iFunctionCount, sPage.substr(iLt, iEnd - iLt));
-        iCopied = iAt = iEnd;
+        std::size_t end = kNpos;
+        if (!noClosing) {
+            const std::size_t from = lt + opening.size();
+            const std::size_t closeAt =
+                options.anyCase ? FindAnyCase(page, closing, from) : Find(page, closing, from);
+            if (closeAt == kNpos) noClosing = true;
+            else end = closeAt + closing.size();
+        }
+        if (end == kNpos && kind == TagKind::Embed) {
+            const std::size_t gt = voidEnd.Find(lt + opening.size());
+            if (gt != kNpos) end = gt + 1;
+        }
+        if (end == kNpos) {
+            leaveAlone(lt, LeftAloneReason::NoClosingTag);
+            continue;
+        }
+
+        if (blocks == 0) out.reserve(page.size() + 128);
+        ++blocks;
+        ++functionCount;
+        out.append(page.data() + copied, lt - copied);
+        out += texts.includeTag;
+        out += texts.callStart;
+        char digits[24];
+        auto digitsEnd = std::to_chars(digits, digits + sizeof digits, functionCount);
+        out.append(digits, digitsEnd.ptr);
+        out += kCallEnd;
+        if (options.linesTaken)
+            options.linesTaken->push_back(TakenLines{out.size(), CountLineEnds(page, lt, end)});
+        sink.Add(kind, functionCount, page.substr(lt, end - lt));
+        copied = at = end;
     }
-    if (iBlocks > 0) sOut.append(sPage.data() + iCopied, sPage.size() - iCopied);
-    return iBlocks;
+    if (blocks > 0) out.append(page.data() + copied, page.size() - copied);
+    return blocks;
 }
 
-long long RewriteText(std::string& sPage, long long& iFunctionCount, BlockSink& oSink, bool bAnyCase) {
-    long long iTotal = 0;
-    std::string sNext;
-    std::vector<TakenLines> aTaken;
-    PassOptions oOptions;
-    oOptions.bAnyCase = bAnyCase;
-    oOptions.pLinesTaken = &aTaken;
-    for (TagKind eKind : kTagKinds) {
-        const long long iBlocks = ReplaceBlocks(sPage, eKind, iFunctionCount, sNext, oSink, oOptions);
-        if (iBlocks > 0) {
-            sPage.swap(sNext);
-            std::string().swap(sNext);  // give the old text's memory back before the next pass
-            iTotal += iBlocks;
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+    long long total = 0;
+    std::string next;
+    std::vector<TakenLines> taken;
+    PassOptions options;
+    options.anyCase = anyCase;
+    options.linesTaken = &taken;
+    for (TagKind kind : kTagKinds) {
+        const long long blocks = ReplaceBlocks(page, kind, functionCount, next, sink, options);
+        if (blocks > 0) {
+            page.swap(next);
+            std::string().swap(next);  // give the old text's memory back before the next pass
+            total += blocks;
         }
         // The object pass's blocks shift the embed pass's line numbers.
-        oOptions.pLinesTakenBefore = iBlocks > 0 ? &aTaken : nullptr;
-        oOptions.pLinesTaken = nullptr;
+        options.linesTakenBefore = blocks > 0 ? &taken : nullptr;
+        options.linesTaken = nullptr;
     }
-    return iTotal;
+    return total;
 }
 
 }  // namespace tagshift

@@ -23,49 +23,49 @@ enum class LeftAloneReason {
 };
 
 // The words the user reads for a reason ("inside a script").
-const char* LeftAloneText(LeftAloneReason eWhy);
+const char* LeftAloneText(LeftAloneReason why);
 
 // Receives every block that a pass cuts out, in page order, and every
 // opening text that a pass leaves alone.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;
-    virtual void Add(TagKind eKind, long long iNumber, std::string_view sBlock) = 0;
-    // sOpening is the opening text as it stands in the page; iLine counts
+    virtual void Add(TagKind kind, long long number, std::string_view block) = 0;
+    // opening is the opening text as it stands in the page; line counts
     // from 1 in the page as it was read.
-    virtual void LeftAlone(TagKind /*eKind*/, std::string_view /*sOpening*/, long long /*iLine*/,
-                           LeftAloneReason /*eWhy*/) {}
+    virtual void LeftAlone(TagKind /*kind*/, std::string_view /*opening*/, long long /*line*/,
+                           LeftAloneReason /*why*/) {}
 };
 
 // A replaced block as the later pass sees it: its call element ends at
-// iOffset of the pass's output, and the block held iLineEnds line ends.
+// offset of the pass's output, and the block held lineEnds line ends.
 struct TakenLines {
-    std::size_t iOffset;
-    long long iLineEnds;
+    std::size_t offset;
+    long long lineEnds;
 };
 
 struct PassOptions {
-    bool bAnyCase = false;  // opening and closing texts match in any letter case
-    // The blocks an earlier pass over this page replaced (its pLinesTaken),
+    bool anyCase = false;  // opening and closing texts match in any letter case
+    // The blocks an earlier pass over this page replaced (its linesTaken),
     // so that line numbers name the page as read.
-    const std::vector<TakenLines>* pLinesTakenBefore = nullptr;
-    std::vector<TakenLines>* pLinesTaken = nullptr;  // filled with this pass's blocks
+    const std::vector<TakenLines>* linesTakenBefore = nullptr;
+    std::vector<TakenLines>* linesTaken = nullptr;  // filled with this pass's blocks
 };
 
-// One forward pass over sPage for one tag kind. Markup only is converted: the
+// One forward pass over page for one tag kind. Markup only is converted: the
 // content of script, style, textarea, title and noscript elements and of
 // comments (not of IE's conditional comments) is skipped. A block runs from
 // the opening text to the first closing text after it; an embed with no
 // closing text after it ends at the first '>' outside quoted values. Each
-// block is numbered with ++iFunctionCount, handed to oSink and replaced in
-// sOut by the include tag and the call tag. Every other opening text stays,
-// and oSink hears why. Text outside the blocks is copied byte for byte.
-// Returns the number of blocks replaced; when it is 0, sOut is left empty.
-long long ReplaceBlocks(std::string_view sPage, TagKind eKind, long long& iFunctionCount, std::string& sOut,
-                        BlockSink& oSink, const PassOptions& oOptions = {});
+// block is numbered with ++functionCount, handed to sink and replaced in
+// out by the include tag and the call tag. Every other opening text stays,
+// and sink hears why. Text outside the blocks is copied byte for byte.
+// Returns the number of blocks replaced; when it is 0, out is left empty.
+long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
+                        BlockSink& sink, const PassOptions& options = {});
 
-// Both passes, object blocks first, then embed blocks of the result. sPage
+// Both passes, object blocks first, then embed blocks of the result. page
 // becomes the converted page. Returns the number of blocks replaced.
-long long RewriteText(std::string& sPage, long long& iFunctionCount, BlockSink& oSink, bool bAnyCase = false);
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase = false);
 
 }  // namespace tagshift

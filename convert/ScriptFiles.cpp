@@ -24,10 +24,10 @@ const TagKindTexts kEmbedTexts{
     "embed.js",
 };
 
-void AppendNumber(std::string& sOut, long long iNumber) {
-    char aDigits[24];
-    auto oResult = std::to_chars(aDigits, aDigits + sizeof aDigits, iNumber);
-    sOut.append(aDigits, oResult.ptr);
+void AppendNumber(std::string& out, long long number) {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, result.ptr);
 }
 
 // One line of the block inside document.write('...'): a backslash becomes
@@ -36,75 +36,75 @@ void AppendNumber(std::string& sOut, long long iNumber) {
 // The UTF-8 forms of LINE SEPARATOR and PARAGRAPH SEPARATOR (E2 80 A8, E2 80
 // A9) become \u2028 and \u2029: engines before ES2019 take them for line ends,
 // which no string literal may hold.
-void AppendWriteLine(std::string& sOut, std::string_view sLine, std::string_view sLineEnd) {
-    sOut += "document.write('";
-    std::size_t iStart = 0;
-    for (std::size_t i = 0; i < sLine.size(); ++i) {
-        const char c = sLine[i];
+void AppendWriteLine(std::string& out, std::string_view line, std::string_view lineEnd) {
+    out += "document.write('";
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
         if (c == '\\' || c == '\'') {
-            sOut.append(sLine.data() + iStart, i - iStart);
-            sOut += '\\';
-            iStart = i;  // the character itself follows its backslash
-        } else if (c == '\xE2' && i + 2 < sLine.size() && sLine[i + 1] == '\x80' &&
-                   (sLine[i + 2] == '\xA8' || sLine[i + 2] == '\xA9')) {
-            sOut.append(sLine.data() + iStart, i - iStart);
-            sOut += sLine[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            out.append(line.data() + start, i - start);
+            out += '\\';
+            start = i;  // the character itself follows its backslash
+        } else if (c == '\xE2' && i + 2 < line.size() && line[i + 1] == '\x80' &&
+                   (line[i + 2] == '\xA8' || line[i + 2] == '\xA9')) {
+            out.append(line.data() + start, i - start);
+            out += line[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
             i += 2;
-            iStart = i + 1;
+            start = i + 1;
         }
     }
-    sOut.append(sLine.data() + iStart, sLine.size() - iStart);
-    for (char c : sLineEnd) sOut += c == '\r' ? "\\r" : "\\n";
-    sOut += "');\r\n";
+    out.append(line.data() + start, line.size() - start);
+    for (char c : lineEnd) out += c == '\r' ? "\\r" : "\\n";
+    out += "');\r\n";
 }
 
 }  // namespace
 
-const TagKindTexts& KindTexts(TagKind eKind) { return eKind == TagKind::Object ? kObjectTexts : kEmbedTexts; }
+const TagKindTexts& KindTexts(TagKind kind) { return kind == TagKind::Object ? kObjectTexts : kEmbedTexts; }
 
-void AppendFunctionTo(std::string& sOut, TagKind eKind, long long iNumber, std::string_view sBlock) {
-    sOut += KindTexts(eKind).sHeaderStart;
-    AppendNumber(sOut, iNumber);
-    sOut += "()\r\n{\r\n";
-    if (!sBlock.empty()) {
-        std::size_t iLineStart = 0;
-        for (std::size_t i = 0; i < sBlock.size(); ++i) {
-            const char c = sBlock[i];
+void AppendFunctionTo(std::string& out, TagKind kind, long long number, std::string_view block) {
+    out += KindTexts(kind).headerStart;
+    AppendNumber(out, number);
+    out += "()\r\n{\r\n";
+    if (!block.empty()) {
+        std::size_t lineStart = 0;
+        for (std::size_t i = 0; i < block.size(); ++i) {
+            const char c = block[i];
             if (c != '\r' && c != '\n') continue;
-            const std::size_t iLineEnd = i;
-            if (c == '\r' && i + 1 < sBlock.size() && sBlock[i + 1] == '\n') ++i;
-            AppendWriteLine(sOut, sBlock.substr(iLineStart, iLineEnd - iLineStart),
-                            sBlock.substr(iLineEnd, i + 1 - iLineEnd));
-            iLineStart = i + 1;
+            const std::size_t lineEndAt = i;
+            if (c == '\r' && i + 1 < block.size() && block[i + 1] == '\n') ++i;
+            AppendWriteLine(out, block.substr(lineStart, lineEndAt - lineStart),
+                            block.substr(lineEndAt, i + 1 - lineEndAt));
+            lineStart = i + 1;
         }
-        AppendWriteLine(sOut, sBlock.substr(iLineStart), {});
+        AppendWriteLine(out, block.substr(lineStart), {});
     }
-    sOut += "}\r\n";
+    out += "}\r\n";
 }
 
-std::string BuildFunctionText(TagKind eKind, long long iNumber, std::string_view sBlock) {
-    std::string sText;
-    sText.reserve(sBlock.size() + 64);
-    AppendFunctionTo(sText, eKind, iNumber, sBlock);
-    return sText;
+std::string BuildFunctionText(TagKind kind, long long number, std::string_view block) {
+    std::string text;
+    text.reserve(block.size() + 64);
+    AppendFunctionTo(text, kind, number, block);
+    return text;
 }
 
-std::string ScriptPath(const PageFile& oFile, TagKind eKind) {
-    std::string sPath = oFile.Path.substr(0, oFile.Path.size() - oFile.Name.size());
-    sPath += KindTexts(eKind).sScriptFile;
-    return sPath;
+std::string ScriptPath(const PageFile& file, TagKind kind) {
+    std::string path = file.path.substr(0, file.path.size() - file.name.size());
+    path += KindTexts(kind).scriptFile;
+    return path;
 }
 
-fs::FsError AppendFunctionText(const PageFile& oFile, TagKind eKind, std::string_view sText, fs::AppendFile& oScript,
-                               fs::AppendMark* pMark, const fs::FileInfo* pPage) {
-    fs::AppendMark oMark;
-    if (fs::FsError oOpen = oScript.Open(ScriptPath(oFile, eKind), oMark, pPage); oOpen.Failed()) return oOpen;
-    if (pMark) *pMark = oMark;
+fs::FsError AppendFunctionText(const PageFile& file, TagKind kind, std::string_view text, fs::AppendFile& script,
+                               fs::AppendMark* markOut, const fs::FileInfo* page) {
+    fs::AppendMark mark;
+    if (fs::FsError openError = script.Open(ScriptPath(file, kind), mark, page); openError.Failed()) return openError;
+    if (markOut) *markOut = mark;
     // A script file from the source may end without a line end: the header
     // must not run into its last line.
-    if (oMark.bNeedsLineEnd)
-        if (fs::FsError oBreak = oScript.Append("\r\n"); oBreak.Failed()) return oBreak;
-    return oScript.Append(sText);
+    if (mark.needsLineEnd)
+        if (fs::FsError breakError = script.Append("\r\n"); breakError.Failed()) return breakError;
+    return script.Append(text);
 }
 
 }  // namespace tagshift

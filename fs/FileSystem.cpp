@@ -16,188 +16,188 @@ namespace tagshift::fs {
 
 namespace {
 
-FaultHook g_oFaultHook;
+FaultHook faultHook;
 
 // "C:" of "C:\..." on Windows: the part before the root's separator.
-bool IsDrive(std::string_view sPart) { return kSeparator == '\\' && sPart.size() == 2 && sPart[1] == ':'; }
+bool IsDrive(std::string_view part) { return kSeparator == '\\' && part.size() == 2 && part[1] == ':'; }
 
 }  // namespace
 
 namespace detail {
 
-FsError Injected(FsOp eOp, const std::string& sPath) {
-    FsError oFault{sPath, g_oFaultHook ? g_oFaultHook(eOp, sPath) : std::string()};
-    for (int iErrno : {ENOSPC, EIO, EMFILE, ENFILE, ENOMEM, ENAMETOOLONG})
-        if (oFault.sReason == std::strerror(iErrno)) oFault.eCause = CauseOf(iErrno);
-    return oFault;
+FsError Injected(FsOp op, const std::string& path) {
+    FsError fault{path, faultHook ? faultHook(op, path) : std::string()};
+    for (int errorNumber : {ENOSPC, EIO, EMFILE, ENFILE, ENOMEM, ENAMETOOLONG})
+        if (fault.reason == std::strerror(errorNumber)) fault.cause = CauseOf(errorNumber);
+    return fault;
 }
 
-std::string FolderOf(const std::string& sPath) {
-    std::size_t iSlash = sPath.find_last_of(kSeparators);
-    if (iSlash == std::string::npos) return ".";
-    if (iSlash == 0 || IsDrive(std::string_view(sPath).substr(0, iSlash))) return sPath.substr(0, iSlash + 1);
-    return sPath.substr(0, iSlash);
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of(kSeparators);
+    if (slash == std::string::npos) return ".";
+    if (slash == 0 || IsDrive(std::string_view(path).substr(0, slash))) return path.substr(0, slash + 1);
+    return path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& sPath) {
-    std::size_t iSlash = sPath.find_last_of(kSeparators);
-    return iSlash == std::string::npos ? sPath : sPath.substr(iSlash + 1);
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of(kSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-stdfs::path PathOf(const std::string& sPath) { return stdfs::u8path(sPath); }
+stdfs::path PathOf(const std::string& path) { return stdfs::u8path(path); }
 
-bool LacksFinalLineEnd(const std::string& sPath, std::uint64_t iSize) {
-    if (iSize == 0) return false;
-    std::ifstream oFile(PathOf(sPath), std::ios::binary);
-    char cLast = 0;
-    if (!oFile.seekg(static_cast<std::streamoff>(iSize - 1)) || !oFile.get(cLast)) return true;
-    return cLast != '\r' && cLast != '\n';
+bool LacksFinalLineEnd(const std::string& path, std::uint64_t size) {
+    if (size == 0) return false;
+    std::ifstream file(PathOf(path), std::ios::binary);
+    char last = 0;
+    if (!file.seekg(static_cast<std::streamoff>(size - 1)) || !file.get(last)) return true;
+    return last != '\r' && last != '\n';
 }
 
 }  // namespace detail
 
 using namespace detail;
 
-void SetFaultHookForTesting(FaultHook oHook) { g_oFaultHook = std::move(oHook); }
+void SetFaultHookForTesting(FaultHook hook) { faultHook = std::move(hook); }
 
-std::string JoinPath(const std::string& sFolder, std::string_view sName) {
-    std::string sPath = sFolder;
-    if (sPath.empty() || !IsSeparator(sPath.back())) sPath += kSeparator;
-    sPath += sName;
-    return sPath;
+std::string JoinPath(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (path.empty() || !IsSeparator(path.back())) path += kSeparator;
+    path += name;
+    return path;
 }
 
-bool WildcardMatches(std::string_view sPattern, std::string_view sName) {
+bool WildcardMatches(std::string_view pattern, std::string_view name) {
     std::size_t p = 0, n = 0;
-    std::size_t iStar = std::string_view::npos, iStarName = 0;  // the last "*" seen and where its run ends
-    while (n < sName.size()) {
-        if (p < sPattern.size() && (sPattern[p] == '?' || sPattern[p] == sName[n])) {
+    std::size_t star = std::string_view::npos, starName = 0;  // the last "*" seen and where its run ends
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (p < sPattern.size() && sPattern[p] == '*') {
-            iStar = p++;
-            iStarName = n;
-        } else if (iStar != std::string_view::npos) {
-            p = iStar + 1;  // let the last "*" take one more character
-            n = ++iStarName;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            starName = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;  // let the last "*" take one more character
+            n = ++starName;
         } else {
             return false;
         }
     }
-    while (p < sPattern.size() && sPattern[p] == '*') ++p;
-    return p == sPattern.size();
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
 }
 
-bool FileExists(const std::string& sFileName) {
-    if (sFileName.empty() || sFileName.find('\0') != std::string::npos) return false;
-    const std::string sName = NameOf(sFileName);
-    if (sName.find_first_of("*?") == std::string::npos) return IsNormalFile(sFileName);
-    const std::string sFolder = FolderOf(sFileName);
-    std::error_code oError;
-    stdfs::directory_iterator oIt(PathOf(sFolder), oError);
-    for (; !oError && oIt != stdfs::directory_iterator(); oIt.increment(oError)) {
-        const std::string sCandidate = oIt->path().filename().u8string();
-        if (WildcardMatches(sName, sCandidate) && IsNormalFile(JoinPath(sFolder, sCandidate))) return true;
+bool FileExists(const std::string& fileName) {
+    if (fileName.empty() || fileName.find('\0') != std::string::npos) return false;
+    const std::string name = NameOf(fileName);
+    if (name.find_first_of("*?") == std::string::npos) return IsNormalFile(fileName);
+    const std::string folder = FolderOf(fileName);
+    std::error_code error;
+    stdfs::directory_iterator it(PathOf(folder), error);
+    for (; !error && it != stdfs::directory_iterator(); it.increment(error)) {
+        const std::string candidate = it->path().filename().u8string();
+        if (WildcardMatches(name, candidate) && IsNormalFile(JoinPath(folder, candidate))) return true;
     }
     return false;
 }
 
-FsError AppendToFile(const std::string& sPath, std::string_view sData, AppendMark& oMark) {
-    AppendFile oFile;
-    if (FsError oOpen = oFile.Open(sPath, oMark); oOpen.Failed()) return oOpen;
-    if (FsError oAppend = oFile.Append(sData); oAppend.Failed()) {
-        oFile.Undo(oMark);
-        return oAppend;
+FsError AppendToFile(const std::string& path, std::string_view data, AppendMark& mark) {
+    AppendFile file;
+    if (FsError openError = file.Open(path, mark); openError.Failed()) return openError;
+    if (FsError append = file.Append(data); append.Failed()) {
+        file.Undo(mark);
+        return append;
     }
     return {};
 }
 
-void UndoAppend(const std::string& sPath, const AppendMark& oMark) {
-    std::error_code oError;  // best effort
-    if (oMark.bExisted)
-        stdfs::resize_file(PathOf(sPath), oMark.iSize, oError);
+void UndoAppend(const std::string& path, const AppendMark& mark) {
+    std::error_code error;  // best effort
+    if (mark.existed)
+        stdfs::resize_file(PathOf(path), mark.size, error);
     else
-        stdfs::remove(PathOf(sPath), oError);
+        stdfs::remove(PathOf(path), error);
 }
 
 // --- Paths, entries, unique folders and renames without replacing --------
 
-std::string AbsoluteNormalPath(const std::string& sPath) {
-    if (sPath.empty()) return sPath;
-    std::error_code oError;
-    stdfs::path oPath = stdfs::absolute(detail::PathOf(sPath), oError);
-    if (oError) return sPath;
-    oPath = oPath.lexically_normal();
+std::string AbsoluteNormalPath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code error;
+    stdfs::path fsPath = stdfs::absolute(detail::PathOf(path), error);
+    if (error) return path;
+    fsPath = fsPath.lexically_normal();
     // A trailing separator leaves an empty last component behind.
-    while (!oPath.has_filename() && oPath.has_relative_path()) oPath = oPath.parent_path();
-    return oPath.u8string();
+    while (!fsPath.has_filename() && fsPath.has_relative_path()) fsPath = fsPath.parent_path();
+    return fsPath.u8string();
 }
 
-bool IsRootPath(const std::string& sPath) {
-    const stdfs::path oPath = detail::PathOf(sPath);
-    return !oPath.empty() && oPath.has_root_directory() && !oPath.has_relative_path();
+bool IsRootPath(const std::string& path) {
+    const stdfs::path fsPath = detail::PathOf(path);
+    return !fsPath.empty() && fsPath.has_root_directory() && !fsPath.has_relative_path();
 }
 
-bool EntryExists(const std::string& sPath) {
-    if (sPath.empty()) return false;
-    std::error_code oError;
-    const stdfs::file_status oStatus = stdfs::symlink_status(detail::PathOf(sPath), oError);
-    return !oError && oStatus.type() != stdfs::file_type::not_found;
+bool EntryExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code error;
+    const stdfs::file_status status = stdfs::symlink_status(detail::PathOf(path), error);
+    return !error && status.type() != stdfs::file_type::not_found;
 }
 
-FsError CreateUniqueFolder(const std::string& sPrefix, std::string& sPath) {
+FsError CreateUniqueFolder(const std::string& prefix, std::string& path) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937 oRandom{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> oPick(0, sizeof kLetters - 2);
-    for (int iTry = 0; iTry < 100; ++iTry) {
-        std::string sCandidate = sPrefix;
-        for (int i = 0; i < 6; ++i) sCandidate += kLetters[oPick(oRandom)];
-        if (EntryExists(sCandidate)) continue;
-        if (FsError oMade = detail::MakeOwnFolder(sCandidate); !oMade.Failed()) {
-            sPath = sCandidate;
+    static std::mt19937 randomEngine{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = prefix;
+        for (int i = 0; i < 6; ++i) candidate += kLetters[pick(randomEngine)];
+        if (EntryExists(candidate)) continue;
+        if (FsError made = detail::MakeOwnFolder(candidate); !made.Failed()) {
+            path = candidate;
             return {};
-        } else if (EntryExists(sCandidate)) {
+        } else if (EntryExists(candidate)) {
             continue;  // taken meanwhile
         } else {
-            return oMade;
+            return made;
         }
     }
-    return FsError{sPrefix + "XXXXXX", "no free name"};
+    return FsError{prefix + "XXXXXX", "no free name"};
 }
 
-FsError ListFolder(const std::string& sPath, FolderListing& oListing) {
-    oListing.aFiles.clear();
-    oListing.aFolders.clear();
-    if (FsError oFault = detail::Injected(FsOp::ListFolder, sPath); oFault.Failed()) return oFault;
-    if (FsError oFail = detail::ListEntries(sPath, oListing); oFail.Failed()) return oFail;
-    std::sort(oListing.aFiles.begin(), oListing.aFiles.end());
-    std::sort(oListing.aFolders.begin(), oListing.aFolders.end());
+FsError ListFolder(const std::string& path, FolderListing& listing) {
+    listing.files.clear();
+    listing.folders.clear();
+    if (FsError fault = detail::Injected(FsOp::ListFolder, path); fault.Failed()) return fault;
+    if (FsError fail = detail::ListEntries(path, listing); fail.Failed()) return fail;
+    std::sort(listing.files.begin(), listing.files.end());
+    std::sort(listing.folders.begin(), listing.folders.end());
     return {};
 }
 
-FsError CopyTree(const std::string& sSource, const std::string& sDest,
-                 const std::function<bool(const std::string& sName)>& fLeaveOut,
-                 const std::function<bool()>& fAfterFolder) {
-    if (FsError oMade = detail::MakeOwnFolder(sDest); oMade.Failed()) return oMade;
-    FsError oFail = CopyTreeInto(sSource, sDest, fLeaveOut, fAfterFolder);
-    if (oFail.Failed()) RemoveTree(sDest);
-    return oFail;
+FsError CopyTree(const std::string& source, const std::string& dest,
+                 const std::function<bool(const std::string& name)>& leaveOut,
+                 const std::function<bool()>& afterFolder) {
+    if (FsError made = detail::MakeOwnFolder(dest); made.Failed()) return made;
+    FsError fail = CopyTreeInto(source, dest, leaveOut, afterFolder);
+    if (fail.Failed()) RemoveTree(dest);
+    return fail;
 }
 
-void RemoveFile(const std::string& sPath) {
-    std::error_code oError;  // best effort
-    const stdfs::path oPath = detail::PathOf(sPath);
-    const stdfs::file_status oStatus = stdfs::symlink_status(oPath, oError);
-    if (!oError && oStatus.type() != stdfs::file_type::not_found && oStatus.type() != stdfs::file_type::directory)
-        stdfs::remove(oPath, oError);
+void RemoveFile(const std::string& path) {
+    std::error_code error;  // best effort
+    const stdfs::path fsPath = detail::PathOf(path);
+    const stdfs::file_status status = stdfs::symlink_status(fsPath, error);
+    if (!error && status.type() != stdfs::file_type::not_found && status.type() != stdfs::file_type::directory)
+        stdfs::remove(fsPath, error);
 }
 
-std::string ParentFolder(const std::string& sPath) { return detail::FolderOf(sPath); }
+std::string ParentFolder(const std::string& path) { return detail::FolderOf(path); }
 
-bool LiesInside(const std::string& sPath, const std::string& sFolder) {
-    if (sPath.size() <= sFolder.size() || sPath.compare(0, sFolder.size(), sFolder) != 0) return false;
+bool LiesInside(const std::string& path, const std::string& folder) {
+    if (path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0) return false;
     // A root keeps its separator: "/" holds "/a" as "C:\" holds "C:\a".
-    return IsSeparator(sFolder.back()) || IsSeparator(sPath[sFolder.size()]);
+    return IsSeparator(folder.back()) || IsSeparator(path[folder.size()]);
 }
 
 }  // namespace tagshift::fs

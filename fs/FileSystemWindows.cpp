@@ -20,8 +20,8 @@ namespace tagshift::fs {
 
 using namespace detail;
 
-FsCause detail::CauseOf(int iErrno) {
-    switch (iErrno) {
+FsCause detail::CauseOf(int errorNumber) {
+    switch (errorNumber) {
         case ENOSPC:
         case EIO:
             return FsCause::Storage;
@@ -36,22 +36,22 @@ FsCause detail::CauseOf(int iErrno) {
     }
 }
 
-std::wstring ToUtf16(std::string_view sText) {
-    if (sText.empty()) return {};
-    const int iSize = static_cast<int>(sText.size());
-    const int iLength = ::MultiByteToWideChar(CP_UTF8, 0, sText.data(), iSize, nullptr, 0);
-    std::wstring sWide(static_cast<std::size_t>(iLength), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, sText.data(), iSize, sWide.data(), iLength);
-    return sWide;
+std::wstring ToUtf16(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
 }
 
-std::string ToUtf8(std::wstring_view sText) {
-    if (sText.empty()) return {};
-    const int iSize = static_cast<int>(sText.size());
-    const int iLength = ::WideCharToMultiByte(CP_UTF8, 0, sText.data(), iSize, nullptr, 0, nullptr, nullptr);
-    std::string sNarrow(static_cast<std::size_t>(iLength), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, sText.data(), iSize, sNarrow.data(), iLength, nullptr, nullptr);
-    return sNarrow;
+std::string ToUtf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    return narrow;
 }
 
 namespace {
@@ -59,40 +59,40 @@ namespace {
 // A path for the wide calls: UTF-16, and, past the length where the classic
 // calls stop (MAX_PATH), an absolute path in the "\\?\" form that has no such
 // limit (that form takes no '/' and no "." or ".." components).
-std::wstring WidePath(const std::string& sPath) {
-    std::wstring sWide = ToUtf16(sPath);
-    if (sWide.size() < MAX_PATH - 12) return sWide;  // CreateDirectoryW's limit is 12 below the others
-    auto IsSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    const bool bDrive = sWide.size() > 2 && sWide[1] == L':' && IsSlash(sWide[2]);
-    const bool bShare = IsSlash(sWide[0]) && IsSlash(sWide[1]) && sWide[2] != L'?' && sWide[2] != L'.';
-    if (!bDrive && !bShare) return sWide;
-    std::replace(sWide.begin(), sWide.end(), L'/', L'\\');
-    return bDrive ? L"\\\\?\\" + sWide : L"\\\\?\\UNC\\" + sWide.substr(2);
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide = ToUtf16(path);
+    if (wide.size() < MAX_PATH - 12) return wide;  // CreateDirectoryW's limit is 12 below the others
+    auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
+    const bool share = isSlash(wide[0]) && isSlash(wide[1]) && wide[2] != L'?' && wide[2] != L'.';
+    if (!drive && !share) return wide;
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return drive ? L"\\\\?\\" + wide : L"\\\\?\\UNC\\" + wide.substr(2);
 }
 
-std::string SystemMessage(DWORD iError) {
-    wchar_t* pText = nullptr;
-    const DWORD iLength =
+std::string SystemMessage(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, iError, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
-    std::string sText = iLength ? ToUtf8(std::wstring_view(pText, iLength)) : "error " + std::to_string(iError);
-    if (pText) ::LocalFree(pText);
-    while (!sText.empty() &&
-           (sText.back() == '\n' || sText.back() == '\r' || sText.back() == ' ' || sText.back() == '.'))
-        sText.pop_back();
-    return sText;
+                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = length ? ToUtf8(std::wstring_view(buffer, length)) : "error " + std::to_string(error);
+    if (buffer) ::LocalFree(buffer);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text;
 }
 
 // The reasons the POSIX side gives for the cases both sides check themselves.
-FsError ErrnoError(const std::string& sPath, int iErrno) {
-    return FsError{sPath, std::strerror(iErrno), CauseOf(iErrno)};
+FsError ErrnoError(const std::string& path, int errorNumber) {
+    return FsError{path, std::strerror(errorNumber), CauseOf(errorNumber)};
 }
 
 // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
 constexpr DWORD kDiskQuotaExceeded = 1295;
 
-FsCause CauseOfCode(DWORD iError) {
-    switch (iError) {
+FsCause CauseOfCode(DWORD error) {
+    switch (error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
         case kDiskQuotaExceeded:
@@ -110,18 +110,18 @@ FsCause CauseOfCode(DWORD iError) {
     }
 }
 
-FsError LastError(const std::string& sPath, DWORD iError = ::GetLastError()) {
-    switch (iError) {
+FsError LastError(const std::string& path, DWORD error = ::GetLastError()) {
+    switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
-            return ErrnoError(sPath, ENOENT);
+            return ErrnoError(path, ENOENT);
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
-            return ErrnoError(sPath, EEXIST);
+            return ErrnoError(path, EEXIST);
         case ERROR_ACCESS_DENIED:
-            return ErrnoError(sPath, EACCES);
+            return ErrnoError(path, EACCES);
         default:
-            return FsError{sPath, SystemMessage(iError), CauseOfCode(iError)};
+            return FsError{path, SystemMessage(error), CauseOfCode(error)};
     }
 }
 
@@ -131,368 +131,368 @@ const char* const kIsLinkRead = "is a symbolic link; it is not followed";
 // Closes a handle when it goes out of scope.
 class Handle {
 public:
-    explicit Handle(HANDLE hHandle = INVALID_HANDLE_VALUE) : m_hHandle(hHandle) {}
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle() { Close(); }
-    HANDLE get() const { return m_hHandle; }
-    bool Valid() const { return m_hHandle != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE hHandle) {
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
         Close();
-        m_hHandle = hHandle;
+        handle_ = handle;
     }
     // Closes now; false when the close failed.
     bool Close() {
-        const bool bOk = !Valid() || ::CloseHandle(m_hHandle);
-        m_hHandle = INVALID_HANDLE_VALUE;
-        return bOk;
+        const bool ok = !Valid() || ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok;
     }
 
 private:
-    HANDLE m_hHandle;
+    HANDLE handle_;
 };
 
-DWORD Attributes(const std::string& sPath) { return ::GetFileAttributesW(WidePath(sPath).c_str()); }
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
 
-bool IsLink(DWORD iAttributes, DWORD iTag) {
-    return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           IsReparseTagNameSurrogate(iTag);
+bool IsLink(DWORD attributes, DWORD tag) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           IsReparseTagNameSurrogate(tag);
 }
 
-bool IsFolder(DWORD iAttributes) {
-    return iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_DIRECTORY);
+bool IsFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-HANDLE OpenFile(const std::string& sPath, DWORD iAccess, DWORD iDisposition, DWORD iFlags = FILE_ATTRIBUTE_NORMAL) {
-    return ::CreateFileW(WidePath(sPath).c_str(), iAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, iDisposition, iFlags, nullptr);
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return ::CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, disposition, flags, nullptr);
 }
 
-// What sPath names itself (never what a link leads to): its attributes
+// What path names itself (never what a link leads to): its attributes
 // (INVALID_FILE_ATTRIBUTES when there is nothing) and whether it is a link.
 // A reparse point whose kind cannot be read counts as a link.
 struct Entry {
-    DWORD iAttributes = INVALID_FILE_ATTRIBUTES;
-    bool bLink = false;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    bool isLink = false;
 };
 
-Entry EntryOf(const std::string& sPath) {
-    Entry oEntry{Attributes(sPath), false};
-    if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES && (oEntry.iAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        Handle oFile(OpenFile(sPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+Entry EntryOf(const std::string& path) {
+    Entry entry{Attributes(path), false};
+    if (entry.attributes != INVALID_FILE_ATTRIBUTES && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        Handle file(OpenFile(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
-        FILE_ATTRIBUTE_TAG_INFO oTag{};
-        oEntry.bLink = !oFile.Valid() ||
-                       !::GetFileInformationByHandleEx(oFile.get(), FileAttributeTagInfo, &oTag, sizeof oTag) ||
-                       IsLink(oEntry.iAttributes, oTag.ReparseTag);
+        FILE_ATTRIBUTE_TAG_INFO tagInfo{};
+        entry.isLink = !file.Valid() ||
+                       !::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tagInfo, sizeof tagInfo) ||
+                       IsLink(entry.attributes, tagInfo.ReparseTag);
     }
-    return oEntry;
+    return entry;
 }
 
 // FILETIME counts 100 ns steps since 1601-01-01 UTC.
 constexpr std::int64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kTicksTo1970 = 116444736000000000;
 
-FileTime TimeOf(const FILETIME& oTime) {
-    const std::int64_t iTicks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(oTime.dwHighDateTime) << 32) | oTime.dwLowDateTime) -
+FileTime TimeOf(const FILETIME& time) {
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) -
         kTicksTo1970;
-    std::int64_t iSeconds = iTicks / kTicksPerSecond, iRest = iTicks % kTicksPerSecond;
-    if (iRest < 0) {
-        --iSeconds;
-        iRest += kTicksPerSecond;
+    std::int64_t seconds = ticks / kTicksPerSecond, rest = ticks % kTicksPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += kTicksPerSecond;
     }
-    return FileTime{iSeconds, static_cast<std::int32_t>(iRest * 100)};
+    return FileTime{seconds, static_cast<std::int32_t>(rest * 100)};
 }
 
-FILETIME FiletimeOf(const FileTime& oTime) {
-    const std::uint64_t iTicks =
-        static_cast<std::uint64_t>(oTime.iSeconds * kTicksPerSecond + oTime.iNanoseconds / 100 + kTicksTo1970);
-    return FILETIME{static_cast<DWORD>(iTicks), static_cast<DWORD>(iTicks >> 32)};
+FILETIME FiletimeOf(const FileTime& time) {
+    const std::uint64_t ticks =
+        static_cast<std::uint64_t>(time.seconds * kTicksPerSecond + time.nanoseconds / 100 + kTicksTo1970);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-int WriteAll(HANDLE hFile, const char* pData, std::size_t iLength, DWORD& iError) {
-    while (iLength > 0) {
-        const DWORD iChunk = static_cast<DWORD>(std::min<std::size_t>(iLength, 1u << 30));
-        DWORD iWritten = 0;
-        if (!::WriteFile(hFile, pData, iChunk, &iWritten, nullptr)) {
-            iError = ::GetLastError();
+int WriteAll(HANDLE fileHandle, const char* bytes, std::size_t length, DWORD& error) {
+    while (length > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(fileHandle, bytes, chunk, &written, nullptr)) {
+            error = ::GetLastError();
             return 1;
         }
-        pData += iWritten;
-        iLength -= iWritten;
+        bytes += written;
+        length -= written;
     }
     return 0;
 }
 
-// Calls fEntry(name, find data) for every entry of a folder but "." and "..".
+// Calls onEntry(name, find data) for every entry of a folder but "." and "..".
 template <typename F>
-FsError ForEachEntry(const std::string& sFolder, F fEntry) {
-    WIN32_FIND_DATAW oData;
-    HANDLE hFind = ::FindFirstFileExW(WidePath(JoinPath(sFolder, "*")).c_str(), FindExInfoBasic, &oData,
+FsError ForEachEntry(const std::string& folder, F onEntry) {
+    WIN32_FIND_DATAW findData;
+    HANDLE find = ::FindFirstFileExW(WidePath(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &findData,
                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (hFind == INVALID_HANDLE_VALUE) {
-        const DWORD iError = ::GetLastError();
-        return iError == ERROR_FILE_NOT_FOUND ? FsError{} : LastError(sFolder, iError);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? FsError{} : LastError(folder, error);
     }
-    FsError oFail;
+    FsError fail;
     do {
-        const std::wstring_view sName(oData.cFileName);
-        if (sName == L"." || sName == L"..") continue;
-        oFail = fEntry(ToUtf8(sName), oData);
-    } while (!oFail.Failed() && ::FindNextFileW(hFind, &oData));
-    const DWORD iError = oFail.Failed() ? ERROR_NO_MORE_FILES : ::GetLastError();
-    ::FindClose(hFind);
-    if (!oFail.Failed() && iError != ERROR_NO_MORE_FILES) return LastError(sFolder, iError);
-    return oFail;
+        const std::wstring_view name(findData.cFileName);
+        if (name == L"." || name == L"..") continue;
+        fail = onEntry(ToUtf8(name), findData);
+    } while (!fail.Failed() && ::FindNextFileW(find, &findData));
+    const DWORD error = fail.Failed() ? ERROR_NO_MORE_FILES : ::GetLastError();
+    ::FindClose(find);
+    if (!fail.Failed() && error != ERROR_NO_MORE_FILES) return LastError(folder, error);
+    return fail;
 }
 
 // A file's identity: its volume and its index on the volume.
 struct FileId {
-    DWORD iVolume = 0;
-    DWORD iHigh = 0;
-    DWORD iLow = 0;
-    bool operator==(const FileId& o) const { return iVolume == o.iVolume && iHigh == o.iHigh && iLow == o.iLow; }
+    DWORD volume = 0;
+    DWORD high = 0;
+    DWORD low = 0;
+    bool operator==(const FileId& o) const { return volume == o.volume && high == o.high && low == o.low; }
 };
 
-bool IdOf(const std::string& sPath, FileId& oId) {
-    Handle oFile(OpenFile(sPath, 0, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
-    BY_HANDLE_FILE_INFORMATION oInfo;
-    if (!oFile.Valid() || !::GetFileInformationByHandle(oFile.get(), &oInfo)) return false;
-    oId = FileId{oInfo.dwVolumeSerialNumber, oInfo.nFileIndexHigh, oInfo.nFileIndexLow};
+bool IdOf(const std::string& path, FileId& id) {
+    Handle file(OpenFile(path, 0, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.Valid() || !::GetFileInformationByHandle(file.Get(), &info)) return false;
+    id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     return true;
 }
 
 }  // namespace
 
-bool detail::IsNormalFile(const std::string& sPath) {
-    const DWORD iAttributes = Attributes(sPath);
-    return iAttributes != INVALID_FILE_ATTRIBUTES &&
-           !(iAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+bool detail::IsNormalFile(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
-bool DirExists(const std::string& sDirName) {
-    if (sDirName.empty() || sDirName.find('\0') != std::string::npos) return false;
-    return IsFolder(Attributes(sDirName));
+bool DirExists(const std::string& dirName) {
+    if (dirName.empty() || dirName.find('\0') != std::string::npos) return false;
+    return IsFolder(Attributes(dirName));
 }
 
-FsError detail::ListEntries(const std::string& sPath, FolderListing& oListing) {
-    if (!IsFolder(Attributes(sPath))) return LastError(sPath, ERROR_PATH_NOT_FOUND);
-    FsError oFail = ForEachEntry(sPath, [&](std::string sName, const WIN32_FIND_DATAW& oData) {
-        if (IsLink(oData.dwFileAttributes, oData.dwReserved0)) return FsError{};  // links are not walked
-        (oData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? oListing.aFolders : oListing.aFiles)
-            .push_back(std::move(sName));
+FsError detail::ListEntries(const std::string& path, FolderListing& listing) {
+    if (!IsFolder(Attributes(path))) return LastError(path, ERROR_PATH_NOT_FOUND);
+    FsError fail = ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW& findData) {
+        if (IsLink(findData.dwFileAttributes, findData.dwReserved0)) return FsError{};  // links are not walked
+        (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? listing.folders : listing.files)
+            .push_back(std::move(name));
         return FsError{};
     });
-    if (oFail.Failed()) return oFail;
+    if (fail.Failed()) return fail;
     return {};
 }
 
-FsError ReadWholeFile(const std::string& sPath, std::string& sData, FileInfo* pInfo) {
-    sData.clear();
-    if (FsError oFault = Injected(FsOp::Read, sPath); oFault.Failed()) return oFault;
-    if (EntryOf(sPath).bLink) return FsError{sPath, kIsLinkRead};
-    Handle oFile(OpenFile(sPath, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
-    if (!oFile.Valid()) return LastError(sPath);
-    BY_HANDLE_FILE_INFORMATION oInfo;
-    if (!::GetFileInformationByHandle(oFile.get(), &oInfo)) return LastError(sPath);
-    if (oInfo.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
-    if (pInfo) {
-        *pInfo = FileInfo{oInfo.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? 0444u : 0644u,
-                          TimeOf(oInfo.ftLastAccessTime), TimeOf(oInfo.ftLastWriteTime)};
+FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* infoOut) {
+    data.clear();
+    if (FsError fault = Injected(FsOp::Read, path); fault.Failed()) return fault;
+    if (EntryOf(path).isLink) return FsError{path, kIsLinkRead};
+    Handle file(OpenFile(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
+    if (!file.Valid()) return LastError(path);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file.Get(), &info)) return LastError(path);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(path, EISDIR);
+    if (infoOut) {
+        *infoOut = FileInfo{info.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? 0444u : 0644u,
+                          TimeOf(info.ftLastAccessTime), TimeOf(info.ftLastWriteTime)};
     }
-    const std::uint64_t iSize = (static_cast<std::uint64_t>(oInfo.nFileSizeHigh) << 32) | oInfo.nFileSizeLow;
-    sData.resize(static_cast<std::size_t>(iSize) + 1);
-    std::size_t iFilled = 0;
+    const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    data.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t filled = 0;
     for (;;) {
-        if (iFilled == sData.size()) sData.resize(sData.size() * 2);
-        const DWORD iWanted = static_cast<DWORD>(std::min<std::size_t>(sData.size() - iFilled, 1u << 30));
-        DWORD iRead = 0;
-        if (!::ReadFile(oFile.get(), &sData[iFilled], iWanted, &iRead, nullptr)) {
-            const DWORD iError = ::GetLastError();
-            sData.clear();
-            return LastError(sPath, iError);
+        if (filled == data.size()) data.resize(data.size() * 2);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(data.size() - filled, 1u << 30));
+        DWORD bytesRead = 0;
+        if (!::ReadFile(file.Get(), &data[filled], wanted, &bytesRead, nullptr)) {
+            const DWORD error = ::GetLastError();
+            data.clear();
+            return LastError(path, error);
         }
-        if (iRead == 0) break;
-        iFilled += iRead;
+        if (bytesRead == 0) break;
+        filled += bytesRead;
     }
-    sData.resize(iFilled);
+    data.resize(filled);
     return {};
 }
 
 namespace {
 
-std::atomic<unsigned> g_iTempCounter{0};
+std::atomic<unsigned> tempCounter{0};
 
-// Moves sFrom to sTo, replacing a file (or link) at sTo, never a folder; a
+// Moves from to to, replacing a file (or link) at to, never a folder; a
 // read-only file in the way is replaced too, as a rename does on POSIX.
-bool MoveOver(const std::string& sFrom, const std::string& sTo, DWORD& iError) {
-    const std::wstring sWideFrom = WidePath(sFrom), sWideTo = WidePath(sTo);
-    const DWORD iFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (::MoveFileExW(sWideFrom.c_str(), sWideTo.c_str(), iFlags)) return true;
-    iError = ::GetLastError();
-    const DWORD iOld = ::GetFileAttributesW(sWideTo.c_str());
-    if (iError != ERROR_ACCESS_DENIED || iOld == INVALID_FILE_ATTRIBUTES || (iOld & FILE_ATTRIBUTE_DIRECTORY) ||
-        !(iOld & FILE_ATTRIBUTE_READONLY))
+bool MoveOver(const std::string& from, const std::string& to, DWORD& error) {
+    const std::wstring wideFrom = WidePath(from), wideTo = WidePath(to);
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags)) return true;
+    error = ::GetLastError();
+    const DWORD oldAttributes = ::GetFileAttributesW(wideTo.c_str());
+    if (error != ERROR_ACCESS_DENIED || oldAttributes == INVALID_FILE_ATTRIBUTES || (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(oldAttributes & FILE_ATTRIBUTE_READONLY))
         return false;
-    ::SetFileAttributesW(sWideTo.c_str(), iOld & ~FILE_ATTRIBUTE_READONLY);
-    if (::MoveFileExW(sWideFrom.c_str(), sWideTo.c_str(), iFlags)) return true;
-    iError = ::GetLastError();
-    ::SetFileAttributesW(sWideTo.c_str(), iOld);
+    ::SetFileAttributesW(wideTo.c_str(), oldAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags)) return true;
+    error = ::GetLastError();
+    ::SetFileAttributesW(wideTo.c_str(), oldAttributes);
     return false;
 }
 
 }  // namespace
 
-FsError WriteFileAtomic(const std::string& sPath, std::string_view sData, const FileInfo* pLike, bool bKeepTimes) {
-    if (FsError oFault = Injected(FsOp::WriteAtomic, sPath); oFault.Failed()) return oFault;
-    // Without pLike the file takes the read-only state of the one it replaces.
-    const Entry oOld = EntryOf(sPath);
-    if (IsFolder(oOld.iAttributes) && !oOld.bLink) return ErrnoError(sPath, EISDIR);
-    const bool bReadOnly = pLike ? !(pLike->iMode & 0200)
-                                 : oOld.iAttributes != INVALID_FILE_ATTRIBUTES && !oOld.bLink &&
-                                       (oOld.iAttributes & FILE_ATTRIBUTE_READONLY);
+FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like, bool keepTimes) {
+    if (FsError fault = Injected(FsOp::WriteAtomic, path); fault.Failed()) return fault;
+    // Without like the file takes the read-only state of the one it replaces.
+    const Entry old = EntryOf(path);
+    if (IsFolder(old.attributes) && !old.isLink) return ErrnoError(path, EISDIR);
+    const bool readOnly = like ? !(like->mode & 0200)
+                                 : old.attributes != INVALID_FILE_ATTRIBUTES && !old.isLink &&
+                                       (old.attributes & FILE_ATTRIBUTE_READONLY);
 
-    // The bytes go to a temporary file beside sPath; only the complete file
-    // takes sPath.
-    const std::string sFolder = FolderOf(sPath);
-    std::string sTemp;
-    Handle oFile;
-    for (int iTry = 0; iTry < 100 && !oFile.Valid(); ++iTry) {
-        sTemp = JoinPath(sFolder, "." + NameOf(sPath) + ".tagshift-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                      std::to_string(g_iTempCounter++));
-        oFile.Reset(OpenFile(sTemp, GENERIC_WRITE, CREATE_NEW));
-        if (!oFile.Valid() && ::GetLastError() != ERROR_FILE_EXISTS) return LastError(sPath);
+    // The bytes go to a temporary file beside path; only the complete file
+    // takes path.
+    const std::string folder = FolderOf(path);
+    std::string temp;
+    Handle file;
+    for (int attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
+        temp = JoinPath(folder, "." + NameOf(path) + ".tagshift-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                      std::to_string(tempCounter++));
+        file.Reset(OpenFile(temp, GENERIC_WRITE, CREATE_NEW));
+        if (!file.Valid() && ::GetLastError() != ERROR_FILE_EXISTS) return LastError(path);
     }
-    if (!oFile.Valid()) return LastError(sPath, ERROR_FILE_EXISTS);
-    DWORD iError = 0;
-    WriteAll(oFile.get(), sData.data(), sData.size(), iError);
-    if (!iError && pLike && bKeepTimes) {
-        const FILETIME oAccessed = FiletimeOf(pLike->oAccessed), oModified = FiletimeOf(pLike->oModified);
-        ::SetFileTime(oFile.get(), nullptr, &oAccessed, &oModified);
+    if (!file.Valid()) return LastError(path, ERROR_FILE_EXISTS);
+    DWORD error = 0;
+    WriteAll(file.Get(), data.data(), data.size(), error);
+    if (!error && like && keepTimes) {
+        const FILETIME accessed = FiletimeOf(like->accessed), modified = FiletimeOf(like->modified);
+        ::SetFileTime(file.Get(), nullptr, &accessed, &modified);
     }
-    if (!oFile.Close() && !iError) iError = ::GetLastError();
-    if (!iError && bReadOnly) ::SetFileAttributesW(WidePath(sTemp).c_str(), FILE_ATTRIBUTE_READONLY);
-    if (!iError) MoveOver(sTemp, sPath, iError);
-    if (iError) {
-        ::SetFileAttributesW(WidePath(sTemp).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(WidePath(sTemp).c_str());
-        return LastError(sPath, iError);
+    if (!file.Close() && !error) error = ::GetLastError();
+    if (!error && readOnly) ::SetFileAttributesW(WidePath(temp).c_str(), FILE_ATTRIBUTE_READONLY);
+    if (!error) MoveOver(temp, path, error);
+    if (error) {
+        ::SetFileAttributesW(WidePath(temp).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(WidePath(temp).c_str());
+        return LastError(path, error);
     }
     return {};
 }
 
-FsError AppendFile::Open(const std::string& sPath, AppendMark& oMark, const FileInfo* pNewLike) {
-    if (m_iFd != -1 && sPath == m_sPath) {
-        oMark = AppendMark{true, m_iSize, m_bNeedsLineEnd};
+FsError AppendFile::Open(const std::string& path, AppendMark& mark, const FileInfo* newLike) {
+    if (fd_ != -1 && path == path_) {
+        mark = AppendMark{true, size_, needsLineEnd_};
         return {};
     }
     Close();
-    oMark = AppendMark{};
-    if (FsError oFault = Injected(FsOp::Append, sPath); oFault.Failed()) return oFault;
-    const Entry oEntry = EntryOf(sPath);
-    HANDLE hFile = INVALID_HANDLE_VALUE;
-    if (oEntry.iAttributes != INVALID_FILE_ATTRIBUTES) {
-        if (oEntry.bLink) return FsError{sPath, kIsLink};
-        if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sPath, EISDIR);
+    mark = AppendMark{};
+    if (FsError fault = Injected(FsOp::Append, path); fault.Failed()) return fault;
+    const Entry entry = EntryOf(path);
+    HANDLE fileHandle = INVALID_HANDLE_VALUE;
+    if (entry.attributes != INVALID_FILE_ATTRIBUTES) {
+        if (entry.isLink) return FsError{path, kIsLink};
+        if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(path, EISDIR);
         // A read-only file of the copy takes functions: it is writable while
         // it is open and read-only again once closed.
-        if (oEntry.iAttributes & FILE_ATTRIBUTE_READONLY) {
-            ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes & ~FILE_ATTRIBUTE_READONLY);
-            m_bReadOnlyAtClose = true;
+        if (entry.attributes & FILE_ATTRIBUTE_READONLY) {
+            ::SetFileAttributesW(WidePath(path).c_str(), entry.attributes & ~FILE_ATTRIBUTE_READONLY);
+            readOnlyAtClose_ = true;
         }
-        hFile = OpenFile(sPath, GENERIC_WRITE, OPEN_EXISTING);
-        LARGE_INTEGER oSize{};
-        DWORD iError = hFile == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
-        if (hFile != INVALID_HANDLE_VALUE && !::GetFileSizeEx(hFile, &oSize)) {
-            iError = ::GetLastError();
-            ::CloseHandle(hFile);
+        fileHandle = OpenFile(path, GENERIC_WRITE, OPEN_EXISTING);
+        LARGE_INTEGER sizeValue{};
+        DWORD error = fileHandle == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+        if (fileHandle != INVALID_HANDLE_VALUE && !::GetFileSizeEx(fileHandle, &sizeValue)) {
+            error = ::GetLastError();
+            ::CloseHandle(fileHandle);
         }
-        if (iError) {
-            if (m_bReadOnlyAtClose) ::SetFileAttributesW(WidePath(sPath).c_str(), oEntry.iAttributes);
-            m_bReadOnlyAtClose = false;
-            return LastError(sPath, iError);
+        if (error) {
+            if (readOnlyAtClose_) ::SetFileAttributesW(WidePath(path).c_str(), entry.attributes);
+            readOnlyAtClose_ = false;
+            return LastError(path, error);
         }
-        oMark = AppendMark{true, static_cast<std::uint64_t>(oSize.QuadPart)};
-        oMark.bNeedsLineEnd = detail::LacksFinalLineEnd(sPath, oMark.iSize);
+        mark = AppendMark{true, static_cast<std::uint64_t>(sizeValue.QuadPart)};
+        mark.needsLineEnd = detail::LacksFinalLineEnd(path, mark.size);
     } else {
-        hFile = OpenFile(sPath, GENERIC_WRITE, CREATE_NEW);
-        m_bReadOnlyAtClose = pNewLike && !(pNewLike->iMode & 0200);
+        fileHandle = OpenFile(path, GENERIC_WRITE, CREATE_NEW);
+        readOnlyAtClose_ = newLike && !(newLike->mode & 0200);
     }
-    if (hFile == INVALID_HANDLE_VALUE) {
-        m_bReadOnlyAtClose = false;
-        return LastError(sPath);
+    if (fileHandle == INVALID_HANDLE_VALUE) {
+        readOnlyAtClose_ = false;
+        return LastError(path);
     }
-    m_iFd = reinterpret_cast<std::intptr_t>(hFile);
-    m_sPath = sPath;
-    m_iSize = oMark.iSize;
-    m_bNeedsLineEnd = oMark.bNeedsLineEnd;
+    fd_ = reinterpret_cast<std::intptr_t>(fileHandle);
+    path_ = path;
+    size_ = mark.size;
+    needsLineEnd_ = mark.needsLineEnd;
     return {};
 }
 
-FsError AppendFile::Append(std::string_view sData) {
-    if (m_iFd == -1) return ErrnoError(m_sPath, EBADF);
-    const HANDLE hFile = reinterpret_cast<HANDLE>(m_iFd);
-    LARGE_INTEGER oEnd;
-    oEnd.QuadPart = static_cast<LONGLONG>(m_iSize);
-    if (!::SetFilePointerEx(hFile, oEnd, nullptr, FILE_BEGIN)) return LastError(m_sPath);
-    DWORD iError = 0;
-    if (WriteAll(hFile, sData.data(), sData.size(), iError)) return LastError(m_sPath, iError);
-    m_iSize += sData.size();
-    if (!sData.empty()) m_bNeedsLineEnd = sData.back() != '\r' && sData.back() != '\n';
+FsError AppendFile::Append(std::string_view data) {
+    if (fd_ == -1) return ErrnoError(path_, EBADF);
+    const HANDLE fileHandle = reinterpret_cast<HANDLE>(fd_);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size_);
+    if (!::SetFilePointerEx(fileHandle, end, nullptr, FILE_BEGIN)) return LastError(path_);
+    DWORD error = 0;
+    if (WriteAll(fileHandle, data.data(), data.size(), error)) return LastError(path_, error);
+    size_ += data.size();
+    if (!data.empty()) needsLineEnd_ = data.back() != '\r' && data.back() != '\n';
     return {};
 }
 
-void AppendFile::Undo(const AppendMark& oMark) {
-    if (m_iFd == -1) return;
-    if (!oMark.bExisted) {
-        m_bReadOnlyAtClose = false;
+void AppendFile::Undo(const AppendMark& mark) {
+    if (fd_ == -1) return;
+    if (!mark.existed) {
+        readOnlyAtClose_ = false;
         Close();
-        ::DeleteFileW(WidePath(m_sPath).c_str());
+        ::DeleteFileW(WidePath(path_).c_str());
         return;
     }
-    const HANDLE hFile = reinterpret_cast<HANDLE>(m_iFd);
-    LARGE_INTEGER oEnd;
-    oEnd.QuadPart = static_cast<LONGLONG>(oMark.iSize);
-    if (::SetFilePointerEx(hFile, oEnd, nullptr, FILE_BEGIN) && ::SetEndOfFile(hFile)) {
-        m_iSize = oMark.iSize;
-        m_bNeedsLineEnd = oMark.bNeedsLineEnd;
+    const HANDLE fileHandle = reinterpret_cast<HANDLE>(fd_);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(mark.size);
+    if (::SetFilePointerEx(fileHandle, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(fileHandle)) {
+        size_ = mark.size;
+        needsLineEnd_ = mark.needsLineEnd;
     }
 }
 
 void AppendFile::Close() {
-    if (m_iFd != -1) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(m_iFd));
-        if (m_bReadOnlyAtClose) {
-            const std::wstring sWide = WidePath(m_sPath);
-            const DWORD iAttributes = ::GetFileAttributesW(sWide.c_str());
-            if (iAttributes != INVALID_FILE_ATTRIBUTES)
-                ::SetFileAttributesW(sWide.c_str(), iAttributes | FILE_ATTRIBUTE_READONLY);
+    if (fd_ != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(fd_));
+        if (readOnlyAtClose_) {
+            const std::wstring wide = WidePath(path_);
+            const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES)
+                ::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_READONLY);
         }
     }
-    m_iFd = -1;
-    m_bReadOnlyAtClose = false;
+    fd_ = -1;
+    readOnlyAtClose_ = false;
 }
 
-FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
-    if (FsError oFault = Injected(FsOp::CopyFile, sFrom); oFault.Failed()) return oFault;
-    if (FsError oFault = Injected(FsOp::CopyFile, sTo); oFault.Failed()) return oFault;
-    const Entry oEntry = EntryOf(sFrom);
-    if (oEntry.iAttributes == INVALID_FILE_ATTRIBUTES) return LastError(sFrom);
-    if (oEntry.bLink) return FsError{sFrom, kIsLinkRead};
-    if (oEntry.iAttributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(sFrom, EISDIR);
+FsError CopyFile(const std::string& from, const std::string& to) {
+    if (FsError fault = Injected(FsOp::CopyFile, from); fault.Failed()) return fault;
+    if (FsError fault = Injected(FsOp::CopyFile, to); fault.Failed()) return fault;
+    const Entry entry = EntryOf(from);
+    if (entry.attributes == INVALID_FILE_ATTRIBUTES) return LastError(from);
+    if (entry.isLink) return FsError{from, kIsLinkRead};
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) return ErrnoError(from, EISDIR);
     // Whether the source can be read is asked first: CopyFileW's error does
     // not say which side failed, and a failure after this is the copy's.
-    if (Handle oRead(OpenFile(sFrom, GENERIC_READ, OPEN_EXISTING)); !oRead.Valid()) return LastError(sFrom);
+    if (Handle readHandle(OpenFile(from, GENERIC_READ, OPEN_EXISTING)); !readHandle.Valid()) return LastError(from);
     // The copy keeps the attributes and the modification time.
-    if (!::CopyFileW(WidePath(sFrom).c_str(), WidePath(sTo).c_str(), TRUE)) {
-        const DWORD iError = ::GetLastError();
-        if (iError != ERROR_FILE_EXISTS && iError != ERROR_ALREADY_EXISTS) {
+    if (!::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), TRUE)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
             // A copy cut short is no copy.
-            ::SetFileAttributesW(WidePath(sTo).c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(WidePath(sTo).c_str());
+            ::SetFileAttributesW(WidePath(to).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(WidePath(to).c_str());
         }
-        return LastError(sTo, iError);
+        return LastError(to, error);
     }
     return {};
 }
@@ -500,131 +500,131 @@ FsError CopyFile(const std::string& sFrom, const std::string& sTo) {
 namespace {
 
 struct CopyRules {
-    FileId oSkip;
-    const std::function<bool(const std::string&)>& fLeaveOut;
-    const std::function<bool()>& fAfterFolder;
-    const UnreadableEntry& fUnreadable;
+    FileId skip;
+    const std::function<bool(const std::string&)>& leaveOut;
+    const std::function<bool()>& afterFolder;
+    const UnreadableEntry& unreadable;
 };
 
-// True when the copy names oFail to fUnreadable and goes on: the entry
-// sChildFrom of the source could not be read, for a reason of its own.
-bool LeftOut(const FsError& oFail, const std::string& sChildFrom, bool bFolder, const CopyRules& oRules) {
-    if (!oRules.fUnreadable || oFail.sPath != sChildFrom || oFail.eCause == FsCause::Resources) return false;
-    oRules.fUnreadable(oFail, bFolder);
+// True when the copy names fail to unreadable and goes on: the entry
+// childFrom of the source could not be read, for a reason of its own.
+bool LeftOut(const FsError& fail, const std::string& childFrom, bool isFolder, const CopyRules& rules) {
+    if (!rules.unreadable || fail.path != childFrom || fail.cause == FsCause::Resources) return false;
+    rules.unreadable(fail, isFolder);
     return true;
 }
 
-FsError CopyFolderContents(const std::string& sFrom, const std::string& sTo, const CopyRules& oRules) {
-    if (FsError oFault = Injected(FsOp::ListFolder, sFrom); oFault.Failed()) return oFault;
-    FsError oFail = ForEachEntry(sFrom, [&](const std::string& sName, const WIN32_FIND_DATAW& oData) -> FsError {
-        const std::string sChildFrom = JoinPath(sFrom, sName);
-        const std::string sChildTo = JoinPath(sTo, sName);
-        const DWORD iAttributes = oData.dwFileAttributes;
-        if (IsLink(iAttributes, oData.dwReserved0)) {
+FsError CopyFolderContents(const std::string& from, const std::string& to, const CopyRules& rules) {
+    if (FsError fault = Injected(FsOp::ListFolder, from); fault.Failed()) return fault;
+    FsError fail = ForEachEntry(from, [&](const std::string& name, const WIN32_FIND_DATAW& findData) -> FsError {
+        const std::string childFrom = JoinPath(from, name);
+        const std::string childTo = JoinPath(to, name);
+        const DWORD attributes = findData.dwFileAttributes;
+        if (IsLink(attributes, findData.dwReserved0)) {
             // A link is copied as a link: a folder made with the link as its
             // template, or the link file itself.
-            const BOOL bDone =
-                iAttributes & FILE_ATTRIBUTE_DIRECTORY
-                    ? ::CreateDirectoryExW(WidePath(sChildFrom).c_str(), WidePath(sChildTo).c_str(), nullptr)
-                    : ::CopyFileExW(WidePath(sChildFrom).c_str(), WidePath(sChildTo).c_str(), nullptr, nullptr, nullptr,
+            const BOOL done =
+                attributes & FILE_ATTRIBUTE_DIRECTORY
+                    ? ::CreateDirectoryExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr)
+                    : ::CopyFileExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr, nullptr, nullptr,
                                     COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
-            return bDone ? FsError{} : LastError(sChildTo);
+            return done ? FsError{} : LastError(childTo);
         }
-        if (iAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            FileId oId;
-            if (IdOf(sChildFrom, oId) && oId == oRules.oSkip) return {};  // the copy itself
-            if (!::CreateDirectoryW(WidePath(sChildTo).c_str(), nullptr)) return LastError(sChildTo);
-            if (FsError oChild = CopyFolderContents(sChildFrom, sChildTo, oRules); oChild.Failed()) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            FileId id;
+            if (IdOf(childFrom, id) && id == rules.skip) return {};  // the copy itself
+            if (!::CreateDirectoryW(WidePath(childTo).c_str(), nullptr)) return LastError(childTo);
+            if (FsError child = CopyFolderContents(childFrom, childTo, rules); child.Failed()) {
                 // A folder that cannot be listed is left out whole.
-                if (oChild.sReason == kStopped || !LeftOut(oChild, sChildFrom, true, oRules)) return oChild;
-                RemoveTree(sChildTo);
+                if (child.reason == kStopped || !LeftOut(child, childFrom, true, rules)) return child;
+                RemoveTree(childTo);
                 return {};
             }
-            ::SetFileAttributesW(WidePath(sChildTo).c_str(),
-                                 iAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+            ::SetFileAttributesW(WidePath(childTo).c_str(),
+                                 attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
             return {};
         }
-        if (oRules.fLeaveOut && oRules.fLeaveOut(sName)) return {};
-        FsError oCopy = CopyFile(sChildFrom, sChildTo);
-        if (oCopy.Failed() && LeftOut(oCopy, sChildFrom, false, oRules)) return {};
-        return oCopy;
+        if (rules.leaveOut && rules.leaveOut(name)) return {};
+        FsError copy = CopyFile(childFrom, childTo);
+        if (copy.Failed() && LeftOut(copy, childFrom, false, rules)) return {};
+        return copy;
     });
-    if (oFail.Failed()) return oFail;
-    if (oRules.fAfterFolder && !oRules.fAfterFolder()) return FsError{sTo, kStopped};
+    if (fail.Failed()) return fail;
+    if (rules.afterFolder && !rules.afterFolder()) return FsError{to, kStopped};
     return {};
 }
 
 }  // namespace
 
-FsError detail::MakeOwnFolder(const std::string& sPath) {
-    return ::CreateDirectoryW(WidePath(sPath).c_str(), nullptr) ? FsError{} : LastError(sPath);
+FsError detail::MakeOwnFolder(const std::string& path) {
+    return ::CreateDirectoryW(WidePath(path).c_str(), nullptr) ? FsError{} : LastError(path);
 }
 
-FsError CopyTreeInto(const std::string& sSource, const std::string& sDest,
-                     const std::function<bool(const std::string& sName)>& fLeaveOut,
-                     const std::function<bool()>& fAfterFolder, const UnreadableEntry& fUnreadable) {
-    const DWORD iSource = Attributes(sSource);
-    if (iSource == INVALID_FILE_ATTRIBUTES) return LastError(sSource);
-    if (!(iSource & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(sSource, ENOTDIR);
-    FileId oDest;
-    if (!IdOf(sDest, oDest)) return LastError(sDest);
-    return CopyFolderContents(sSource, sDest, CopyRules{oDest, fLeaveOut, fAfterFolder, fUnreadable});
+FsError CopyTreeInto(const std::string& source, const std::string& dest,
+                     const std::function<bool(const std::string& name)>& leaveOut,
+                     const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable) {
+    const DWORD sourceAttributes = Attributes(source);
+    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) return LastError(source);
+    if (!(sourceAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(source, ENOTDIR);
+    FileId destId;
+    if (!IdOf(dest, destId)) return LastError(dest);
+    return CopyFolderContents(source, dest, CopyRules{destId, leaveOut, afterFolder, unreadable});
 }
 
 // Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
-FsError RenameNoReplace(const std::string& sFrom, const std::string& sTo, bool& bExisted) {
-    bExisted = false;
-    if (::MoveFileExW(WidePath(sFrom).c_str(), WidePath(sTo).c_str(), MOVEFILE_WRITE_THROUGH)) return {};
-    const DWORD iError = ::GetLastError();
-    bExisted = iError == ERROR_ALREADY_EXISTS || iError == ERROR_FILE_EXISTS;
-    return LastError(sTo, iError);
+FsError RenameNoReplace(const std::string& from, const std::string& to, bool& existed) {
+    existed = false;
+    if (::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+    const DWORD error = ::GetLastError();
+    existed = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+    return LastError(to, error);
 }
 
-void RemoveTree(const std::string& sPath) {
-    const std::wstring sWide = WidePath(sPath);
-    const Entry oEntry = EntryOf(sPath);
-    const DWORD iAttributes = oEntry.iAttributes;
-    if (iAttributes == INVALID_FILE_ATTRIBUTES) return;
-    if (iAttributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(sWide.c_str(), iAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(iAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::DeleteFileW(sWide.c_str());
+void RemoveTree(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    const Entry entry = EntryOf(path);
+    const DWORD attributes = entry.attributes;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::DeleteFileW(wide.c_str());
         return;
     }
-    if (!oEntry.bLink) {
+    if (!entry.isLink) {
         // A link to a folder goes as a link; only a real folder is emptied.
         // The names are read and the search closed before any subfolder is
         // opened: one search open at a time, at any depth.
-        std::vector<std::string> aNames;
-        (void)ForEachEntry(sPath, [&](std::string sName, const WIN32_FIND_DATAW&) {
-            aNames.push_back(std::move(sName));
+        std::vector<std::string> names;
+        (void)ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW&) {
+            names.push_back(std::move(name));
             return FsError{};
         });
-        for (const std::string& sName : aNames) RemoveTree(JoinPath(sPath, sName));
+        for (const std::string& name : names) RemoveTree(JoinPath(path, name));
     }
-    ::RemoveDirectoryW(sWide.c_str());
+    ::RemoveDirectoryW(wide.c_str());
 }
 
-FsError RealPath(const std::string& sPath, std::string& sReal) {
-    Handle oFile(OpenFile(sPath, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-    if (!oFile.Valid()) return LastError(sPath);
-    std::wstring sWide(MAX_PATH, L'\0');
+FsError RealPath(const std::string& path, std::string& real) {
+    Handle file(OpenFile(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file.Valid()) return LastError(path);
+    std::wstring wide(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD iLength = ::GetFinalPathNameByHandleW(oFile.get(), sWide.data(), static_cast<DWORD>(sWide.size()),
+        const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), wide.data(), static_cast<DWORD>(wide.size()),
                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (iLength == 0) return LastError(sPath);
-        if (iLength < sWide.size()) {
-            sWide.resize(iLength);
+        if (length == 0) return LastError(path);
+        if (length < wide.size()) {
+            wide.resize(length);
             break;
         }
-        sWide.resize(iLength + 1);
+        wide.resize(length + 1);
     }
     // "\\?\C:\..." and "\\?\UNC\server\..." back to the usual forms.
-    if (sWide.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        sWide = L"\\\\" + sWide.substr(8);
-    else if (sWide.rfind(L"\\\\?\\", 0) == 0)
-        sWide = sWide.substr(4);
-    sReal = ToUtf8(sWide);
+    if (wide.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        wide = L"\\\\" + wide.substr(8);
+    else if (wide.rfind(L"\\\\?\\", 0) == 0)
+        wide = wide.substr(4);
+    real = ToUtf8(wide);
     return {};
 }
 

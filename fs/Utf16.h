@@ -7,7 +7,7 @@
 
 namespace tagshift::fs {
 
-std::wstring ToUtf16(std::string_view sText);
-std::string ToUtf8(std::wstring_view sText);
+std::wstring ToUtf16(std::string_view text);
+std::string ToUtf8(std::wstring_view text);
 
 }  // namespace tagshift::fs

@@ -15,7 +15,7 @@ root=$PWD
 # The cross compiler, wine and its fonts, GoogleTest's sources, a virtual
 # screen with a window manager (and for a screenshot xdotool and ImageMagick),
 # from Debian.
-want=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils)
+want=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils clang-tidy)
 [ -z "${TAGSHIFT_SCREENSHOT:-}" ] || want+=(xdotool imagemagick)
 missing=()
 for pkg in "${want[@]}"; do
@@ -76,9 +76,10 @@ if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 cmake -S . -B "$build/tagshift" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$gtest/install" -DTAGSHIFT_BUILD_GUI=OFF -DTAGSHIFT_BUILD_BENCH=OFF >/dev/null
+  -DCMAKE_PREFIX_PATH="$gtest/install" -DTAGSHIFT_BUILD_GUI=OFF -DTAGSHIFT_BUILD_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$build/tagshift" -j 2 --target tagshift-convert tagshift_core_tests tagshift_ui_tests tagshift \
   tagshift_win32_tests window_driver
+bash scripts/tidy.sh --windows "$build/tagshift"  # the naming style of the Windows code
 # A test whose program wine failed to start (it happens, rarely, while the
 # server is young) is run once more; a real failure fails twice.
 ctest --test-dir "$build/tagshift" --output-on-failure -L 'core|ui|win32' -j 2 --repeat until-pass:2 \

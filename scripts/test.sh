@@ -17,8 +17,9 @@ node_modules_for() {
     echo "npm ci failed: the ES5 check of the generated scripts will be skipped" >&2
 }
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
+bash scripts/tidy.sh "$build"  # the naming style of the program's code
 node_modules_for "$build"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --output-junit junit.xml

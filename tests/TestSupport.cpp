@@ -10,84 +10,84 @@ namespace stdfs = std::filesystem;
 
 namespace tagshift::test {
 
-std::string Native(std::string sRelative) {
-    for (char& c : sRelative)
+std::string Native(std::string relative) {
+    for (char& c : relative)
         if (c == '/') c = fs::kSeparator;
-    return sRelative;
+    return relative;
 }
 
 TempDir::TempDir() {
-    static std::mt19937_64 oRandom{std::random_device{}()};
-    const stdfs::path oBase = stdfs::temp_directory_path();
-    for (int iTry = 0; iTry < 100; ++iTry) {
-        const stdfs::path oPath = oBase / ("tagshift-test-" + std::to_string(oRandom()));
-        if (stdfs::create_directory(oPath)) {
-            m_sPath = oPath.u8string();
+    static std::mt19937_64 randomEngine{std::random_device{}()};
+    const stdfs::path base = stdfs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const stdfs::path fsPath = base / ("tagshift-test-" + std::to_string(randomEngine()));
+        if (stdfs::create_directory(fsPath)) {
+            path_ = fsPath.u8string();
             return;
         }
     }
     throw std::runtime_error("no temporary folder");
 }
 
-TempDir::~TempDir() { fs::RemoveTree(m_sPath); }
+TempDir::~TempDir() { fs::RemoveTree(path_); }
 
-void WriteFile(const std::string& sPath, const std::string& sData) {
-    stdfs::create_directories(stdfs::u8path(sPath).parent_path());
-    std::ofstream oOut(stdfs::u8path(sPath), std::ios::binary | std::ios::trunc);
-    oOut.write(sData.data(), static_cast<std::streamsize>(sData.size()));
-    if (!oOut) throw std::runtime_error("cannot write " + sPath);
+void WriteFile(const std::string& path, const std::string& data) {
+    stdfs::create_directories(stdfs::u8path(path).parent_path());
+    std::ofstream outStream(stdfs::u8path(path), std::ios::binary | std::ios::trunc);
+    outStream.write(data.data(), static_cast<std::streamsize>(data.size()));
+    if (!outStream) throw std::runtime_error("cannot write " + path);
 }
 
-std::string ReadFile(const std::string& sPath) {
-    std::ifstream oIn(stdfs::u8path(sPath), std::ios::binary);
-    if (!oIn) throw std::runtime_error("cannot read " + sPath);
-    std::ostringstream oText;
-    oText << oIn.rdbuf();
-    return oText.str();
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(stdfs::u8path(path), std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
-bool Exists(const std::string& sPath) {
-    std::error_code oError;
-    return stdfs::exists(stdfs::symlink_status(stdfs::u8path(sPath), oError));
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return stdfs::exists(stdfs::symlink_status(stdfs::u8path(path), error));
 }
 
-std::map<std::string, std::string> Snapshot(const std::string& sRoot) {
-    std::map<std::string, std::string> aEntries;
-    const stdfs::path oRoot = stdfs::u8path(sRoot);
-    for (auto oIt = stdfs::recursive_directory_iterator(oRoot); oIt != stdfs::recursive_directory_iterator(); ++oIt) {
-        const std::string sRelative = stdfs::relative(oIt->path(), oRoot).u8string();
-        if (oIt->is_symlink())
-            aEntries[sRelative] = "L:" + stdfs::read_symlink(oIt->path()).u8string();
-        else if (oIt->is_directory())
-            aEntries[sRelative] = "D:";
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    std::map<std::string, std::string> entries;
+    const stdfs::path rootPath = stdfs::u8path(root);
+    for (auto it = stdfs::recursive_directory_iterator(rootPath); it != stdfs::recursive_directory_iterator(); ++it) {
+        const std::string relative = stdfs::relative(it->path(), rootPath).u8string();
+        if (it->is_symlink())
+            entries[relative] = "L:" + stdfs::read_symlink(it->path()).u8string();
+        else if (it->is_directory())
+            entries[relative] = "D:";
         else
-            aEntries[sRelative] = "F:" + ReadFile(oIt->path().u8string());
+            entries[relative] = "F:" + ReadFile(it->path().u8string());
     }
-    return aEntries;
+    return entries;
 }
 
-int RunProgram(const std::vector<std::string>& aArguments, std::string* pOutput, std::string* pErrors) {
-    TempDir oDir;
-    const std::string sOut = oDir / "out", sErr = pErrors ? oDir / "err" : std::string();
-    const int iStatus = RunProgramToFiles(aArguments, sOut, sErr);
-    if (pOutput && Exists(sOut)) *pOutput = ReadFile(sOut);
-    if (pErrors && Exists(sErr)) *pErrors = ReadFile(sErr);
-    return iStatus;
+int RunProgram(const std::vector<std::string>& arguments, std::string* output, std::string* errors) {
+    TempDir dir;
+    const std::string out = dir / "out", err = errors ? dir / "err" : std::string();
+    const int status = RunProgramToFiles(arguments, out, err);
+    if (output && Exists(out)) *output = ReadFile(out);
+    if (errors && Exists(err)) *errors = ReadFile(err);
+    return status;
 }
 
 bool NodeAvailable() {
-    static const bool bAvailable = [] {
-        std::string sVersion;
-        return RunProgram({"node", "--version"}, &sVersion) == 0 && sVersion.rfind('v', 0) == 0;
+    static const bool available = [] {
+        std::string version;
+        return RunProgram({"node", "--version"}, &version) == 0 && version.rfind('v', 0) == 0;
     }();
-    return bAvailable;
+    return available;
 }
 
-std::vector<std::string> Leftovers(const std::string& sParent) {
-    std::vector<std::string> aNames;
-    for (const auto& oEntry : std::filesystem::directory_iterator(std::filesystem::u8path(sParent)))
-        if (oEntry.path().filename() != "site") aNames.push_back(oEntry.path().filename().u8string());
-    return aNames;
+std::vector<std::string> Leftovers(const std::string& parent) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(parent)))
+        if (entry.path().filename() != "site") names.push_back(entry.path().filename().u8string());
+    return names;
 }
 
 }  // namespace tagshift::test

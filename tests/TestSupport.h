@@ -13,8 +13,8 @@
 
 namespace tagshift::test {
 
-// sRelative with every '/' turned into the platform's separator.
-std::string Native(std::string sRelative);
+// relative with every '/' turned into the platform's separator.
+std::string Native(std::string relative);
 
 // A fresh folder, removed with everything in it at the end of the scope.
 class TempDir {
@@ -23,36 +23,36 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_sPath; }
-    std::string operator/(const std::string& sRelative) const { return m_sPath + fs::kSeparator + Native(sRelative); }
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + fs::kSeparator + Native(relative); }
 
 private:
-    std::string m_sPath;
+    std::string path_;
 };
 
 // Writes a file, creating its folders.
-void WriteFile(const std::string& sPath, const std::string& sData);
-std::string ReadFile(const std::string& sPath);
-bool Exists(const std::string& sPath);
+void WriteFile(const std::string& path, const std::string& data);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
 
 // Names in a site's parent folder other than the site's own ("site").
-std::vector<std::string> Leftovers(const std::string& sParent);
+std::vector<std::string> Leftovers(const std::string& parent);
 
 // Every entry below a root: relative path -> "F:" + content, "L:" + link
 // target or "D:" for folders.
-std::map<std::string, std::string> Snapshot(const std::string& sRoot);
+std::map<std::string, std::string> Snapshot(const std::string& root);
 
-// Runs a program (found on the PATH when aArguments[0] has no folder) with
+// Runs a program (found on the PATH when arguments[0] has no folder) with
 // its arguments, no shell between, and an empty standard input. Returns its
-// exit status, or -1 when it could not be started. pOutput receives its
-// standard output, and its standard error too unless pErrors takes that.
-int RunProgram(const std::vector<std::string>& aArguments, std::string* pOutput = nullptr,
-               std::string* pErrors = nullptr);
+// exit status, or -1 when it could not be started. output receives its
+// standard output, and its standard error too unless errors takes that.
+int RunProgram(const std::vector<std::string>& arguments, std::string* output = nullptr,
+               std::string* errors = nullptr);
 
-// The same with both outputs going to files; an empty sErrFile sends
-// standard error to sOutFile. One file per platform implements this.
-int RunProgramToFiles(const std::vector<std::string>& aArguments, const std::string& sOutFile,
-                      const std::string& sErrFile);
+// The same with both outputs going to files; an empty errFile sends
+// standard error to outFile. One file per platform implements this.
+int RunProgramToFiles(const std::vector<std::string>& arguments, const std::string& outFile,
+                      const std::string& errFile);
 
 // True when node can be run (it checks the generated scripts).
 bool NodeAvailable();
@@ -63,32 +63,32 @@ bool LinksAndModes();
 
 // Makes a file hidden: on POSIX its name starting with '.' does that already;
 // on Windows it gets the hidden attribute.
-void MakeHidden(const std::string& sPath);
+void MakeHidden(const std::string& path);
 inline constexpr const char* kNoLinksAndModes = "needs symbolic links and POSIX mode bits";
 
 // Records every status text, progress report and tag left alone of a run;
-// answers ShouldStop() with bStop (after fOnYield has had its say).
+// answers ShouldStop() with stop (after onYield has had its say).
 class RecordingObserver : public ConversionObserver {
 public:
-    void Status(const std::string& sText) override {
-        aStatuses.push_back(sText);
-        if (fOnStatus) fOnStatus(sText);
+    void Status(const std::string& text) override {
+        statuses.push_back(text);
+        if (onStatus) onStatus(text);
     }
-    void Progress(long long iDone, long long iInAll) override { aProgress.push_back({iDone, iInAll}); }
-    void TagLeftAlone(const LeftAloneTag& oTag) override { aLeftAlone.push_back(oTag); }
+    void Progress(long long done, long long inAll) override { progress.push_back({done, inAll}); }
+    void TagLeftAlone(const LeftAloneTag& tag) override { leftAlone.push_back(tag); }
     bool ShouldStop() override {
-        ++iYields;
-        if (fOnYield) fOnYield();
-        return bStop;
+        ++yields;
+        if (onYield) onYield();
+        return stop;
     }
 
-    std::vector<std::string> aStatuses;
-    std::vector<std::pair<long long, long long>> aProgress;
-    std::vector<LeftAloneTag> aLeftAlone;
-    long long iYields = 0;
-    bool bStop = false;
-    std::function<void(const std::string&)> fOnStatus;
-    std::function<void()> fOnYield;
+    std::vector<std::string> statuses;
+    std::vector<std::pair<long long, long long>> progress;
+    std::vector<LeftAloneTag> leftAlone;
+    long long yields = 0;
+    bool stop = false;
+    std::function<void(const std::string&)> onStatus;
+    std::function<void()> onYield;
 };
 
 }  // namespace tagshift::test

@@ -17,230 +17,230 @@ using test::TempDir;
 using test::WriteFile;
 namespace stdfs = std::filesystem;
 
-stdfs::perms Mode(const std::string& sPath) {
-    return stdfs::status(stdfs::u8path(sPath)).permissions() & stdfs::perms::mask;
+stdfs::perms Mode(const std::string& path) {
+    return stdfs::status(stdfs::u8path(path)).permissions() & stdfs::perms::mask;
 }
 
-void SetMode(const std::string& sPath, unsigned iMode) {
-    stdfs::permissions(stdfs::u8path(sPath), stdfs::perms(iMode));
+void SetMode(const std::string& path, unsigned mode) {
+    stdfs::permissions(stdfs::u8path(path), stdfs::perms(mode));
 }
 
 TEST(ExistenceTests, FoldersFilesAndNothing) {
-    TempDir oDir;
-    WriteFile(oDir / "site/page.html", "x");
-    WriteFile(oDir / "site/.hidden.js", "x");
-    test::MakeHidden(oDir / "site/.hidden.js");
-    WriteFile(oDir / "site/a.js", "x");
-    stdfs::create_directory(oDir / "site/folder.js");
+    TempDir dir;
+    WriteFile(dir / "site/page.html", "x");
+    WriteFile(dir / "site/.hidden.js", "x");
+    test::MakeHidden(dir / "site/.hidden.js");
+    WriteFile(dir / "site/a.js", "x");
+    stdfs::create_directory(dir / "site/folder.js");
 
-    EXPECT_TRUE(fs::DirExists(oDir / "site"));
-    EXPECT_TRUE(fs::DirExists(stdfs::u8path(oDir.Path()).root_path().u8string()));  // "/" or "C:\"
-    EXPECT_FALSE(fs::DirExists(oDir / "site/page.html"));
-    EXPECT_FALSE(fs::DirExists(oDir / "missing"));
+    EXPECT_TRUE(fs::DirExists(dir / "site"));
+    EXPECT_TRUE(fs::DirExists(stdfs::u8path(dir.Path()).root_path().u8string()));  // "/" or "C:\"
+    EXPECT_FALSE(fs::DirExists(dir / "site/page.html"));
+    EXPECT_FALSE(fs::DirExists(dir / "missing"));
     EXPECT_FALSE(fs::DirExists(""));
     EXPECT_FALSE(fs::DirExists(std::string("bad\0path", 8)));
 
-    EXPECT_TRUE(fs::FileExists(oDir / "site/page.html"));
-    EXPECT_FALSE(fs::FileExists(oDir / "site"));
-    EXPECT_FALSE(fs::FileExists(oDir / "site/folder.js"));
-    EXPECT_FALSE(fs::FileExists(oDir / "site/.hidden.js"));
-    EXPECT_FALSE(fs::FileExists(oDir / "site/missing.html"));
-    EXPECT_FALSE(fs::FileExists(oDir / "missing/page.html"));
+    EXPECT_TRUE(fs::FileExists(dir / "site/page.html"));
+    EXPECT_FALSE(fs::FileExists(dir / "site"));
+    EXPECT_FALSE(fs::FileExists(dir / "site/folder.js"));
+    EXPECT_FALSE(fs::FileExists(dir / "site/.hidden.js"));
+    EXPECT_FALSE(fs::FileExists(dir / "site/missing.html"));
+    EXPECT_FALSE(fs::FileExists(dir / "missing/page.html"));
     EXPECT_FALSE(fs::FileExists(""));
 }
 
 TEST(ExistenceTests, ALinkToAFolderIsAFolder) {
     if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
-    TempDir oDir;
-    stdfs::create_directory(oDir / "site");
-    stdfs::create_symlink(oDir / "site", oDir / "link-to-folder");
-    EXPECT_TRUE(fs::DirExists(oDir / "link-to-folder"));
+    TempDir dir;
+    stdfs::create_directory(dir / "site");
+    stdfs::create_symlink(dir / "site", dir / "link-to-folder");
+    EXPECT_TRUE(fs::DirExists(dir / "link-to-folder"));
 }
 
 TEST(ExistenceTests, WildcardsInTheLastComponent) {
-    TempDir oDir;
-    WriteFile(oDir / "a/x.js", "x");
-    WriteFile(oDir / "b/.hidden.js", "x");
-    test::MakeHidden(oDir / "b/.hidden.js");
-    stdfs::create_directory(oDir / "b/dir.js");
-    EXPECT_TRUE(fs::FileExists(oDir / "a/*.js"));
-    EXPECT_TRUE(fs::FileExists(oDir / "a/?.js"));
-    EXPECT_FALSE(fs::FileExists(oDir / "a/*.css"));
-    EXPECT_FALSE(fs::FileExists(oDir / "b/*.js"));  // only a hidden file and a folder
+    TempDir dir;
+    WriteFile(dir / "a/x.js", "x");
+    WriteFile(dir / "b/.hidden.js", "x");
+    test::MakeHidden(dir / "b/.hidden.js");
+    stdfs::create_directory(dir / "b/dir.js");
+    EXPECT_TRUE(fs::FileExists(dir / "a/*.js"));
+    EXPECT_TRUE(fs::FileExists(dir / "a/?.js"));
+    EXPECT_FALSE(fs::FileExists(dir / "a/*.css"));
+    EXPECT_FALSE(fs::FileExists(dir / "b/*.js"));  // only a hidden file and a folder
 }
 
 TEST(FileOperations, AtomicWriteReplacesContentAndKeepsTimesWithTheirFractions) {
-    TempDir oDir;
-    WriteFile(oDir / "page.html", "old content that is longer");
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
-    EXPECT_EQ(ReadFile(oDir / "page.html"), "new");
+    TempDir dir;
+    WriteFile(dir / "page.html", "old content that is longer");
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "page.html", "new").Failed());
+    EXPECT_EQ(ReadFile(dir / "page.html"), "new");
 
     // A new file takes the given times, to the 100 ns that every platform keeps.
-    fs::FileInfo oLike;
-    oLike.oModified = fs::FileTime{1000000000, 123456700};
-    oLike.oAccessed = fs::FileTime{1000000001, 500};
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
-    EXPECT_EQ(ReadFile(oDir / "new.html"), "fresh");
-    fs::FileInfo oRead;
-    std::string sData;
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "new.html", sData, &oRead).Failed());
-    EXPECT_EQ(oRead.oModified.iSeconds, 1000000000);
-    EXPECT_EQ(oRead.oModified.iNanoseconds, 123456700);
+    fs::FileInfo like;
+    like.modified = fs::FileTime{1000000000, 123456700};
+    like.accessed = fs::FileTime{1000000001, 500};
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "new.html", "fresh", &like, true).Failed());
+    EXPECT_EQ(ReadFile(dir / "new.html"), "fresh");
+    fs::FileInfo readError;
+    std::string data;
+    ASSERT_FALSE(fs::ReadWholeFile(dir / "new.html", data, &readError).Failed());
+    EXPECT_EQ(readError.modified.seconds, 1000000000);
+    EXPECT_EQ(readError.modified.nanoseconds, 123456700);
 
     // A read-only file is replaced, and the replacement keeps it read-only.
-    WriteFile(oDir / "locked.html", "old");
-    SetMode(oDir / "locked.html", 0444);
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "locked.html", "new").Failed());
-    EXPECT_EQ(ReadFile(oDir / "locked.html"), "new");
-    EXPECT_EQ(Mode(oDir / "locked.html") & stdfs::perms::owner_write, stdfs::perms::none);
-    SetMode(oDir / "locked.html", 0644);
+    WriteFile(dir / "locked.html", "old");
+    SetMode(dir / "locked.html", 0444);
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "locked.html", "new").Failed());
+    EXPECT_EQ(ReadFile(dir / "locked.html"), "new");
+    EXPECT_EQ(Mode(dir / "locked.html") & stdfs::perms::owner_write, stdfs::perms::none);
+    SetMode(dir / "locked.html", 0644);
 
     // A folder in the way stays; no temporary file is left behind, also
     // after a failure.
-    stdfs::create_directory(oDir / "folder.html");
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "folder.html", "x", &oLike).Failed());
-    EXPECT_TRUE(stdfs::is_directory(oDir / "folder.html"));
-    EXPECT_TRUE(fs::WriteFileAtomic(oDir / "missing/page.html", "x").Failed());
-    EXPECT_EQ(Snapshot(oDir.Path()).size(), 4u);
+    stdfs::create_directory(dir / "folder.html");
+    EXPECT_TRUE(fs::WriteFileAtomic(dir / "folder.html", "x", &like).Failed());
+    EXPECT_TRUE(stdfs::is_directory(dir / "folder.html"));
+    EXPECT_TRUE(fs::WriteFileAtomic(dir / "missing/page.html", "x").Failed());
+    EXPECT_EQ(Snapshot(dir.Path()).size(), 4u);
 }
 
 TEST(FileOperations, AtomicWriteKeepsModeAndNeverFollowsLinks) {
     if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
-    TempDir oDir;
-    WriteFile(oDir / "page.html", "old content that is longer");
-    SetMode(oDir / "page.html", 0640);
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "new").Failed());
-    EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0640));
+    TempDir dir;
+    WriteFile(dir / "page.html", "old content that is longer");
+    SetMode(dir / "page.html", 0640);
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "page.html", "new").Failed());
+    EXPECT_EQ(Mode(dir / "page.html"), stdfs::perms(0640));
 
     // A link in the tree is replaced by the file; its target is untouched.
-    WriteFile(oDir / "outside.txt", "keep");
-    stdfs::create_symlink(oDir / "outside.txt", oDir / "log.txt");
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "log.txt", "log").Failed());
-    EXPECT_FALSE(stdfs::is_symlink(oDir / "log.txt"));
-    EXPECT_EQ(ReadFile(oDir / "log.txt"), "log");
-    EXPECT_EQ(ReadFile(oDir / "outside.txt"), "keep");
+    WriteFile(dir / "outside.txt", "keep");
+    stdfs::create_symlink(dir / "outside.txt", dir / "log.txt");
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "log.txt", "log").Failed());
+    EXPECT_FALSE(stdfs::is_symlink(dir / "log.txt"));
+    EXPECT_EQ(ReadFile(dir / "log.txt"), "log");
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "keep");
 
     // A new file, and a replaced one, take the given mode.
-    fs::FileInfo oLike;
-    oLike.iMode = 0604;
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "new.html", "fresh", &oLike, true).Failed());
-    ASSERT_FALSE(fs::WriteFileAtomic(oDir / "page.html", "newer", &oLike).Failed());
-    EXPECT_EQ(Mode(oDir / "new.html"), stdfs::perms(0604));
-    EXPECT_EQ(Mode(oDir / "page.html"), stdfs::perms(0604));
+    fs::FileInfo like;
+    like.mode = 0604;
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "new.html", "fresh", &like, true).Failed());
+    ASSERT_FALSE(fs::WriteFileAtomic(dir / "page.html", "newer", &like).Failed());
+    EXPECT_EQ(Mode(dir / "new.html"), stdfs::perms(0604));
+    EXPECT_EQ(Mode(dir / "page.html"), stdfs::perms(0604));
 }
 
 TEST(FileOperations, AppendCreatesAppendsAndUndoes) {
-    TempDir oDir;
-    fs::AppendMark oMark;
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "one", oMark).Failed());
-    EXPECT_FALSE(oMark.bExisted);
-    ASSERT_FALSE(fs::AppendToFile(oDir / "object.js", "two", oMark).Failed());
-    EXPECT_EQ(ReadFile(oDir / "object.js"), "onetwo");
-    EXPECT_TRUE(oMark.bExisted);
-    EXPECT_EQ(oMark.iSize, 3u);
-    fs::UndoAppend(oDir / "object.js", oMark);
-    EXPECT_EQ(ReadFile(oDir / "object.js"), "one");
-    fs::UndoAppend(oDir / "object.js", fs::AppendMark{});
-    EXPECT_FALSE(Exists(oDir / "object.js"));
+    TempDir dir;
+    fs::AppendMark mark;
+    ASSERT_FALSE(fs::AppendToFile(dir / "object.js", "one", mark).Failed());
+    EXPECT_FALSE(mark.existed);
+    ASSERT_FALSE(fs::AppendToFile(dir / "object.js", "two", mark).Failed());
+    EXPECT_EQ(ReadFile(dir / "object.js"), "onetwo");
+    EXPECT_TRUE(mark.existed);
+    EXPECT_EQ(mark.size, 3u);
+    fs::UndoAppend(dir / "object.js", mark);
+    EXPECT_EQ(ReadFile(dir / "object.js"), "one");
+    fs::UndoAppend(dir / "object.js", fs::AppendMark{});
+    EXPECT_FALSE(Exists(dir / "object.js"));
 
-    stdfs::create_directory(oDir / "dir.js");
-    EXPECT_TRUE(fs::AppendToFile(oDir / "dir.js", "x", oMark).Failed());
+    stdfs::create_directory(dir / "dir.js");
+    EXPECT_TRUE(fs::AppendToFile(dir / "dir.js", "x", mark).Failed());
 }
 
 TEST(FileOperations, AppendRefusesLinks) {
     if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
-    TempDir oDir;
-    fs::AppendMark oMark;
-    WriteFile(oDir / "outside.js", "keep");
-    stdfs::create_symlink(oDir / "outside.js", oDir / "embed.js");
-    fs::FsError oError = fs::AppendToFile(oDir / "embed.js", "x", oMark);
-    EXPECT_TRUE(oError.Failed());
-    EXPECT_EQ(oError.sPath, oDir / "embed.js");
-    EXPECT_EQ(ReadFile(oDir / "outside.js"), "keep");
+    TempDir dir;
+    fs::AppendMark mark;
+    WriteFile(dir / "outside.js", "keep");
+    stdfs::create_symlink(dir / "outside.js", dir / "embed.js");
+    fs::FsError error = fs::AppendToFile(dir / "embed.js", "x", mark);
+    EXPECT_TRUE(error.Failed());
+    EXPECT_EQ(error.path, dir / "embed.js");
+    EXPECT_EQ(ReadFile(dir / "outside.js"), "keep");
 }
 
 TEST(FileOperations, ReadWholeFileReadsEveryByte) {
-    TempDir oDir;
-    std::string sData(3 << 20, '\0');
-    for (std::size_t i = 0; i < sData.size(); ++i) sData[i] = static_cast<char>(i * 7);
-    WriteFile(oDir / "big.html", sData);
-    std::string sRead;
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "big.html", sRead).Failed());
-    EXPECT_EQ(sRead, sData);
-    WriteFile(oDir / "empty.html", "");
-    ASSERT_FALSE(fs::ReadWholeFile(oDir / "empty.html", sRead).Failed());
-    EXPECT_EQ(sRead, "");
-    EXPECT_TRUE(fs::ReadWholeFile(oDir / "missing.html", sRead).Failed());
+    TempDir dir;
+    std::string data(3 << 20, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+    WriteFile(dir / "big.html", data);
+    std::string readText;
+    ASSERT_FALSE(fs::ReadWholeFile(dir / "big.html", readText).Failed());
+    EXPECT_EQ(readText, data);
+    WriteFile(dir / "empty.html", "");
+    ASSERT_FALSE(fs::ReadWholeFile(dir / "empty.html", readText).Failed());
+    EXPECT_EQ(readText, "");
+    EXPECT_TRUE(fs::ReadWholeFile(dir / "missing.html", readText).Failed());
 }
 
 TEST(FolderListing, FilesAndFoldersInByteOrderWithoutLinks) {
-    TempDir oDir;
+    TempDir dir;
     // No two names differ only in case: Windows would take them for one.
-    for (const char* sName : {"b.html", "C.html", "a.html", "\xc3\xa9.html", "_.html"}) WriteFile(oDir / sName, "");
-    for (const char* sName : {"z", "A", "m"}) stdfs::create_directory(stdfs::u8path(oDir / sName));
+    for (const char* name : {"b.html", "C.html", "a.html", "\xc3\xa9.html", "_.html"}) WriteFile(dir / name, "");
+    for (const char* name : {"z", "A", "m"}) stdfs::create_directory(stdfs::u8path(dir / name));
     if (test::LinksAndModes()) {
-        stdfs::create_symlink(oDir / "a.html", oDir / "link.html");
-        stdfs::create_directory_symlink(oDir / "z", oDir / "linkdir");
+        stdfs::create_symlink(dir / "a.html", dir / "link.html");
+        stdfs::create_directory_symlink(dir / "z", dir / "linkdir");
     }
-    fs::FolderListing oListing;
-    ASSERT_FALSE(fs::ListFolder(oDir.Path(), oListing).Failed());
-    EXPECT_EQ(oListing.aFiles, (std::vector<std::string>{"C.html", "_.html", "a.html", "b.html", "\xc3\xa9.html"}));
-    EXPECT_EQ(oListing.aFolders, (std::vector<std::string>{"A", "m", "z"}));
-    EXPECT_TRUE(fs::ListFolder(oDir / "missing", oListing).Failed());
+    fs::FolderListing listing;
+    ASSERT_FALSE(fs::ListFolder(dir.Path(), listing).Failed());
+    EXPECT_EQ(listing.files, (std::vector<std::string>{"C.html", "_.html", "a.html", "b.html", "\xc3\xa9.html"}));
+    EXPECT_EQ(listing.folders, (std::vector<std::string>{"A", "m", "z"}));
+    EXPECT_TRUE(fs::ListFolder(dir / "missing", listing).Failed());
 }
 
 TEST(TreeCopy, CopiesEverythingLinksAsLinks) {
     if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
-    TempDir oDir;
-    WriteFile(oDir / "src/index.html", "<object></object>");
-    WriteFile(oDir / "src/a/b/c/deep.htm", std::string(1 << 20, 'd'));
-    stdfs::create_directories(oDir / "src/empty/inner");
-    stdfs::create_symlink("index.html", oDir / "src/relative-link.html");
-    stdfs::create_symlink("/etc", oDir / "src/a/absolute-link");
-    SetMode(oDir / "src/index.html", 0444);
-    SetMode(oDir / "src/a", 0555);
+    TempDir dir;
+    WriteFile(dir / "src/index.html", "<object></object>");
+    WriteFile(dir / "src/a/b/c/deep.htm", std::string(1 << 20, 'd'));
+    stdfs::create_directories(dir / "src/empty/inner");
+    stdfs::create_symlink("index.html", dir / "src/relative-link.html");
+    stdfs::create_symlink("/etc", dir / "src/a/absolute-link");
+    SetMode(dir / "src/index.html", 0444);
+    SetMode(dir / "src/a", 0555);
 
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
-    SetMode(oDir / "src/a", 0755);
-    EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
-    EXPECT_EQ(Mode(oDir / "dst/index.html"), stdfs::perms(0444));
-    EXPECT_EQ(Mode(oDir / "dst/a"), stdfs::perms(0755));  // the copy's folders stay writable
+    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    SetMode(dir / "src/a", 0755);
+    EXPECT_EQ(Snapshot(dir / "src"), Snapshot(dir / "dst"));
+    EXPECT_EQ(Mode(dir / "dst/index.html"), stdfs::perms(0444));
+    EXPECT_EQ(Mode(dir / "dst/a"), stdfs::perms(0755));  // the copy's folders stay writable
 
     // The destination must not exist yet.
-    EXPECT_TRUE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
+    EXPECT_TRUE(fs::CopyTree(dir / "src", dir / "dst").Failed());
 }
 
 TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
-    TempDir oDir;
-    const std::string sName = "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";  // UTF-8 on every platform
-    WriteFile(oDir / ("src/" + sName + "/" + sName + ".html"), "<object></object>");
-    stdfs::create_directories(stdfs::u8path(oDir / "src/empty/inner"));
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
-    EXPECT_EQ(Snapshot(oDir / "src"), Snapshot(oDir / "dst"));
-    EXPECT_TRUE(fs::FileExists(oDir / ("dst/" + sName + "/" + sName + ".html")));
-    EXPECT_TRUE(fs::DirExists(oDir / ("dst/" + sName)));
+    TempDir dir;
+    const std::string name = "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";  // UTF-8 on every platform
+    WriteFile(dir / ("src/" + name + "/" + name + ".html"), "<object></object>");
+    stdfs::create_directories(stdfs::u8path(dir / "src/empty/inner"));
+    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    EXPECT_EQ(Snapshot(dir / "src"), Snapshot(dir / "dst"));
+    EXPECT_TRUE(fs::FileExists(dir / ("dst/" + name + "/" + name + ".html")));
+    EXPECT_TRUE(fs::DirExists(dir / ("dst/" + name)));
 }
 
 TEST(TreeCopy, PathsLongerThanTheOldWindowsLimit) {
-    TempDir oDir;
-    std::string sDeep = "src";
-    while (sDeep.size() < 320) sDeep += "/folder-with-a-long-name-" + std::to_string(sDeep.size());
-    WriteFile(oDir / (sDeep + "/page.html"), "<object></object>");
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "dst").Failed());
-    const std::string sCopy = oDir / ("dst" + sDeep.substr(3) + "/page.html");
-    ASSERT_GT(sCopy.size(), 340u);
-    std::string sData;
-    ASSERT_FALSE(fs::ReadWholeFile(sCopy, sData).Failed());
-    EXPECT_EQ(sData, "<object></object>");
-    EXPECT_FALSE(fs::WriteFileAtomic(sCopy, "converted").Failed());
-    EXPECT_EQ(ReadFile(sCopy), "converted");
-    EXPECT_TRUE(fs::FileExists(sCopy));
+    TempDir dir;
+    std::string deep = "src";
+    while (deep.size() < 320) deep += "/folder-with-a-long-name-" + std::to_string(deep.size());
+    WriteFile(dir / (deep + "/page.html"), "<object></object>");
+    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    const std::string copy = dir / ("dst" + deep.substr(3) + "/page.html");
+    ASSERT_GT(copy.size(), 340u);
+    std::string data;
+    ASSERT_FALSE(fs::ReadWholeFile(copy, data).Failed());
+    EXPECT_EQ(data, "<object></object>");
+    EXPECT_FALSE(fs::WriteFileAtomic(copy, "converted").Failed());
+    EXPECT_EQ(ReadFile(copy), "converted");
+    EXPECT_TRUE(fs::FileExists(copy));
 }
 
 TEST(Paths, Join) {
-    const std::string sSep(1, fs::kSeparator);
-    EXPECT_EQ(fs::JoinPath("a", "b"), "a" + sSep + "b");
-    EXPECT_EQ(fs::JoinPath("a" + sSep, "b"), "a" + sSep + "b");
+    const std::string sep(1, fs::kSeparator);
+    EXPECT_EQ(fs::JoinPath("a", "b"), "a" + sep + "b");
+    EXPECT_EQ(fs::JoinPath("a" + sep, "b"), "a" + sep + "b");
     for (char c : fs::kSeparators) {
         EXPECT_EQ(fs::JoinPath(std::string("a") + c, "b"), std::string("a") + c + "b");
     }
@@ -248,66 +248,66 @@ TEST(Paths, Join) {
 
 TEST(Paths, Wildcards) {
     struct Case {
-        const char* sPattern;
-        const char* sName;
-        bool bMatches;
+        const char* pattern;
+        const char* name;
+        bool matches;
     };
     for (const Case& c : std::initializer_list<Case>{{"*.js", "a.js", true},     {"*.js", ".js", true},
                                                      {"*.js", "a.jsx", false},   {"?.js", "ab.js", false},
                                                      {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYc d", false},
                                                      {"*", "", true},            {"", "a", false},
                                                      {"A.js", "a.js", false},    {"*?", "", false}})
-        EXPECT_EQ(fs::WildcardMatches(c.sPattern, c.sName), c.bMatches) << c.sPattern << " " << c.sName;
+        EXPECT_EQ(fs::WildcardMatches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
 }
 
 TEST(TreeCopy, NeverDescendsIntoItsOwnDestination) {
-    TempDir oDir;
-    WriteFile(oDir / "src/page.html", "p");
-    WriteFile(oDir / "src/sub/x.html", "x");
-    ASSERT_FALSE(fs::CopyTree(oDir / "src", oDir / "src/_Converted").Failed());
-    EXPECT_EQ(ReadFile(oDir / "src/_Converted/page.html"), "p");
-    EXPECT_EQ(ReadFile(oDir / "src/_Converted/sub/x.html"), "x");
-    EXPECT_FALSE(Exists(oDir / "src/_Converted/_Converted"));
+    TempDir dir;
+    WriteFile(dir / "src/page.html", "p");
+    WriteFile(dir / "src/sub/x.html", "x");
+    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "src/_Converted").Failed());
+    EXPECT_EQ(ReadFile(dir / "src/_Converted/page.html"), "p");
+    EXPECT_EQ(ReadFile(dir / "src/_Converted/sub/x.html"), "x");
+    EXPECT_FALSE(Exists(dir / "src/_Converted/_Converted"));
 }
 
 TEST(FaultHook, EndsWithItsScope) {
-    TempDir oDir;
-    WriteFile(oDir / "page.html", "p");
-    std::string sData;
+    TempDir dir;
+    WriteFile(dir / "page.html", "p");
+    std::string data;
     {
-        fs::ScopedFaultHook oHook([](fs::FsOp, const std::string&) { return std::string("injected"); });
-        EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "injected");
+        fs::ScopedFaultHook hook([](fs::FsOp, const std::string&) { return std::string("injected"); });
+        EXPECT_EQ(fs::ReadWholeFile(dir / "page.html", data).reason, "injected");
     }
-    EXPECT_EQ(fs::ReadWholeFile(oDir / "page.html", sData).sReason, "");
-    EXPECT_EQ(sData, "p");
+    EXPECT_EQ(fs::ReadWholeFile(dir / "page.html", data).reason, "");
+    EXPECT_EQ(data, "p");
 }
 
 TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
-    TempDir oDir;
-    WriteFile(oDir / "src/a.html", "a");
-    WriteFile(oDir / "src/m/broken.gif", "b");
-    WriteFile(oDir / "src/z.html", "z");
-    fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) {
-        return eOp == fs::FsOp::CopyFile && sPath.find("broken.gif") != std::string::npos ? "Input/output error"
+    TempDir dir;
+    WriteFile(dir / "src/a.html", "a");
+    WriteFile(dir / "src/m/broken.gif", "b");
+    WriteFile(dir / "src/z.html", "z");
+    fs::ScopedFaultHook hook([](fs::FsOp op, const std::string& path) {
+        return op == fs::FsOp::CopyFile && path.find("broken.gif") != std::string::npos ? "Input/output error"
                                                                                           : "";
     });
-    fs::FsError oError = fs::CopyTree(oDir / "src", oDir / "dst");
-    EXPECT_EQ(oError.sPath, oDir / "src/m/broken.gif");
-    EXPECT_EQ(oError.sReason, "Input/output error");
-    EXPECT_FALSE(Exists(oDir / "dst"));
+    fs::FsError error = fs::CopyTree(dir / "src", dir / "dst");
+    EXPECT_EQ(error.path, dir / "src/m/broken.gif");
+    EXPECT_EQ(error.reason, "Input/output error");
+    EXPECT_FALSE(Exists(dir / "dst"));
 }
 
 // With a callback, what the source will not give is named and left out; a
 // failure to write the copy, or a lack of open files, still ends it.
 TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
     struct Case {
-        fs::FsOp eOp;
-        std::string sPath;  // below the tree the hook answers for: "src/..." or "dst/..."
-        std::string sReason;
-        std::vector<std::string> aLeftOut;  // "F:" or "D:" and the path below src
-        std::string sEnd;                   // the path below the trees that ends the copy, if any
+        fs::FsOp op;
+        std::string path;  // below the tree the hook answers for: "src/..." or "dst/..."
+        std::string reason;
+        std::vector<std::string> leftOut;  // "F:" or "D:" and the path below src
+        std::string end;                   // the path below the trees that ends the copy, if any
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {fs::FsOp::CopyFile, "src/m/broken.gif", "Permission denied", {"F:m/broken.gif"}, ""},
         {fs::FsOp::CopyFile, "src/m/broken.gif", "Input/output error", {"F:m/broken.gif"}, ""},
         {fs::FsOp::ListFolder, "src/m", "Permission denied", {"D:m"}, ""},
@@ -316,66 +316,66 @@ TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
         {fs::FsOp::CopyFile, "dst/z.html", "Permission denied", {}, "dst/z.html"},
         {fs::FsOp::ListFolder, "src", "Permission denied", {}, "src"},
     };
-    for (const Case& oCase : aCases) {
-        TempDir oDir;
-        WriteFile(oDir / "src/a.html", "a");
-        WriteFile(oDir / "src/m/broken.gif", "b");
-        WriteFile(oDir / "src/m/n/c.gif", "c");
-        WriteFile(oDir / "src/z.html", "z");
-        stdfs::create_directories(oDir / "dst");
-        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
-            return eOp == oCase.eOp && sPath == oDir / oCase.sPath ? oCase.sReason : std::string();
+    for (const Case& testCase : cases) {
+        TempDir dir;
+        WriteFile(dir / "src/a.html", "a");
+        WriteFile(dir / "src/m/broken.gif", "b");
+        WriteFile(dir / "src/m/n/c.gif", "c");
+        WriteFile(dir / "src/z.html", "z");
+        stdfs::create_directories(dir / "dst");
+        fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
+            return op == testCase.op && path == dir / testCase.path ? testCase.reason : std::string();
         });
-        std::vector<std::string> aLeftOut;
-        const fs::FsError oError = fs::CopyTreeInto(oDir / "src", oDir / "dst", nullptr, nullptr,
-                                                    [&](const fs::FsError& oFail, bool bFolder) {
-                                                        aLeftOut.push_back((bFolder ? "D:" : "F:") +
-                                                                           oFail.sPath.substr((oDir / "src/").size()));
+        std::vector<std::string> leftOut;
+        const fs::FsError error = fs::CopyTreeInto(dir / "src", dir / "dst", nullptr, nullptr,
+                                                    [&](const fs::FsError& fail, bool isFolder) {
+                                                        leftOut.push_back((isFolder ? "D:" : "F:") +
+                                                                           fail.path.substr((dir / "src/").size()));
                                                     });
-        std::vector<std::string> aExpected;
-        for (const std::string& sEntry : oCase.aLeftOut) aExpected.push_back(test::Native(sEntry));
-        EXPECT_EQ(aLeftOut, aExpected) << oCase.sPath << " " << oCase.sReason;
-        if (!oCase.sEnd.empty()) {
-            EXPECT_EQ(oError.sPath, oDir / oCase.sEnd) << oCase.sPath << " " << oCase.sReason;
+        std::vector<std::string> expected;
+        for (const std::string& entry : testCase.leftOut) expected.push_back(test::Native(entry));
+        EXPECT_EQ(leftOut, expected) << testCase.path << " " << testCase.reason;
+        if (!testCase.end.empty()) {
+            EXPECT_EQ(error.path, dir / testCase.end) << testCase.path << " " << testCase.reason;
             continue;
         }
-        EXPECT_FALSE(oError.Failed()) << oCase.sPath << " " << oError.sReason;
-        auto aCopy = test::Snapshot(oDir / "src");
-        for (auto oIt = aCopy.begin(); oIt != aCopy.end();)
-            oIt = oIt->first.rfind(test::Native(oCase.sPath.substr(4)), 0) == 0 ? aCopy.erase(oIt) : std::next(oIt);
-        EXPECT_EQ(test::Snapshot(oDir / "dst"), aCopy) << oCase.sPath << " " << oCase.sReason;
+        EXPECT_FALSE(error.Failed()) << testCase.path << " " << error.reason;
+        auto copies = test::Snapshot(dir / "src");
+        for (auto it = copies.begin(); it != copies.end();)
+            it = it->first.rfind(test::Native(testCase.path.substr(4)), 0) == 0 ? copies.erase(it) : std::next(it);
+        EXPECT_EQ(test::Snapshot(dir / "dst"), copies) << testCase.path << " " << testCase.reason;
     }
 }
 
 TEST(Paths, LiesInside) {
     const std::string s = std::string(1, fs::kSeparator);
-    const std::string sRoot = fs::AbsoluteNormalPath(s);
+    const std::string root = fs::AbsoluteNormalPath(s);
     struct Case {
-        std::string sPath;
-        std::string sFolder;
-        bool bInside;
+        std::string path;
+        std::string folder;
+        bool inside;
     };
-    for (const Case& c : std::vector<Case>{{sRoot + "a" + s + "b", sRoot + "a", true},
-                                           {sRoot + "a", sRoot + "a", false},
-                                           {sRoot + "ab", sRoot + "a", false},
-                                           {sRoot + "a_Converted", sRoot + "a", false},
-                                           {sRoot + "a", sRoot, true},
-                                           {sRoot + "a", sRoot + "a" + s + "b", false}})
-        EXPECT_EQ(fs::LiesInside(c.sPath, c.sFolder), c.bInside) << c.sPath << " in " << c.sFolder;
+    for (const Case& c : std::vector<Case>{{root + "a" + s + "b", root + "a", true},
+                                           {root + "a", root + "a", false},
+                                           {root + "ab", root + "a", false},
+                                           {root + "a_Converted", root + "a", false},
+                                           {root + "a", root, true},
+                                           {root + "a", root + "a" + s + "b", false}})
+        EXPECT_EQ(fs::LiesInside(c.path, c.folder), c.inside) << c.path << " in " << c.folder;
 }
 
 TEST(SourcePaths, AbsoluteAndNormalWithoutLookingAtTheDisk) {
-    const std::string sHere = stdfs::current_path().u8string();
-    const bool bWindows = fs::kSeparator == '\\';
+    const std::string here = stdfs::current_path().u8string();
+    const bool windows = fs::kSeparator == '\\';
     using Cases = std::vector<std::pair<std::string, std::string>>;
-    const Cases aCases = bWindows ? Cases{
+    const Cases cases = windows ? Cases{
         {"", ""},
         {"C:\\", "C:\\"},
         {"C:\\..", "C:\\"},
         {"C:\\a\\b\\", "C:\\a\\b"},
         {"C:/a//b/./c/..//", "C:\\a\\b"},
-        {".", sHere},
-        {"x/y/..", sHere + "\\x"},
+        {".", here},
+        {"x/y/..", here + "\\x"},
     } : Cases{
         {"", ""},
         {"/", "/"},
@@ -383,42 +383,42 @@ TEST(SourcePaths, AbsoluteAndNormalWithoutLookingAtTheDisk) {
         {"/a/b/", "/a/b"},
         {"/a//b/./c/..//", "/a/b"},
         {"/a/b/../../..", "/"},
-        {".", sHere},
-        {"x/y/..", sHere + "/x"},
+        {".", here},
+        {"x/y/..", here + "/x"},
     };
-    for (const auto& [sIn, sOut] : aCases) EXPECT_EQ(fs::AbsoluteNormalPath(sIn), sOut) << sIn;
-    const std::vector<const char*> aRoots = bWindows ? std::vector<const char*>{"C:\\", "C:/", "C:\\.."}
+    for (const auto& [in, out] : cases) EXPECT_EQ(fs::AbsoluteNormalPath(in), out) << in;
+    const std::vector<const char*> roots = windows ? std::vector<const char*>{"C:\\", "C:/", "C:\\.."}
                                                      : std::vector<const char*>{"/", "//"};
-    for (const char* sRoot : aRoots) EXPECT_TRUE(fs::IsRootPath(fs::AbsoluteNormalPath(sRoot))) << sRoot;
-    for (const char* sNot : {"", "/a", "/a/..", "C:\\a"}) EXPECT_FALSE(fs::IsRootPath(sNot)) << sNot;
+    for (const char* root : roots) EXPECT_TRUE(fs::IsRootPath(fs::AbsoluteNormalPath(root))) << root;
+    for (const char* notText : {"", "/a", "/a/..", "C:\\a"}) EXPECT_FALSE(fs::IsRootPath(notText)) << notText;
 }
 
 TEST(RenameNoReplace, NeverReplacesAnyEntry) {
-    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> aTaken = {
-        {"empty folder", [](const std::string& sPath) { stdfs::create_directory(sPath); }},
-        {"file", [](const std::string& sPath) { WriteFile(sPath, "theirs"); }},
-        {"dangling link", [](const std::string& sPath) { stdfs::create_symlink(sPath + "-nowhere", sPath); }},
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> taken = {
+        {"empty folder", [](const std::string& path) { stdfs::create_directory(path); }},
+        {"file", [](const std::string& path) { WriteFile(path, "theirs"); }},
+        {"dangling link", [](const std::string& path) { stdfs::create_symlink(path + "-nowhere", path); }},
     };
-    for (const auto& [sKind, fTake] : aTaken) {
-        if (std::string(sKind) == "dangling link" && !test::LinksAndModes()) continue;
-        TempDir oDir;
-        WriteFile(oDir / "new/page.html", "mine");
-        fTake(oDir / "dest");
-        EXPECT_TRUE(fs::EntryExists(oDir / "dest")) << sKind;
-        const auto aBefore = Snapshot(oDir.Path());
-        bool bExisted = false;
-        EXPECT_TRUE(fs::RenameNoReplace(oDir / "new", oDir / "dest", bExisted).Failed()) << sKind;
-        EXPECT_TRUE(bExisted) << sKind;
-        EXPECT_EQ(Snapshot(oDir.Path()), aBefore) << sKind;
+    for (const auto& [kind, take] : taken) {
+        if (std::string(kind) == "dangling link" && !test::LinksAndModes()) continue;
+        TempDir dir;
+        WriteFile(dir / "new/page.html", "mine");
+        take(dir / "dest");
+        EXPECT_TRUE(fs::EntryExists(dir / "dest")) << kind;
+        const auto before = Snapshot(dir.Path());
+        bool existed = false;
+        EXPECT_TRUE(fs::RenameNoReplace(dir / "new", dir / "dest", existed).Failed()) << kind;
+        EXPECT_TRUE(existed) << kind;
+        EXPECT_EQ(Snapshot(dir.Path()), before) << kind;
     }
-    TempDir oDir;
-    WriteFile(oDir / "new/page.html", "mine");
-    EXPECT_FALSE(fs::EntryExists(oDir / "dest"));
-    bool bExisted = true;
-    EXPECT_FALSE(fs::RenameNoReplace(oDir / "new", oDir / "dest", bExisted).Failed());
-    EXPECT_FALSE(bExisted);
-    EXPECT_EQ(ReadFile(oDir / "dest/page.html"), "mine");
-    EXPECT_FALSE(Exists(oDir / "new"));
+    TempDir dir;
+    WriteFile(dir / "new/page.html", "mine");
+    EXPECT_FALSE(fs::EntryExists(dir / "dest"));
+    bool existed = true;
+    EXPECT_FALSE(fs::RenameNoReplace(dir / "new", dir / "dest", existed).Failed());
+    EXPECT_FALSE(existed);
+    EXPECT_EQ(ReadFile(dir / "dest/page.html"), "mine");
+    EXPECT_FALSE(Exists(dir / "new"));
 }
 
 }  // namespace

@@ -11,32 +11,32 @@ namespace tagshift {
 namespace {
 
 struct Block {
-    TagKind eKind;
-    long long iNumber;
-    std::string sText;
+    TagKind kind;
+    long long number;
+    std::string text;
 };
 
 struct Left {
-    long long iLine;
-    LeftAloneReason eWhy;
-    bool operator==(const Left& o) const { return iLine == o.iLine && eWhy == o.eWhy; }
+    long long lineNumber;
+    LeftAloneReason why;
+    bool operator==(const Left& o) const { return lineNumber == o.lineNumber && why == o.why; }
 };
 
 class CollectingSink : public BlockSink {
 public:
-    void Add(TagKind eKind, long long iNumber, std::string_view sBlock) override {
-        aBlocks.push_back(Block{eKind, iNumber, std::string(sBlock)});
+    void Add(TagKind kind, long long number, std::string_view block) override {
+        blocks.push_back(Block{kind, number, std::string(block)});
     }
-    void LeftAlone(TagKind, std::string_view, long long iLine, LeftAloneReason eWhy) override {
-        aLeft.push_back(Left{iLine, eWhy});
+    void LeftAlone(TagKind, std::string_view, long long lineNumber, LeftAloneReason why) override {
+        left.push_back(Left{lineNumber, why});
     }
-    std::vector<Block> aBlocks;
-    std::vector<Left> aLeft;
+    std::vector<Block> blocks;
+    std::vector<Left> left;
 };
 
-std::string Call(TagKind eKind, long long iNumber) {
-    const TagKindTexts& oTexts = KindTexts(eKind);
-    return std::string(oTexts.sIncludeTag) + std::string(oTexts.sCallStart) + std::to_string(iNumber) + "();</script>";
+std::string Call(TagKind kind, long long number) {
+    const TagKindTexts& texts = KindTexts(kind);
+    return std::string(texts.includeTag) + std::string(texts.callStart) + std::to_string(number) + "();</script>";
 }
 
 const std::string kObj = "<script src='object.js' type='text/javascript'></script><script type='text/javascript'>InsertObject";
@@ -55,11 +55,11 @@ TEST(FunctionText, ThreeLineObjectBlockGivesSixLines) {
 
 TEST(FunctionText, EveryLineEndStyleSplitsWithoutLosingText) {
     struct Case {
-        const char* sName;
-        std::string sBlock;
-        std::vector<std::string> aLines;
+        const char* name;
+        std::string block;
+        std::vector<std::string> lines;
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"crlf", "<object>\r\n  <p>\r\n</object>", {"<object>\\r\\n", "  <p>\\r\\n", "</object>"}},
         {"lf", "<object>\n\t<p>\n</object>", {"<object>\\n", "\t<p>\\n", "</object>"}},
         {"cr", "<object>\r<p>\r</object>", {"<object>\\r", "<p>\\r", "</object>"}},
@@ -68,17 +68,17 @@ TEST(FunctionText, EveryLineEndStyleSplitsWithoutLosingText) {
         {"lf then cr", "<object>\n\r</object>", {"<object>\\n", "\\r", "</object>"}},
         {"line end last", "<object a\r\n", {"<object a\\r\\n", ""}},
     };
-    for (const Case& oCase : aCases) {
-        std::string sExpected = "function InsertObject1()\r\n{\r\n";
-        for (const std::string& sLine : oCase.aLines) sExpected += "document.write('" + sLine + "');\r\n";
-        sExpected += "}\r\n";
-        EXPECT_EQ(BuildFunctionText(TagKind::Object, 1, oCase.sBlock), sExpected) << oCase.sName;
+    for (const Case& testCase : cases) {
+        std::string expected = "function InsertObject1()\r\n{\r\n";
+        for (const std::string& line : testCase.lines) expected += "document.write('" + line + "');\r\n";
+        expected += "}\r\n";
+        EXPECT_EQ(BuildFunctionText(TagKind::Object, 1, testCase.block), expected) << testCase.name;
     }
 }
 
 TEST(FunctionText, OnlyWhatAStringLiteralCannotHoldIsEscaped) {
     // Each block line and the text its document.write line carries.
-    const std::vector<std::pair<std::string, std::string>> aCases = {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"<embed src='a\\b.swf' alt=\"it's\" \\' \t\x01\xe9>",
          "<embed src=\\'a\\\\b.swf\\' alt=\"it\\'s\" \\\\\\' \t\x01\xe9>"},
         // LINE SEPARATOR and PARAGRAPH SEPARATOR end a string before ES2019.
@@ -90,43 +90,43 @@ TEST(FunctionText, OnlyWhatAStringLiteralCannotHoldIsEscaped) {
         {"x\xe2\x80", "x\xe2\x80"},
         {"\xe2", "\xe2"},
     };
-    for (const auto& [sLine, sWritten] : aCases)
-        EXPECT_EQ(BuildFunctionText(TagKind::Embed, 2, sLine),
-                  "function InsertEmbed2()\r\n{\r\ndocument.write('" + sWritten + "');\r\n}\r\n")
-            << sLine;
+    for (const auto& [line, written] : cases)
+        EXPECT_EQ(BuildFunctionText(TagKind::Embed, 2, line),
+                  "function InsertEmbed2()\r\n{\r\ndocument.write('" + written + "');\r\n}\r\n")
+            << line;
     // A separator split by a line end is no separator.
     EXPECT_EQ(BuildFunctionText(TagKind::Object, 1, "\xe2\x80\n\xa8"),
               "function InsertObject1()\r\n{\r\ndocument.write('\xe2\x80\\n');\r\ndocument.write('\xa8');\r\n}\r\n");
 }
 
 TEST(PageRewrite, ObjectsThenEmbedsNumberedAcrossTheRun) {
-    const std::string sBefore = "<html>\r\n<body>\r\n";
-    std::string sPage = sBefore +
+    const std::string before = "<html>\r\n<body>\r\n";
+    std::string page = before +
                         "<embed src=e.swf></embed>\r\n"
                         "<object data=1>\r\n<param name=a>\r\n</object>after\r\n"
                         "<object data=2></object><p>";
-    long long iCount = 10;
-    CollectingSink oSink;
-    EXPECT_EQ(RewriteText(sPage, iCount, oSink), 3);
-    EXPECT_EQ(iCount, 13);
-    EXPECT_EQ(sPage, sBefore + Call(TagKind::Embed, 13) + "\r\n" + Call(TagKind::Object, 11) + "after\r\n" +
+    long long count = 10;
+    CollectingSink sink;
+    EXPECT_EQ(RewriteText(page, count, sink), 3);
+    EXPECT_EQ(count, 13);
+    EXPECT_EQ(page, before + Call(TagKind::Embed, 13) + "\r\n" + Call(TagKind::Object, 11) + "after\r\n" +
                          Call(TagKind::Object, 12) + "<p>");
-    ASSERT_EQ(oSink.aBlocks.size(), 3u);
-    EXPECT_EQ(oSink.aBlocks[0].sText, "<object data=1>\r\n<param name=a>\r\n</object>");
-    EXPECT_EQ(oSink.aBlocks[0].iNumber, 11);
-    EXPECT_EQ(oSink.aBlocks[1].sText, "<object data=2></object>");
-    EXPECT_EQ(oSink.aBlocks[2].eKind, TagKind::Embed);
-    EXPECT_EQ(oSink.aBlocks[2].sText, "<embed src=e.swf></embed>");
+    ASSERT_EQ(sink.blocks.size(), 3u);
+    EXPECT_EQ(sink.blocks[0].text, "<object data=1>\r\n<param name=a>\r\n</object>");
+    EXPECT_EQ(sink.blocks[0].number, 11);
+    EXPECT_EQ(sink.blocks[1].text, "<object data=2></object>");
+    EXPECT_EQ(sink.blocks[2].kind, TagKind::Embed);
+    EXPECT_EQ(sink.blocks[2].text, "<embed src=e.swf></embed>");
 }
 
 TEST(PageRewrite, MalformedAndNestedBlocks) {
     struct Case {
-        const char* sName;
-        std::string sPage;
-        std::string sExpected;
-        std::vector<std::string> aBlocks;
+        const char* name;
+        std::string page;
+        std::string expected;
+        std::vector<std::string> blocks;
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"embed inside object moves with it",
          "<object><embed src=a></embed></object>|<embed src=b></embed>",
          kObj + "1();</script>|" + kEmb + "2();</script>",
@@ -160,46 +160,46 @@ TEST(PageRewrite, MalformedAndNestedBlocks) {
         {"opening text cut at the end of the page", "text<objec", "text<objec", {}},
         {"empty page", "", "", {}},
     };
-    for (const Case& oCase : aCases) {
-        std::string sPage = oCase.sPage;
-        long long iCount = 0;
-        CollectingSink oSink;
-        const long long iBlocks = RewriteText(sPage, iCount, oSink);
-        EXPECT_EQ(sPage, oCase.sExpected) << oCase.sName;
-        EXPECT_EQ(iBlocks, static_cast<long long>(oCase.aBlocks.size())) << oCase.sName;
-        EXPECT_EQ(iCount, iBlocks) << oCase.sName;
-        std::vector<std::string> aTexts;
-        for (const Block& oBlock : oSink.aBlocks) aTexts.push_back(oBlock.sText);
-        EXPECT_EQ(aTexts, oCase.aBlocks) << oCase.sName;
+    for (const Case& testCase : cases) {
+        std::string page = testCase.page;
+        long long count = 0;
+        CollectingSink sink;
+        const long long blockCount = RewriteText(page, count, sink);
+        EXPECT_EQ(page, testCase.expected) << testCase.name;
+        EXPECT_EQ(blockCount, static_cast<long long>(testCase.blocks.size())) << testCase.name;
+        EXPECT_EQ(count, blockCount) << testCase.name;
+        std::vector<std::string> textCases;
+        for (const Block& blockCase : sink.blocks) textCases.push_back(blockCase.text);
+        EXPECT_EQ(textCases, testCase.blocks) << testCase.name;
     }
 }
 
 TEST(PageRewrite, BytesOutsideBlocksComeBackUnchanged) {
     // UTF-8, Shift_JIS (with 0x5C as a trail byte) and windows-1252 bytes,
     // NUL bytes and lone CRs around and between the blocks.
-    std::string sHead = "caf\xc3\xa9 \x95\x5c\x8e\x9a \xe9\xe8\r";
-    sHead += std::string(1, '\0');
-    const std::string sMiddle = "\n\xff\xfe<OBJECT>\r\r";
-    const std::string sTail = "\x82\xa0 end";
-    std::string sPage = sHead + "<object>\xe9</object>" + sMiddle + "<embed>\x95\x5c</embed>" + sTail;
-    long long iCount = 0;
-    CollectingSink oSink;
-    RewriteText(sPage, iCount, oSink);
-    EXPECT_EQ(sPage, sHead + Call(TagKind::Object, 1) + sMiddle + Call(TagKind::Embed, 2) + sTail);
-    ASSERT_EQ(oSink.aBlocks.size(), 2u);
-    EXPECT_EQ(oSink.aBlocks[1].sText, "<embed>\x95\x5c</embed>");
+    std::string head = "caf\xc3\xa9 \x95\x5c\x8e\x9a \xe9\xe8\r";
+    head += std::string(1, '\0');
+    const std::string middle = "\n\xff\xfe<OBJECT>\r\r";
+    const std::string tail = "\x82\xa0 end";
+    std::string page = head + "<object>\xe9</object>" + middle + "<embed>\x95\x5c</embed>" + tail;
+    long long count = 0;
+    CollectingSink sink;
+    RewriteText(page, count, sink);
+    EXPECT_EQ(page, head + Call(TagKind::Object, 1) + middle + Call(TagKind::Embed, 2) + tail);
+    ASSERT_EQ(sink.blocks.size(), 2u);
+    EXPECT_EQ(sink.blocks[1].text, "<embed>\x95\x5c</embed>");
 }
 
 TEST(PageRewrite, OnlyMarkupIsConvertedAndTheRestIsReported) {
     using R = LeftAloneReason;
     struct Case {
-        const char* sName;
-        std::string sPage;
-        std::vector<std::string> aBlocks;
-        std::vector<Left> aLeft;
-        bool bAnyCase = false;
+        const char* name;
+        std::string page;
+        std::vector<std::string> blocks;
+        std::vector<Left> left;
+        bool anyCase = false;
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"script content", "<script>w('<object>x</object>')</script><object>y</object>", {"<object>y</object>"},
          {{1, R::InsideScript}}},
         {"start tag in any case, ended by a line end, end tag in any case",
@@ -232,41 +232,41 @@ TEST(PageRewrite, OnlyMarkupIsConvertedAndTheRestIsReported) {
          "<object>\r\n\r</object>\n<object>\n</object><!--\n<embed>-->", {"<object>\r\n\r</object>", "<object>\n</object>"},
          {{6, R::InsideComment}}},
     };
-    for (const Case& oCase : aCases) {
-        std::string sPage = oCase.sPage;
-        long long iCount = 0;
-        CollectingSink oSink;
-        RewriteText(sPage, iCount, oSink, oCase.bAnyCase);
-        std::vector<std::string> aTexts;
-        for (const Block& oBlock : oSink.aBlocks) aTexts.push_back(oBlock.sText);
-        EXPECT_EQ(aTexts, oCase.aBlocks) << oCase.sName;
-        EXPECT_TRUE(oSink.aLeft == oCase.aLeft) << oCase.sName;
-        if (oCase.aBlocks.empty()) {
-            EXPECT_EQ(sPage, oCase.sPage) << oCase.sName;
+    for (const Case& testCase : cases) {
+        std::string page = testCase.page;
+        long long count = 0;
+        CollectingSink sink;
+        RewriteText(page, count, sink, testCase.anyCase);
+        std::vector<std::string> textCases;
+        for (const Block& blockCase : sink.blocks) textCases.push_back(blockCase.text);
+        EXPECT_EQ(textCases, testCase.blocks) << testCase.name;
+        EXPECT_TRUE(sink.left == testCase.left) << testCase.name;
+        if (testCase.blocks.empty()) {
+            EXPECT_EQ(page, testCase.page) << testCase.name;
         }
     }
     // Generated texts stay the same in any case.
-    std::string sPage = "<OBJECT></OBJECT>";
-    long long iCount = 0;
-    CollectingSink oSink;
-    RewriteText(sPage, iCount, oSink, true);
-    EXPECT_EQ(sPage, Call(TagKind::Object, 1));
+    std::string page = "<OBJECT></OBJECT>";
+    long long count = 0;
+    CollectingSink sink;
+    RewriteText(page, count, sink, true);
+    EXPECT_EQ(page, Call(TagKind::Object, 1));
 }
 
 TEST(PageRewrite, NoSixteenBitLimits) {
     // Blocks far beyond byte 32767 and more than 32767 blocks in one page.
-    std::string sPage(70000, 'x');
-    const int iBlocks = 40000;
-    for (int i = 0; i < iBlocks; ++i) sPage += "<embed src=" + std::to_string(i) + "></embed>\n";
-    long long iCount = 0;
-    CollectingSink oSink;
-    EXPECT_EQ(RewriteText(sPage, iCount, oSink), iBlocks);
-    EXPECT_EQ(iCount, iBlocks);
-    EXPECT_EQ(oSink.aBlocks.back().sText, "<embed src=39999></embed>");
-    EXPECT_EQ(oSink.aBlocks.back().iNumber, 40000);
-    EXPECT_EQ(sPage.substr(0, 70000), std::string(70000, 'x'));
-    EXPECT_NE(sPage.find("InsertEmbed40000();</script>\n"), std::string::npos);
-    EXPECT_EQ(sPage.find("<embed"), std::string::npos);
+    std::string page(70000, 'x');
+    const int blockCount = 40000;
+    for (int i = 0; i < blockCount; ++i) page += "<embed src=" + std::to_string(i) + "></embed>\n";
+    long long count = 0;
+    CollectingSink sink;
+    EXPECT_EQ(RewriteText(page, count, sink), blockCount);
+    EXPECT_EQ(count, blockCount);
+    EXPECT_EQ(sink.blocks.back().text, "<embed src=39999></embed>");
+    EXPECT_EQ(sink.blocks.back().number, 40000);
+    EXPECT_EQ(page.substr(0, 70000), std::string(70000, 'x'));
+    EXPECT_NE(page.find("InsertEmbed40000();</script>\n"), std::string::npos);
+    EXPECT_EQ(page.find("<embed"), std::string::npos);
 }
 
 }  // namespace

@@ -25,24 +25,24 @@ namespace stdfs = std::filesystem;
 const std::string kObj = "<script src='object.js' type='text/javascript'></script><script type='text/javascript'>InsertObject";
 const std::string kEmb = "<script src='embed.js' type='text/javascript'></script><script type='text/javascript'>InsertEmbed";
 
-std::vector<std::string> CheckedFiles(const RecordingObserver& oHost) {
-    std::vector<std::string> aNames;
-    const std::string sPrefix = "Progress: Checking File: ";
-    for (const std::string& sStatus : oHost.aStatuses)
-        if (sStatus.rfind(sPrefix, 0) == 0) aNames.push_back(sStatus.substr(sPrefix.size()));
-    return aNames;
+std::vector<std::string> CheckedFiles(const RecordingObserver& host) {
+    std::vector<std::string> names;
+    const std::string prefix = "Progress: Checking File: ";
+    for (const std::string& status : host.statuses)
+        if (status.rfind(prefix, 0) == 0) names.push_back(status.substr(prefix.size()));
+    return names;
 }
 
 struct Fixture {
-    TempDir oDir;
-    RecordingObserver oHost;
-    ConversionRequest oRequest;
-    ConversionResult oResult;
-    std::string Source() const { return oDir / "site"; }
-    std::string Dest() const { return oDir / "site_Converted"; }
-    void Run() { oResult = tagshift::Convert(oRequest, oHost); }
+    TempDir dir;
+    RecordingObserver host;
+    ConversionRequest request;
+    ConversionResult result;
+    std::string Source() const { return dir / "site"; }
+    std::string Dest() const { return dir / "site_Converted"; }
+    void Run() { result = tagshift::Convert(request, host); }
     void Convert() {
-        oRequest.sourceFolder = Source();
+        request.sourceFolder = Source();
         Run();
     }
 };
@@ -55,20 +55,20 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
     WriteFile(f.Source() + Native("/sub/page.php"), "<object></object>");
     f.Convert();
 
-    const std::vector<std::string> aFirst(f.oHost.aStatuses.begin(), f.oHost.aStatuses.begin() + 5);
-    EXPECT_EQ(aFirst, (std::vector<std::string>{"Progress: Disabling Interface", "Progress: Checking Directory",
+    const std::vector<std::string> first(f.host.statuses.begin(), f.host.statuses.begin() + 5);
+    EXPECT_EQ(first, (std::vector<std::string>{"Progress: Disabling Interface", "Progress: Checking Directory",
                                                 "Progress: Checking File Names", "Progress: Copying Directory",
                                                 "Progress: Preparing Javascript"}));
-    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"image.gif", "index.html", "plain.htm", "page.php"}));
-    EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: page.php");
+    EXPECT_EQ(CheckedFiles(f.host), (std::vector<std::string>{"image.gif", "index.html", "plain.htm", "page.php"}));
+    EXPECT_EQ(f.host.statuses.back(), "Progress: Checking File: page.php");
     // Three pages selected by the copy, each reported when done.
-    EXPECT_EQ(f.oHost.aProgress, (std::vector<std::pair<long long, long long>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_EQ(f.host.progress, (std::vector<std::pair<long long, long long>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
 
-    EXPECT_EQ(f.oResult.summary,
+    EXPECT_EQ(f.result.summary,
               "Files Converted: 3 | Functions Replaced: 3\r\nYour new website(s) are visible at " + f.Dest());
-    EXPECT_TRUE(f.oResult.error.empty());
-    EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
-    EXPECT_EQ(f.oResult.logPath, f.Dest() + Native("/converter_log.txt"));
+    EXPECT_TRUE(f.result.error.empty());
+    EXPECT_EQ(f.result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(f.result.logPath, f.Dest() + Native("/converter_log.txt"));
 
     EXPECT_EQ(ReadFile(f.Dest() + Native("/converter_log.txt")),
               "Process Started\r\nCopying Folder:" + f.Source() + "\r\nDestination Folder:" + f.Dest() +
@@ -89,63 +89,63 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
 
 TEST(ConversionRun, WalkVisitsFilesBeforeSubfoldersInByteOrder) {
     Fixture f;
-    for (const char* sPath : {"a2", "a1", "D/d1", "B/C/c1", "B/b1"}) WriteFile(f.Source() + Native("/") + sPath, "");
+    for (const char* path : {"a2", "a1", "D/d1", "B/C/c1", "B/b1"}) WriteFile(f.Source() + Native("/") + path, "");
     stdfs::create_directories(f.Source() + Native("/B/empty"));
     f.Convert();
-    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"a1", "a2", "b1", "c1", "d1"}));
+    EXPECT_EQ(CheckedFiles(f.host), (std::vector<std::string>{"a1", "a2", "b1", "c1", "d1"}));
     // Yields: after copying each of the five folders, and when the walk
     // enters it, goes from its files to its subfolders and leaves it; plus
     // one per status text.
-    EXPECT_EQ(f.oHost.iYields, 5 * 4 + static_cast<long long>(f.oHost.aStatuses.size()));
+    EXPECT_EQ(f.host.yields, 5 * 4 + static_cast<long long>(f.host.statuses.size()));
 }
 
 TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
     struct Case {
-        const char* sName;
-        std::function<void(Fixture&)> fSetUp;
-        std::string sError;
-        std::string sLogLine;
-        std::string sStatus;
-        bool bNeedsLinks = false;
+        const char* name;
+        std::function<void(Fixture&)> setUp;
+        std::string error;
+        std::string logLine;
+        std::string status;
+        bool needsLinks = false;
     };
-    const std::vector<Case> aCases = {
-        {"no folder chosen", [](Fixture& f) { f.oRequest.sourceFolder = ""; },
+    const std::vector<Case> cases = {
+        {"no folder chosen", [](Fixture& f) { f.request.sourceFolder = ""; },
          "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
          "Progress: Checking Directory"},
         {"a file, not a folder",
          [](Fixture& f) {
-             WriteFile(f.oDir / "file", "x");
-             f.oRequest.sourceFolder = f.oDir / "file";
+             WriteFile(f.dir / "file", "x");
+             f.request.sourceFolder = f.dir / "file";
          },
          "No folder chosen or chosen folder does not exist...", "No Folder chosen or Folder does not exist",
          "Progress: Checking Directory"},
         {"empty pattern list",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
-             f.oRequest.sourceFolder = f.Source();
-             f.oRequest.patterns = "";
+             f.request.sourceFolder = f.Source();
+             f.request.patterns = "";
          },
          "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
         {"only pieces too short to select anything",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
-             f.oRequest.sourceFolder = f.Source();
-             f.oRequest.patterns = ";x;";
+             f.request.sourceFolder = f.Source();
+             f.request.patterns = ";x;";
          },
          "You must select a pattern...", "No file types available", "Progress: Checking File Names"},
         {"a file has the destination's name",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
              WriteFile(f.Dest(), "not a folder");
-             f.oRequest.sourceFolder = f.Source();
+             f.request.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory"},
         {"a dangling link has the destination's name",
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
-             stdfs::create_symlink(f.oDir / "nowhere", f.Dest());
-             f.oRequest.sourceFolder = f.Source();
+             stdfs::create_symlink(f.dir / "nowhere", f.Dest());
+             f.request.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory", true},
@@ -153,57 +153,57 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
          [](Fixture& f) {
              WriteFile(f.Source() + Native("/a.html"), "");
              WriteFile(f.Dest() + Native("/earlier.txt"), "earlier result");
-             f.oRequest.sourceFolder = f.Source();
+             f.request.sourceFolder = f.Source();
          },
          "A converted folder of this name already exists - have you already converted this one?",
          "Converted folder already exists", "Progress: Copying Directory"},
     };
-    for (const Case& oCase : aCases) {
-        if (oCase.bNeedsLinks && !test::LinksAndModes()) continue;
+    for (const Case& testCase : cases) {
+        if (testCase.needsLinks && !test::LinksAndModes()) continue;
         Fixture f;
-        oCase.fSetUp(f);
-        const auto aBefore = Snapshot(f.oDir.Path());
+        testCase.setUp(f);
+        const auto before = Snapshot(f.dir.Path());
         f.Run();
-        EXPECT_EQ(Snapshot(f.oDir.Path()), aBefore) << oCase.sName;
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Refused) << oCase.sName;
-        EXPECT_EQ(f.oResult.log, "Process Started\r\n" + oCase.sLogLine + "\r\n") << oCase.sName;
-        EXPECT_EQ(f.oHost.aStatuses.back(), oCase.sStatus) << oCase.sName;
-        EXPECT_EQ(f.oResult.pagesConverted, 0) << oCase.sName;
-        EXPECT_EQ(f.oResult.functionsReplaced, 0) << oCase.sName;
-        EXPECT_EQ(f.oResult.error, oCase.sError) << oCase.sName;
-        EXPECT_TRUE(f.oResult.summary.empty()) << oCase.sName;
+        EXPECT_EQ(Snapshot(f.dir.Path()), before) << testCase.name;
+        EXPECT_EQ(f.result.outcome, RunOutcome::Refused) << testCase.name;
+        EXPECT_EQ(f.result.log, "Process Started\r\n" + testCase.logLine + "\r\n") << testCase.name;
+        EXPECT_EQ(f.host.statuses.back(), testCase.status) << testCase.name;
+        EXPECT_EQ(f.result.pagesConverted, 0) << testCase.name;
+        EXPECT_EQ(f.result.functionsReplaced, 0) << testCase.name;
+        EXPECT_EQ(f.result.error, testCase.error) << testCase.name;
+        EXPECT_TRUE(f.result.summary.empty()) << testCase.name;
     }
 }
 
 TEST(ConversionRun, PatternSelection) {
     struct Case {
-        std::string sPatterns;
-        std::vector<std::string> aProcessed;  // pages rewritten, in order
+        std::string patterns;
+        std::vector<std::string> processed;  // pages rewritten, in order
     };
-    const std::vector<std::string> aNames = {"INDEX.HTM", "a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm",
+    const std::vector<std::string> names = {"INDEX.HTM", "a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm",
                                              "x.html", "y.js"};
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"*.htm;*.html;*.php;*.php3;*.asp;*.aspx", {"a.php3", "b.aspx", "htm", "page.shtml", "page.xhtm", "x.html"}},
-        {"*.", aNames},
+        {"*.", names},
         {"*.html;*.html", {"page.shtml", "page.shtml", "x.html", "x.html"}},
         {"*.htm; *.html", {"htm", "page.xhtm", "x.html"}},
         {"*.HTM", {"INDEX.HTM"}},
     };
-    for (const Case& oCase : aCases) {
+    for (const Case& testCase : cases) {
         Fixture f;
-        for (const std::string& sName : aNames) WriteFile(f.Source() + Native("/") + sName, "<object></object>");
-        f.oRequest.patterns = oCase.sPatterns;
+        for (const std::string& name : names) WriteFile(f.Source() + Native("/") + name, "<object></object>");
+        f.request.patterns = testCase.patterns;
         f.Convert();
-        std::vector<std::string> aProcessed;
-        std::size_t iAt = 0;
-        const std::string sPrefix = "Processing File:" + f.Dest() + Native("/");
-        while ((iAt = f.oResult.log.find(sPrefix, iAt)) != std::string::npos) {
-            iAt += sPrefix.size();
-            aProcessed.push_back(f.oResult.log.substr(iAt, f.oResult.log.find('\r', iAt) - iAt));
+        std::vector<std::string> processed;
+        std::size_t at = 0;
+        const std::string prefix = "Processing File:" + f.Dest() + Native("/");
+        while ((at = f.result.log.find(prefix, at)) != std::string::npos) {
+            at += prefix.size();
+            processed.push_back(f.result.log.substr(at, f.result.log.find('\r', at) - at));
         }
-        EXPECT_EQ(aProcessed, oCase.aProcessed) << oCase.sPatterns;
-        EXPECT_EQ(f.oResult.pagesConverted, static_cast<long long>(oCase.aProcessed.size())) << oCase.sPatterns;
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << oCase.sPatterns;
+        EXPECT_EQ(processed, testCase.processed) << testCase.patterns;
+        EXPECT_EQ(f.result.pagesConverted, static_cast<long long>(testCase.processed.size())) << testCase.patterns;
+        EXPECT_EQ(f.result.outcome, RunOutcome::Completed) << testCase.patterns;
     }
 }
 
@@ -245,43 +245,43 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + Native("/z.html"), "<embed>z</embed>");
     // And one that can be neither converted nor copied: the run goes on.
     WriteFile(f.Source() + Native("/f.html"), "<object>f</object>");
-    fs::ScopedFaultHook oHook([](fs::FsOp eOp, const std::string& sPath) -> std::string {
-        if (eOp == fs::FsOp::Read && sPath.find(Native("/d.html")) != std::string::npos) return "Permission denied";
-        if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/e.html")) != std::string::npos)
+    fs::ScopedFaultHook hook([](fs::FsOp op, const std::string& path) -> std::string {
+        if (op == fs::FsOp::Read && path.find(Native("/d.html")) != std::string::npos) return "Permission denied";
+        if (op == fs::FsOp::WriteAtomic && path.find(Native("/e.html")) != std::string::npos)
             return "Operation not permitted";
-        if ((eOp == fs::FsOp::WriteAtomic || eOp == fs::FsOp::CopyFile) &&
-            sPath.find(Native("/f.html")) != std::string::npos)
+        if ((op == fs::FsOp::WriteAtomic || op == fs::FsOp::CopyFile) &&
+            path.find(Native("/f.html")) != std::string::npos)
             return "File name too long";
         return "";
     });
     f.Convert();
 
-    EXPECT_EQ(f.oResult.outcome, RunOutcome::CompletedWithFailures);
-    EXPECT_EQ(f.oResult.pagesFailed, 4);
-    EXPECT_EQ(f.oResult.pagesConverted, 3);      // a, c, z
-    EXPECT_EQ(f.oResult.functionsReplaced, 3);  // one block each
-    EXPECT_EQ(f.oResult.summary, "Files Converted: 3 | Functions Replaced: 3\r\n"
+    EXPECT_EQ(f.result.outcome, RunOutcome::CompletedWithFailures);
+    EXPECT_EQ(f.result.pagesFailed, 4);
+    EXPECT_EQ(f.result.pagesConverted, 3);      // a, c, z
+    EXPECT_EQ(f.result.functionsReplaced, 3);  // one block each
+    EXPECT_EQ(f.result.summary, "Files Converted: 3 | Functions Replaced: 3\r\n"
                                  "Your new website(s) are visible at " + f.Dest() +
                                      "\r\nPages Not Converted: 4 (see converter_log.txt)");
-    EXPECT_EQ(f.oResult.failedEntries.size(), 4u);
-    const std::string sLog = ReadFile(f.Dest() + Native("/converter_log.txt"));
+    EXPECT_EQ(f.result.failedEntries.size(), 4u);
+    const std::string log = ReadFile(f.Dest() + Native("/converter_log.txt"));
     // A name too long is named as it failed: under the temporary name.
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/f.html - ") + f.Dest() + ".incomplete-"), std::string::npos)
-        << sLog;
-    EXPECT_NE(sLog.find(Native("/f.html: File name too long; not copied either: File name too long\r\n")),
+    EXPECT_NE(log.find("Failed File:" + f.Dest() + Native("/f.html - ") + f.Dest() + ".incomplete-"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find(Native("/f.html: File name too long; not copied either: File name too long\r\n")),
               std::string::npos)
-        << sLog;
+        << log;
     EXPECT_FALSE(Exists(f.Dest() + Native("/f.html")));
-    EXPECT_NE(sLog.find("Processing File:" + f.Dest() + Native("/broken/b.html\r\nFailed File:") + f.Dest() +
+    EXPECT_NE(log.find("Processing File:" + f.Dest() + Native("/broken/b.html\r\nFailed File:") + f.Dest() +
                         Native("/broken/b.html - ") + f.Dest() + Native("/broken/embed.js: Is a directory\r\n")),
               std::string::npos)
-        << sLog;
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/d.html - Permission denied\r\n")), std::string::npos);
-    EXPECT_NE(sLog.find("Failed File:" + f.Dest() + Native("/e.html - Operation not permitted\r\n")),
+        << log;
+    EXPECT_NE(log.find("Failed File:" + f.Dest() + Native("/d.html - Permission denied\r\n")), std::string::npos);
+    EXPECT_NE(log.find("Failed File:" + f.Dest() + Native("/e.html - Operation not permitted\r\n")),
               std::string::npos);
 
-    for (const char* sPage : {"/broken/b.html", "/d.html", "/e.html"})
-        EXPECT_EQ(ReadFile(f.Dest() + Native(sPage)), ReadFile(f.Source() + Native(sPage))) << sPage;
+    for (const char* page : {"/broken/b.html", "/d.html", "/e.html"})
+        EXPECT_EQ(ReadFile(f.Dest() + Native(page)), ReadFile(f.Source() + Native(page))) << page;
     // The failed pages' numbers are reused: the script files hold exactly
     // the functions of the converted pages.
     EXPECT_EQ(ReadFile(f.Dest() + Native("/object.js")),
@@ -292,58 +292,58 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     EXPECT_EQ(ReadFile(f.Dest() + Native("/broken/object.js")),
               "function InsertObject3()\r\n{\r\ndocument.write('<object>c</object>');\r\n}\r\n");
     // No temporary file is left anywhere.
-    for (const auto& [sPath, sEntry] : Snapshot(f.Dest()))
-        EXPECT_EQ(sPath.find(".tagshift-"), std::string::npos) << sPath;
+    for (const auto& [path, entry] : Snapshot(f.Dest()))
+        EXPECT_EQ(path.find(".tagshift-"), std::string::npos) << path;
 }
 
 TEST(ConversionRun, LinksAreCopiedButNeverFollowedOrWritten) {
     if (!test::LinksAndModes()) GTEST_SKIP() << test::kNoLinksAndModes;
     Fixture f;
-    WriteFile(f.oDir / "outside/page.html", "<object>outside</object>");
-    WriteFile(f.oDir / "outside/object.js", "// not ours\n");
+    WriteFile(f.dir / "outside/page.html", "<object>outside</object>");
+    WriteFile(f.dir / "outside/object.js", "// not ours\n");
     WriteFile(f.Source() + Native("/in/page.html"), "<object>in</object>");
-    stdfs::create_symlink(f.oDir / "outside/page.html", f.Source() + Native("/linked.html"));
-    stdfs::create_directory_symlink(f.oDir / "outside", f.Source() + Native("/linked-folder"));
-    stdfs::create_symlink(f.oDir / "outside/object.js", f.Source() + Native("/in/object.js"));
-    const auto aOutside = Snapshot(f.oDir / "outside");
+    stdfs::create_symlink(f.dir / "outside/page.html", f.Source() + Native("/linked.html"));
+    stdfs::create_directory_symlink(f.dir / "outside", f.Source() + Native("/linked-folder"));
+    stdfs::create_symlink(f.dir / "outside/object.js", f.Source() + Native("/in/object.js"));
+    const auto outside = Snapshot(f.dir / "outside");
     f.Convert();
-    EXPECT_EQ(Snapshot(f.oDir / "outside"), aOutside);
+    EXPECT_EQ(Snapshot(f.dir / "outside"), outside);
     EXPECT_TRUE(stdfs::is_symlink(f.Dest() + Native("/linked.html")));
     EXPECT_TRUE(stdfs::is_symlink(f.Dest() + Native("/linked-folder")));
-    EXPECT_EQ(CheckedFiles(f.oHost), (std::vector<std::string>{"page.html"}));
-    EXPECT_EQ(f.oResult.pagesFailed, 1);  // its script file is a link out of the tree
+    EXPECT_EQ(CheckedFiles(f.host), (std::vector<std::string>{"page.html"}));
+    EXPECT_EQ(f.result.pagesFailed, 1);  // its script file is a link out of the tree
     EXPECT_EQ(ReadFile(f.Dest() + Native("/in/page.html")), "<object>in</object>");
 }
 
 TEST(ConversionRun, RunWithMoreThan32767BlocksAndLongPages) {
     Fixture f;
-    std::string sPage(40000, ' ');
-    for (int i = 0; i < 12000; ++i) sPage += "<object>" + std::to_string(i) + "</object>\r\n";
-    for (const char* sName : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + Native(sName), sPage);
+    std::string page(40000, ' ');
+    for (int i = 0; i < 12000; ++i) page += "<object>" + std::to_string(i) + "</object>\r\n";
+    for (const char* name : {"/a.html", "/b.html", "/c.html"}) WriteFile(f.Source() + Native(name), page);
     f.Convert();
-    EXPECT_EQ(f.oResult.functionsReplaced, 36000);
-    EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed);
-    const std::string sConverted = ReadFile(f.Dest() + Native("/c.html"));
-    EXPECT_EQ(sConverted.substr(0, 40000), std::string(40000, ' '));
-    EXPECT_NE(sConverted.find("InsertObject36000();</script>\r\n"), std::string::npos);
+    EXPECT_EQ(f.result.functionsReplaced, 36000);
+    EXPECT_EQ(f.result.outcome, RunOutcome::Completed);
+    const std::string converted = ReadFile(f.Dest() + Native("/c.html"));
+    EXPECT_EQ(converted.substr(0, 40000), std::string(40000, ' '));
+    EXPECT_NE(converted.find("InsertObject36000();</script>\r\n"), std::string::npos);
     EXPECT_NE(ReadFile(f.Dest() + Native("/object.js")).find("function InsertObject36000()\r\n"), std::string::npos);
 }
 
 TEST(ConversionRun, AnyFormOfTheSourcePathConvertsBesideItAndAnOldLogIsReplaced) {
-    for (const std::string sForm : {"/", "//./", "/sub/..", "/./sub/../"}) {
+    for (const std::string form : {"/", "//./", "/sub/..", "/./sub/../"}) {
         Fixture f;
         WriteFile(f.Source() + Native("/converter_log.txt"), "old log");
         WriteFile(f.Source() + Native("/sub/a.html"), "<object></object>");
-        const auto aBefore = Snapshot(f.Source());
-        f.oRequest.sourceFolder = f.Source() + sForm;
+        const auto before = Snapshot(f.Source());
+        f.request.sourceFolder = f.Source() + form;
         f.Run();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << sForm;
-        EXPECT_EQ(f.oResult.convertedFolder, f.Dest()) << sForm;
-        EXPECT_EQ(Snapshot(f.Source()), aBefore) << sForm;
+        EXPECT_EQ(f.result.outcome, RunOutcome::Completed) << form;
+        EXPECT_EQ(f.result.convertedFolder, f.Dest()) << form;
+        EXPECT_EQ(Snapshot(f.Source()), before) << form;
         EXPECT_EQ(ReadFile(f.Dest() + Native("/converter_log.txt")).substr(0, 17 + 15 + f.Source().size() + 2),
                   "Process Started\r\nCopying Folder:" + f.Source() + "\r\n")
-            << sForm;
-        EXPECT_EQ(Leftovers(f.oDir.Path()), (std::vector<std::string>{"site_Converted"})) << sForm;
+            << form;
+        EXPECT_EQ(Leftovers(f.dir.Path()), (std::vector<std::string>{"site_Converted"})) << form;
     }
 }
 
@@ -351,21 +351,21 @@ TEST(ConversionRun, TheNewTreeTakesItsNameOnlyWhenCompleteAndNeverReplacesAnEntr
     Fixture f;
     WriteFile(f.Source() + Native("/a.html"), "<object></object>");
     WriteFile(f.Source() + Native("/b.html"), "<object></object>");
-    std::vector<std::string> aDuringWalk;
-    f.oHost.fOnStatus = [&](const std::string& sStatus) {
-        if (sStatus != "Progress: Checking File: b.html") return;
-        aDuringWalk = Leftovers(f.oDir.Path());
+    std::vector<std::string> duringWalk;
+    f.host.onStatus = [&](const std::string& status) {
+        if (status != "Progress: Checking File: b.html") return;
+        duringWalk = Leftovers(f.dir.Path());
         WriteFile(f.Dest() + Native("/meanwhile.txt"), "someone else's");
     };
     f.Convert();
-    ASSERT_EQ(aDuringWalk.size(), 1u);
-    EXPECT_EQ(aDuringWalk[0].size(), std::string("site_Converted.incomplete-").size() + 6) << aDuringWalk[0];
-    EXPECT_EQ(aDuringWalk[0].rfind("site_Converted.incomplete-", 0), 0u) << aDuringWalk[0];
-    EXPECT_EQ(f.oResult.outcome, RunOutcome::Refused);
-    EXPECT_EQ(f.oResult.error,
+    ASSERT_EQ(duringWalk.size(), 1u);
+    EXPECT_EQ(duringWalk[0].size(), std::string("site_Converted.incomplete-").size() + 6) << duringWalk[0];
+    EXPECT_EQ(duringWalk[0].rfind("site_Converted.incomplete-", 0), 0u) << duringWalk[0];
+    EXPECT_EQ(f.result.outcome, RunOutcome::Refused);
+    EXPECT_EQ(f.result.error,
               "A converted folder of this name already exists - have you already converted this one?");
     EXPECT_EQ(Snapshot(f.Dest()), (std::map<std::string, std::string>{{"meanwhile.txt", "F:someone else's"}}));
-    EXPECT_EQ(Leftovers(f.oDir.Path()), (std::vector<std::string>{"site_Converted"}));
+    EXPECT_EQ(Leftovers(f.dir.Path()), (std::vector<std::string>{"site_Converted"}));
 }
 
 TEST(ConversionRun, StopRequests) {
@@ -373,33 +373,33 @@ TEST(ConversionRun, StopRequests) {
     // leaves nothing: not even a log copied from the source.
     {
         Fixture f;
-        for (const char* sName : {"/a.html", "/b.html", "/c.html", "/d/e.htm"})
-            WriteFile(f.Source() + sName, "<object></object>");
+        for (const char* name : {"/a.html", "/b.html", "/c.html", "/d/e.htm"})
+            WriteFile(f.Source() + name, "<object></object>");
         WriteFile(f.Source() + Native("/converter_log.txt"), "Process Started\r\nProcess Complete");
-        f.oHost.fOnStatus = [&](const std::string& sStatus) {
-            if (sStatus == "Progress: Checking File: b.html") f.oHost.bStop = true;
+        f.host.onStatus = [&](const std::string& status) {
+            if (status == "Progress: Checking File: b.html") f.host.stop = true;
         };
         f.Convert();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Stopped);
-        EXPECT_TRUE(f.oResult.error.empty());
-        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
-        EXPECT_EQ(f.oHost.aStatuses.back(), "Progress: Checking File: b.html");
+        EXPECT_EQ(f.result.outcome, RunOutcome::Stopped);
+        EXPECT_TRUE(f.result.error.empty());
+        EXPECT_TRUE(Leftovers(f.dir.Path()).empty());
+        EXPECT_EQ(f.host.statuses.back(), "Progress: Checking File: b.html");
     }
     // A stop request during the copy takes the partial copy away.
     {
         Fixture f;
         WriteFile(f.Source() + Native("/a/x.html"), "x");
         WriteFile(f.Source() + Native("/b/y.html"), "y");
-        int iYieldsWhileCopying = 0;  // the first is the status text's own
-        f.oHost.fOnYield = [&] {
-            if (f.oHost.aStatuses.back() == "Progress: Copying Directory" && ++iYieldsWhileCopying == 2)
-                f.oHost.bStop = true;
+        int yieldsWhileCopying = 0;  // the first is the status text's own
+        f.host.onYield = [&] {
+            if (f.host.statuses.back() == "Progress: Copying Directory" && ++yieldsWhileCopying == 2)
+                f.host.stop = true;
         };
         f.Convert();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Stopped);
-        EXPECT_EQ(iYieldsWhileCopying, 2);
-        EXPECT_TRUE(f.oResult.error.empty());
-        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty());
+        EXPECT_EQ(f.result.outcome, RunOutcome::Stopped);
+        EXPECT_EQ(yieldsWhileCopying, 2);
+        EXPECT_TRUE(f.result.error.empty());
+        EXPECT_TRUE(Leftovers(f.dir.Path()).empty());
     }
 }
 
@@ -408,18 +408,18 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
     WriteFile(f.Source() + Native("/plain.html"), "no blocks");
     WriteFile(f.Source() + Native("/page.html"), "<object></object>");
     WriteFile(f.Source() + Native("/embed.js"), "// <embed></embed>\n");
-    for (const char* sName : {"/plain.html", "/page.html"}) {
-        if (test::LinksAndModes()) stdfs::permissions(f.Source() + sName, stdfs::perms(0604));
-        stdfs::last_write_time(f.Source() + Native(sName),
+    for (const char* name : {"/plain.html", "/page.html"}) {
+        if (test::LinksAndModes()) stdfs::permissions(f.Source() + name, stdfs::perms(0604));
+        stdfs::last_write_time(f.Source() + Native(name),
                                stdfs::file_time_type::clock::now() - std::chrono::hours(48));
     }
-    f.oRequest.patterns = "*.html;*.js";
+    f.request.patterns = "*.html;*.js";
     f.Convert();
-    EXPECT_EQ(f.oResult.pagesConverted, 2);
+    EXPECT_EQ(f.result.pagesConverted, 2);
     EXPECT_EQ(ReadFile(f.Dest() + Native("/embed.js")), "// <embed></embed>\n");
-    for (const char* sName : {"/plain.html", "/page.html"}) {
+    for (const char* name : {"/plain.html", "/page.html"}) {
         if (test::LinksAndModes()) {
-            EXPECT_EQ(stdfs::status(f.Dest() + sName).permissions(), stdfs::perms(0604)) << sName;
+            EXPECT_EQ(stdfs::status(f.Dest() + name).permissions(), stdfs::perms(0604)) << name;
         }
     }
     EXPECT_EQ(stdfs::last_write_time(f.Dest() + Native("/plain.html")),
@@ -432,15 +432,15 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
 // counted, and the run goes on: the published tree holds everything else.
 TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
     struct Case {
-        const char* sName;
-        fs::FsOp eOp;
-        std::string sEntry;   // below the source
-        std::string sReason;  // injected
-        std::string sLine;    // the log line ("{dest}": the converted folder, "{reason}": the reason)
-        long long iPagesFailed;
-        long long iNotCopied;
+        const char* name;
+        fs::FsOp op;
+        std::string entry;   // below the source
+        std::string reason;  // injected
+        std::string line;    // the log line ("{dest}": the converted folder, "{reason}": the reason)
+        long long pagesFailed;
+        long long notCopied;
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"an image that cannot be read", fs::FsOp::CopyFile, "/img/secret.gif", "Permission denied",
          "Failed File:{dest}/img/secret.gif - not copied: {reason}", 0, 1},
         {"an image on a failing disk", fs::FsOp::CopyFile, "/img/secret.gif", "Input/output error",
@@ -450,41 +450,41 @@ TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
         {"a page that cannot be read", fs::FsOp::Read, "/b.html", "Input/output error",
          "Failed File:{dest}/b.html - {reason}; not copied either: {reason}", 1, 0},
     };
-    for (const Case& oCase : aCases) {
+    for (const Case& testCase : cases) {
         Fixture f;
         WriteFile(f.Source() + Native("/a.html"), "no blocks");
         WriteFile(f.Source() + Native("/b.html"), "no blocks either");
         WriteFile(f.Source() + Native("/img/secret.gif"), "GIF89a");
         WriteFile(f.Source() + Native("/img/open.gif"), "GIF89a");
         WriteFile(f.Source() + Native("/z/c.htm"), "<object></object>");
-        const std::string sEntry = f.Source() + Native(oCase.sEntry);
-        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
+        const std::string entry = f.Source() + Native(testCase.entry);
+        fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
             // A page's copy as it was reads it again.
-            const bool bOp = eOp == oCase.eOp || (oCase.eOp == fs::FsOp::Read && eOp == fs::FsOp::CopyFile);
-            return bOp && sPath == sEntry ? oCase.sReason : std::string();
+            const bool opMatches = op == testCase.op || (testCase.op == fs::FsOp::Read && op == fs::FsOp::CopyFile);
+            return opMatches && path == entry ? testCase.reason : std::string();
         });
         f.Convert();
-        std::string sLine = Native(oCase.sLine);
-        sLine.replace(sLine.find("{dest}"), 6, f.Dest());
-        for (std::size_t iAt; (iAt = sLine.find("{reason}")) != std::string::npos;)
-            sLine.replace(iAt, 8, oCase.sReason);
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::CompletedWithFailures) << oCase.sName << f.oResult.error;
-        EXPECT_EQ(f.oResult.failedEntries, std::vector<std::string>{sLine}) << oCase.sName;
-        EXPECT_EQ(f.oResult.pagesFailed, oCase.iPagesFailed) << oCase.sName;
-        EXPECT_EQ(f.oResult.entriesNotCopied, oCase.iNotCopied) << oCase.sName;
-        EXPECT_NE(f.oResult.summary.find(oCase.iNotCopied ? "\r\nFiles and Folders Not Copied: 1 (see converter_log.txt)"
+        std::string line = Native(testCase.line);
+        line.replace(line.find("{dest}"), 6, f.Dest());
+        for (std::size_t at; (at = line.find("{reason}")) != std::string::npos;)
+            line.replace(at, 8, testCase.reason);
+        EXPECT_EQ(f.result.outcome, RunOutcome::CompletedWithFailures) << testCase.name << f.result.error;
+        EXPECT_EQ(f.result.failedEntries, std::vector<std::string>{line}) << testCase.name;
+        EXPECT_EQ(f.result.pagesFailed, testCase.pagesFailed) << testCase.name;
+        EXPECT_EQ(f.result.entriesNotCopied, testCase.notCopied) << testCase.name;
+        EXPECT_NE(f.result.summary.find(testCase.notCopied ? "\r\nFiles and Folders Not Copied: 1 (see converter_log.txt)"
                                                           : "\r\nPages Not Converted: 1 (see converter_log.txt)"),
                   std::string::npos)
-            << oCase.sName << f.oResult.summary;
+            << testCase.name << f.result.summary;
         // Everything else is there, the converted page included.
-        auto aExpected = Snapshot(f.Source());
-        for (auto oIt = aExpected.begin(); oIt != aExpected.end();)
-            oIt = oIt->first.rfind(Native(oCase.sEntry.substr(1)), 0) == 0 ? aExpected.erase(oIt) : std::next(oIt);
-        aExpected[Native("z/c.htm")] = "F:" + kObj + "1();</script>";
-        aExpected[Native("z/object.js")] = "F:function InsertObject1()\r\n{\r\ndocument.write('<object></object>');\r\n}\r\n";
-        aExpected["converter_log.txt"] = "F:" + f.oResult.log;
-        EXPECT_EQ(Snapshot(f.Dest()), aExpected) << oCase.sName;
-        EXPECT_NE(f.oResult.log.find(sLine + "\r\n"), std::string::npos) << oCase.sName;
+        auto expected = Snapshot(f.Source());
+        for (auto it = expected.begin(); it != expected.end();)
+            it = it->first.rfind(Native(testCase.entry.substr(1)), 0) == 0 ? expected.erase(it) : std::next(it);
+        expected[Native("z/c.htm")] = "F:" + kObj + "1();</script>";
+        expected[Native("z/object.js")] = "F:function InsertObject1()\r\n{\r\ndocument.write('<object></object>');\r\n}\r\n";
+        expected["converter_log.txt"] = "F:" + f.result.log;
+        EXPECT_EQ(Snapshot(f.Dest()), expected) << testCase.name;
+        EXPECT_NE(f.result.log.find(line + "\r\n"), std::string::npos) << testCase.name;
     }
 }
 
@@ -494,14 +494,14 @@ TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
 // what failed, and the pages that failed before are still named.
 TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
     struct Case {
-        const char* sName;
-        fs::FsOp eOp;
-        std::string sEntry;   // below the new tree ("{tree}") or the source
-        std::string sReason;  // injected
-        std::string sError;   // "{dest}", "{source}": the two folders; "{reason}": the reason
-        int iFailedBefore;  // a.html (unreadable) and b.html (not written back) fail in that order
+        const char* name;
+        fs::FsOp op;
+        std::string entry;   // below the new tree ("{tree}") or the source
+        std::string reason;  // injected
+        std::string error;   // "{dest}", "{source}": the two folders; "{reason}": the reason
+        int failedBefore;  // a.html (unreadable) and b.html (not written back) fail in that order
     };
-    const std::vector<Case> aCases = {
+    const std::vector<Case> cases = {
         {"a page on a full disk", fs::FsOp::WriteAtomic, "{tree}/c.html", "No space left on device",
          "The converted folder could not be written: {dest}/c.html - {reason}", 2},
         {"a script file on a failing disk", fs::FsOp::Append, "{tree}/object.js", "Input/output error",
@@ -515,149 +515,149 @@ TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
         {"open files run out", fs::FsOp::Read, "/c.html", "Too many open files",
          "The site could not be converted: {source}/c.html - {reason}", 2},
     };
-    for (const Case& oCase : aCases) {
+    for (const Case& testCase : cases) {
         Fixture f;
         WriteFile(f.Source() + Native("/a.html"), "<object>a</object>");
         WriteFile(f.Source() + Native("/b.html"), "<object>b</object>");
         WriteFile(f.Source() + Native("/c.html"), "<object>c</object>");
         WriteFile(f.Source() + Native("/img/x.gif"), "GIF89a");
         {
-        fs::ScopedFaultHook oHook([&](fs::FsOp eOp, const std::string& sPath) {
+        fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
             // a.html cannot be read; b.html cannot be written back (a reason
             // of its own): both are that page's failure.
-            if (eOp == fs::FsOp::Read && sPath == f.Source() + Native("/a.html")) return std::string("Permission denied");
-            if (eOp == fs::FsOp::WriteAtomic && sPath.find(Native("/b.html")) != std::string::npos)
+            if (op == fs::FsOp::Read && path == f.Source() + Native("/a.html")) return std::string("Permission denied");
+            if (op == fs::FsOp::WriteAtomic && path.find(Native("/b.html")) != std::string::npos)
                 return std::string("Operation not permitted");
-            if (eOp != oCase.eOp) return std::string();
-            const std::size_t iTree = sPath.find(".incomplete-");
-            const std::string sBelow = iTree == std::string::npos ? sPath.substr(f.Source().size())
-                                                                  : "{tree}" + sPath.substr(iTree + 18);
-            return sBelow == Native(oCase.sEntry) ? oCase.sReason : std::string();
+            if (op != testCase.op) return std::string();
+            const std::size_t tree = path.find(".incomplete-");
+            const std::string below = tree == std::string::npos ? path.substr(f.Source().size())
+                                                                  : "{tree}" + path.substr(tree + 18);
+            return below == Native(testCase.entry) ? testCase.reason : std::string();
         });
         f.Convert();
         }
-        std::string sError = Native(oCase.sError);
-        if (std::size_t iAt = sError.find("{dest}"); iAt != std::string::npos) sError.replace(iAt, 6, f.Dest());
-        if (std::size_t iAt = sError.find("{source}"); iAt != std::string::npos) sError.replace(iAt, 8, f.Source());
-        sError.replace(sError.find("{reason}"), 8, oCase.sReason);
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Failed) << oCase.sName;
-        EXPECT_EQ(f.oResult.error, sError) << oCase.sName;
-        EXPECT_TRUE(Leftovers(f.oDir.Path()).empty()) << oCase.sName;
-        EXPECT_TRUE(f.oResult.logPath.empty()) << oCase.sName;
-        EXPECT_TRUE(f.oResult.summary.empty()) << oCase.sName;
-        const std::vector<std::string> aFailed = {"Failed File:" + f.Dest() + Native("/a.html - Permission denied"),
+        std::string error = Native(testCase.error);
+        if (std::size_t at = error.find("{dest}"); at != std::string::npos) error.replace(at, 6, f.Dest());
+        if (std::size_t at = error.find("{source}"); at != std::string::npos) error.replace(at, 8, f.Source());
+        error.replace(error.find("{reason}"), 8, testCase.reason);
+        EXPECT_EQ(f.result.outcome, RunOutcome::Failed) << testCase.name;
+        EXPECT_EQ(f.result.error, error) << testCase.name;
+        EXPECT_TRUE(Leftovers(f.dir.Path()).empty()) << testCase.name;
+        EXPECT_TRUE(f.result.logPath.empty()) << testCase.name;
+        EXPECT_TRUE(f.result.summary.empty()) << testCase.name;
+        const std::vector<std::string> failed = {"Failed File:" + f.Dest() + Native("/a.html - Permission denied"),
                                                   "Failed File:" + f.Dest() + Native("/b.html - Operation not permitted")};
-        EXPECT_EQ(f.oResult.failedEntries,
-                  std::vector<std::string>(aFailed.begin(), aFailed.begin() + oCase.iFailedBefore))
-            << oCase.sName;
+        EXPECT_EQ(f.result.failedEntries,
+                  std::vector<std::string>(failed.begin(), failed.begin() + testCase.failedBefore))
+            << testCase.name;
         // The cause removed, the same source converts.
         f.Run();
-        EXPECT_EQ(f.oResult.outcome, RunOutcome::Completed) << oCase.sName;
+        EXPECT_EQ(f.result.outcome, RunOutcome::Completed) << testCase.name;
     }
 }
 
 // The headless converter.
 struct CliResult {
-    int iStatus;
-    std::string sOut;
-    std::string sErr;
+    int exitStatus;
+    std::string out;
+    std::string err;
 };
 
-CliResult RunCli(std::vector<std::string> aArguments) {
-    CliResult oResult{};
-    aArguments.insert(aArguments.begin(), TAGSHIFT_CLI);
-    oResult.iStatus = test::RunProgram(aArguments, &oResult.sOut, &oResult.sErr);
-    return oResult;
+CliResult RunCli(std::vector<std::string> arguments) {
+    CliResult result{};
+    arguments.insert(arguments.begin(), TAGSHIFT_CLI);
+    result.exitStatus = test::RunProgram(arguments, &result.out, &result.err);
+    return result;
 }
 
 TEST(HeadlessConverter, ExitStatusesAndOutput) {
-    TempDir oDir;
-    WriteFile(oDir / "site/a.html", "<object></object>");
-    WriteFile(oDir / "site/b.htm", "<embed></embed>");
+    TempDir dir;
+    WriteFile(dir / "site/a.html", "<object></object>");
+    WriteFile(dir / "site/b.htm", "<embed></embed>");
 
-    CliResult oOk = RunCli({oDir / "site" + fs::kSeparator + "/"});
-    EXPECT_EQ(oOk.iStatus, 0);
-    EXPECT_EQ(oOk.sOut, "Files Converted: 2 | Functions Replaced: 2\nYour new website(s) are visible at " +
-                            (oDir / "site_Converted") + "\n");
-    EXPECT_EQ(oOk.sErr, "");  // not a terminal: no progress line
+    CliResult ok = RunCli({dir / "site" + fs::kSeparator + "/"});
+    EXPECT_EQ(ok.exitStatus, 0);
+    EXPECT_EQ(ok.out, "Files Converted: 2 | Functions Replaced: 2\nYour new website(s) are visible at " +
+                            (dir / "site_Converted") + "\n");
+    EXPECT_EQ(ok.err, "");  // not a terminal: no progress line
 
-    CliResult oAgain = RunCli({oDir / "site"});
-    EXPECT_EQ(oAgain.iStatus, 1);
-    EXPECT_EQ(oAgain.sOut, "");
-    EXPECT_EQ(oAgain.sErr, "A converted folder of this name already exists - have you already converted this one?\n");
+    CliResult again = RunCli({dir / "site"});
+    EXPECT_EQ(again.exitStatus, 1);
+    EXPECT_EQ(again.out, "");
+    EXPECT_EQ(again.err, "A converted folder of this name already exists - have you already converted this one?\n");
 
-    EXPECT_EQ(RunCli({oDir / "missing"}).iStatus, 1);
-    CliResult oNoPatterns = RunCli({"--patterns", "", oDir / "site"});
-    EXPECT_EQ(oNoPatterns.iStatus, 1);
-    EXPECT_EQ(oNoPatterns.sErr, "You must select a pattern...\n");
+    EXPECT_EQ(RunCli({dir / "missing"}).exitStatus, 1);
+    CliResult noPatterns = RunCli({"--patterns", "", dir / "site"});
+    EXPECT_EQ(noPatterns.exitStatus, 1);
+    EXPECT_EQ(noPatterns.err, "You must select a pattern...\n");
 
-    for (const std::vector<std::string>& aBad : std::initializer_list<std::vector<std::string>>{
+    for (const std::vector<std::string>& bad : std::initializer_list<std::vector<std::string>>{
              {}, {"--bogus", "x"}, {"a", "b"}, {"--patterns"}}) {
-        CliResult oUsage = RunCli(aBad);
-        EXPECT_EQ(oUsage.iStatus, 2) << aBad.size();
-        EXPECT_NE(oUsage.sErr.find("Usage: tagshift-convert"), std::string::npos) << aBad.size();
+        CliResult usage = RunCli(bad);
+        EXPECT_EQ(usage.exitStatus, 2) << bad.size();
+        EXPECT_NE(usage.err.find("Usage: tagshift-convert"), std::string::npos) << bad.size();
     }
-    CliResult oHelp = RunCli({"--help"});
-    EXPECT_EQ(oHelp.iStatus, 0);
-    for (const char* sStatus : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
-        EXPECT_NE(oHelp.sOut.find(sStatus), std::string::npos) << sStatus;
-    EXPECT_EQ(RunCli({"--version"}).sOut, std::string("tagshift-convert ") + TAGSHIFT_VERSION + "\n");
+    CliResult help = RunCli({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
+        EXPECT_NE(help.out.find(status), std::string::npos) << status;
+    EXPECT_EQ(RunCli({"--version"}).out, std::string("tagshift-convert ") + TAGSHIFT_VERSION + "\n");
 
     // --verbose shows every status on standard error; --patterns selects.
-    WriteFile(oDir / "other/x.txt", "<object></object>");
-    CliResult oVerbose = RunCli({"--verbose", "--patterns=*.txt", oDir / "other"});
-    EXPECT_EQ(oVerbose.iStatus, 0);
-    EXPECT_EQ(oVerbose.sErr,
+    WriteFile(dir / "other/x.txt", "<object></object>");
+    CliResult verbose = RunCli({"--verbose", "--patterns=*.txt", dir / "other"});
+    EXPECT_EQ(verbose.exitStatus, 0);
+    EXPECT_EQ(verbose.err,
               "Progress: Disabling Interface\nProgress: Checking Directory\nProgress: Checking File Names\n"
               "Progress: Copying Directory\nProgress: Preparing Javascript\nProgress: Checking File: x.txt\n"
               "Progress: Website Converted\n");
-    EXPECT_NE(oVerbose.sOut.find("Files Converted: 1 | Functions Replaced: 1\n"), std::string::npos);
+    EXPECT_NE(verbose.out.find("Files Converted: 1 | Functions Replaced: 1\n"), std::string::npos);
 }
 
 TEST(HeadlessConverter, TagsLeftAloneAreCountedAndListedAndAnyCaseConvertsThem) {
-    TempDir oDir;
-    const std::string sPage = "<p>\n<OBJECT></OBJECT>\r\n<script>'<embed>'</script>";
-    for (const char* sSite : {"plain", "verbose", "any"}) WriteFile(oDir / (sSite + std::string("/a.html")), sPage);
+    TempDir dir;
+    const std::string page = "<p>\n<OBJECT></OBJECT>\r\n<script>'<embed>'</script>";
+    for (const char* site : {"plain", "verbose", "any"}) WriteFile(dir / (site + std::string("/a.html")), page);
 
     // A page selected twice is reported once.
-    CliResult oPlain = RunCli({"--patterns=*.html;*.html", oDir / "plain"});
-    EXPECT_EQ(oPlain.iStatus, 0);
-    EXPECT_EQ(oPlain.sOut, "Files Converted: 2 | Functions Replaced: 0\nYour new website(s) are visible at " +
-                               (oDir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them)\n");
-    EXPECT_EQ(oPlain.sErr, "");
+    CliResult plain = RunCli({"--patterns=*.html;*.html", dir / "plain"});
+    EXPECT_EQ(plain.exitStatus, 0);
+    EXPECT_EQ(plain.out, "Files Converted: 2 | Functions Replaced: 0\nYour new website(s) are visible at " +
+                               (dir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them)\n");
+    EXPECT_EQ(plain.err, "");
     // The log lists each tag once, with its page, line and why.
-    const std::string sPlainLog = ReadFile(oDir / "plain_Converted/converter_log.txt");
-    const std::string sPlainPage = oDir / "plain_Converted/a.html";
-    EXPECT_NE(sPlainLog.find("\r\nTag Left Alone:" + sPlainPage + ":2: <OBJECT left as it is (capital letters)\r\n"),
-              std::string::npos) << sPlainLog;
-    EXPECT_NE(sPlainLog.find("\r\nTag Left Alone:" + sPlainPage + ":3: <embed left as it is (inside a script)\r\n"),
-              std::string::npos) << sPlainLog;
-    std::size_t iLines = 0;
-    for (std::size_t iAt = 0; (iAt = sPlainLog.find("Tag Left Alone:", iAt)) != std::string::npos; ++iAt) ++iLines;
-    EXPECT_EQ(iLines, 2u);
+    const std::string plainLog = ReadFile(dir / "plain_Converted/converter_log.txt");
+    const std::string plainPage = dir / "plain_Converted/a.html";
+    EXPECT_NE(plainLog.find("\r\nTag Left Alone:" + plainPage + ":2: <OBJECT left as it is (capital letters)\r\n"),
+              std::string::npos) << plainLog;
+    EXPECT_NE(plainLog.find("\r\nTag Left Alone:" + plainPage + ":3: <embed left as it is (inside a script)\r\n"),
+              std::string::npos) << plainLog;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = plainLog.find("Tag Left Alone:", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(lines, 2u);
 
-    CliResult oVerbose = RunCli({"--verbose", oDir / "verbose"});
-    const std::string sWhere = oDir / "verbose_Converted/a.html";
-    EXPECT_NE(oVerbose.sErr.find(sWhere + ":2: <OBJECT left as it is (capital letters)\n"), std::string::npos)
-        << oVerbose.sErr;
-    EXPECT_NE(oVerbose.sErr.find(sWhere + ":3: <embed left as it is (inside a script)\n"), std::string::npos)
-        << oVerbose.sErr;
+    CliResult verbose = RunCli({"--verbose", dir / "verbose"});
+    const std::string where = dir / "verbose_Converted/a.html";
+    EXPECT_NE(verbose.err.find(where + ":2: <OBJECT left as it is (capital letters)\n"), std::string::npos)
+        << verbose.err;
+    EXPECT_NE(verbose.err.find(where + ":3: <embed left as it is (inside a script)\n"), std::string::npos)
+        << verbose.err;
 
-    CliResult oAny = RunCli({"--any-case", oDir / "any"});
-    EXPECT_NE(oAny.sOut.find("Functions Replaced: 1\n"), std::string::npos) << oAny.sOut;
-    EXPECT_NE(oAny.sOut.find("\nTags Left Alone: 1 "), std::string::npos) << oAny.sOut;
-    EXPECT_EQ(ReadFile(oDir / "any_Converted/object.js"),
+    CliResult any = RunCli({"--any-case", dir / "any"});
+    EXPECT_NE(any.out.find("Functions Replaced: 1\n"), std::string::npos) << any.out;
+    EXPECT_NE(any.out.find("\nTags Left Alone: 1 "), std::string::npos) << any.out;
+    EXPECT_EQ(ReadFile(dir / "any_Converted/object.js"),
               "function InsertObject1()\r\n{\r\ndocument.write('<OBJECT></OBJECT>');\r\n}\r\n");
 }
 
 TEST(HeadlessConverter, FailedPagesAndFailedRuns) {
-    TempDir oDir;
-    WriteFile(oDir / "site/a.html", "<object></object>");
-    stdfs::create_directories(oDir / "site/object.js");
-    CliResult oPages = RunCli({oDir / "site"});
-    EXPECT_EQ(oPages.iStatus, 3);
-    EXPECT_NE(oPages.sOut.find("\nPages Not Converted: 1 (see converter_log.txt)\n"), std::string::npos);
-    EXPECT_NE(oPages.sErr.find("Failed File:" + (oDir / "site_Converted/a.html")), std::string::npos);
+    TempDir dir;
+    WriteFile(dir / "site/a.html", "<object></object>");
+    stdfs::create_directories(dir / "site/object.js");
+    CliResult pages = RunCli({dir / "site"});
+    EXPECT_EQ(pages.exitStatus, 3);
+    EXPECT_NE(pages.out.find("\nPages Not Converted: 1 (see converter_log.txt)\n"), std::string::npos);
+    EXPECT_NE(pages.err.find("Failed File:" + (dir / "site_Converted/a.html")), std::string::npos);
 }
 
 }  // namespace

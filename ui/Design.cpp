@@ -19,53 +19,53 @@ WindowDesign BuildMainWindow() {
     const Colour none = kBlack;
     WindowDesign design{"Tagshift", 6900, 4500, kWhite, "background.png", "icon.png", 825, {}};
     design.controls = {
-        {ControlId::introText, "introText", K::Label, {1965, 1155, 4830, 825},
+        {ControlId::IntroText, "introText", K::Label, {1965, 1155, 4830, 825},
          "This program is designed to convert <object> and <embed> tags within a website to be compatible with "
          "Internet Explorer after their patch (KB912945)  disabled active content.",
          kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::folderHeading, "folderHeading", K::Label, {1980, 2130, 4860, 225},
+        {ControlId::FolderHeading, "folderHeading", K::Label, {1980, 2130, 4860, 225},
          "STEP 1: Choose the directory containing your website(s)", kDarkGrey, false, true, 825, nullptr, nullptr,
          -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::folderButton, "folderButton", K::Picture, {2025, 2400, 330, 375}, "", none, false, false, 825,
+        {ControlId::FolderButton, "folderButton", K::Picture, {2025, 2400, 330, 375}, "", none, false, false, 825,
          kChooseTip, "folder.png", 0, Role::Button, "Choose the folder of your web site", kChooseTip, 0},
-        {ControlId::folderName, "folderName", K::Label, {2415, 2430, 4395, 480}, "No Directory Chosen", kBlack,
+        {ControlId::FolderName, "folderName", K::Label, {2415, 2430, 4395, 480}, "No Directory Chosen", kBlack,
          false, false, 825, kChooseTip, nullptr, 1, Role::Button, nullptr, kChooseTip, 0},
-        {ControlId::convertHeading, "convertHeading", K::Label, {1980, 2985, 2130, 225}, "STEP 2: Press Convert",
+        {ControlId::ConvertHeading, "convertHeading", K::Label, {1980, 2985, 2130, 225}, "STEP 2: Press Convert",
          kDarkGrey, false, true, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::convertButton, "convertButton", K::Picture, {1995, 3255, 645, 555}, "", none, false, false, 825,
+        {ControlId::ConvertButton, "convertButton", K::Picture, {1995, 3255, 645, 555}, "", none, false, false, 825,
          nullptr, "icon.png", 2, Role::Button, "Convert website",
          "Copies the chosen folder beside it and converts the copy", 0},
-        {ControlId::convertLink, "convertLink", K::Label, {2640, 3375, 2130, 330}, "Convert Website!", kLinkBlue,
+        {ControlId::ConvertLink, "convertLink", K::Label, {2640, 3375, 2130, 330}, "Convert Website!", kLinkBlue,
          false, true, 1200, nullptr, nullptr, 3, Role::Button, "Convert website",
          "Copies the chosen folder beside it and converts the copy", 0},
-        {ControlId::donateHeading, "donateHeading", K::Label, {5120, 2985, 2130, 225}, "STEP 3: Donate!",
+        {ControlId::DonateHeading, "donateHeading", K::Label, {5120, 2985, 2130, 225}, "STEP 3: Donate!",
          kDarkGrey, false, true, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::donateButton, "donateButton", K::Picture, {5115, 3255, 945, 480}, "", none, false, false, 825,
+        {ControlId::DonateButton, "donateButton", K::Picture, {5115, 3255, 945, 480}, "", none, false, false, 825,
          "Click here if you wish to donate", "donate.png", 4, Role::Link, "Donate",
          "Opens the donation page in your web browser", 0},
-        {ControlId::infoText, "infoText", K::Label, {315, 1590, 1200, 660},
+        {ControlId::InfoText, "infoText", K::Label, {315, 1590, 1200, 660},
          "Find out why you need to apply this patch:", kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text,
          nullptr, nullptr, 0},
-        {ControlId::infoLink, "infoLink", K::Label, {315, 2205, 1200, 270}, "Microsoft info", kLinkBlue, false,
+        {ControlId::InfoLink, "infoLink", K::Label, {315, 2205, 1200, 270}, "Microsoft info", kLinkBlue, false,
          false, 825, "Launch Internet Explorer and read about the patch Microsoft has applied stopping ActiveX",
          nullptr, 5, Role::Link, "Why you need this patch (web page)", nullptr, 0},
-        {ControlId::fileTypesText, "fileTypesText", K::Label, {315, 2535, 1200, 660},
+        {ControlId::FileTypesText, "fileTypesText", K::Label, {315, 2535, 1200, 660},
          "Change which files this program scans:", kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text,
          nullptr, nullptr, 0},
         // Switched off in the design: shown disabled, with no action.
-        {ControlId::fileTypesLabel, "fileTypesLabel", K::Label, {315, 3150, 1260, 270}, "Change file types", kGrey,
+        {ControlId::FileTypesLabel, "fileTypesLabel", K::Label, {315, 3150, 1260, 270}, "Change file types", kGrey,
          false, false, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::helpLink, "helpLink", K::Label, {330, 3555, 1200, 270}, "I need help!", kLinkBlue, false, false,
+        {ControlId::HelpLink, "helpLink", K::Label, {330, 3555, 1200, 270}, "I need help!", kLinkBlue, false, false,
          825, "Click here to launch the help file", nullptr, 6, Role::Link, "Open the help file", nullptr, 0},
-        {ControlId::statusLine, "statusLine", K::Label, {105, 4230, 5505, 270},
+        {ControlId::StatusLine, "statusLine", K::Label, {105, 4230, 5505, 270},
          "Progress: No Directory Selected     Version: " TAGSHIFT_VERSION, kWhite, false, false, 825, nullptr,
          nullptr, -1, Role::Status, nullptr, nullptr, 0},
         // Beside the status line on the bottom band, seen only during a run.
-        {ControlId::progressBar, "progressBar", K::ProgressBar, {5700, 4260, 1110, 180}, "", kWhite, false, false,
+        {ControlId::ProgressBar, "progressBar", K::ProgressBar, {5700, 4260, 1110, 180}, "", kWhite, false, false,
          825, nullptr, nullptr, -1, Role::ProgressBar, "Pages converted", nullptr, 0},
         // The page-pattern list every run reads. It lies below the client
         // area, where it is never seen, and takes neither focus nor keys.
-        {ControlId::patternBox, "patternBox", K::TextBox, {135, 4590, 5715, 345}, texts::kDefaultPatterns, kBlack,
+        {ControlId::PatternBox, "patternBox", K::TextBox, {135, 4590, 5715, 345}, texts::kDefaultPatterns, kBlack,
          true, false, 825, nullptr, nullptr, -1, Role::None, nullptr, nullptr, 0},
     };
     return design;
@@ -79,40 +79,40 @@ WindowDesign BuildDisclaimer() {
                        nullptr, nullptr, 0};
     };
     design.controls = {
-        paragraph(ControlId::asIsParagraph, "asIsParagraph", {150, 165, 4920, 660},
+        paragraph(ControlId::AsIsParagraph, "asIsParagraph", {150, 165, 4920, 660},
                   "This program is offered to you \"as is\" and is desgined to help web programmers like you and me "
                   "update websites easily after Microsoft patched Internet Explorer to stop embedded Active X",
                   false),
-        paragraph(ControlId::guaranteeParagraph, "guaranteeParagraph", {135, 840, 4920, 645},
+        paragraph(ControlId::GuaranteeParagraph, "guaranteeParagraph", {135, 840, 4920, 645},
                   "This program comes with no guarantees and we can not be held responsible if it fails to work "
                   "with your website or any loss of earnings occur as a result of using this program.",
                   false),
-        paragraph(ControlId::copyParagraph, "copyParagraph", {150, 1500, 4920, 855},
+        paragraph(ControlId::CopyParagraph, "copyParagraph", {150, 1500, 4920, 855},
                   "This program will copy the ammended website into a new directory. Please thoroughly test this "
                   "and be sure that you are satisfied the changes have worked before discarding the old site. In "
                   "fact, we do not recommend discarding your original site at all.",
                   false),
-        paragraph(ControlId::testParagraph, "testParagraph", {150, 2370, 4920, 300},
+        paragraph(ControlId::TestParagraph, "testParagraph", {150, 2370, 4920, 300},
                   "Please test your website(s) after using this program!", true),
-        paragraph(ControlId::readmeParagraph, "readmeParagraph", {150, 2640, 4920, 1005},
+        paragraph(ControlId::ReadmeParagraph, "readmeParagraph", {150, 2640, 4920, 1005},
                   "Please read the readme.txt file for instructions. This program will not update <applet> tags "
                   "and cannot forsee any scripting, only HTML. Allthough this program will work fine with PHP, "
                   "ASP, etc, do not use this if you use PHP, ASP, etc to generate any part of the <object> or "
                   "<embed> tags.",
                   false),
-        paragraph(ControlId::donateParagraph, "donateParagraph", {150, 3705, 4920, 390},
+        paragraph(ControlId::DonateParagraph, "donateParagraph", {150, 3705, 4920, 390},
                   "If this program works for you, please donate and  I will see what else I can produce to make "
                   "your life a bit easier!",
                   true),
         // A one-pixel rule from (120, 4260) to (5010, 4260).
-        {ControlId::rule, "rule", K::Line, {120, 4260, 4890, 15}, "", kBlack, false, false, 825, nullptr, nullptr,
+        {ControlId::Rule, "rule", K::Line, {120, 4260, 4890, 15}, "", kBlack, false, false, 825, nullptr, nullptr,
          -1, Role::None, nullptr, nullptr, 0},
-        {ControlId::dontShowAgain, "dontShowAgain", K::CheckBox, {150, 4425, 2670, 270},
+        {ControlId::DontShowAgain, "dontShowAgain", K::CheckBox, {150, 4425, 2670, 270},
          "Do not show this message again", kBlack, true, false, 825, nullptr, nullptr, 0, Role::CheckBox, nullptr,
          nullptr, 'D'},
-        {ControlId::continueButton, "continueButton", K::Button, {3015, 4395, 1185, 345}, "Continue", kBlack, false,
+        {ControlId::ContinueButton, "continueButton", K::Button, {3015, 4395, 1185, 345}, "Continue", kBlack, false,
          false, 825, nullptr, nullptr, 1, Role::Button, nullptr, nullptr, 'C'},
-        {ControlId::exitButton, "exitButton", K::Button, {4290, 4395, 750, 345}, "Exit", kBlack, false, false, 825,
+        {ControlId::ExitButton, "exitButton", K::Button, {4290, 4395, 750, 345}, "Exit", kBlack, false, false, 825,
          nullptr, nullptr, 2, Role::Button, nullptr, nullptr, 'x'},
     };
     return design;

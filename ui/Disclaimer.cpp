@@ -35,7 +35,7 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& paths, std::string* reason) {
     if (const std::string path = MarkerIn(paths.programFolder); !path.empty()) {
         const fs::FsError error = CreateEmpty(path);
         if (!error.Failed()) return MarkerWrite::ProgramFolder;
-        note(error.sPath + ": " + error.sReason);
+        note(error.path + ": " + error.reason);
     }
     if (const std::string path = MarkerIn(paths.configFolder); !path.empty()) {
         std::error_code code;
@@ -45,7 +45,7 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& paths, std::string* reason) {
         } else {
             const fs::FsError error = CreateEmpty(path);
             if (!error.Failed()) return MarkerWrite::ConfigFolder;
-            note(error.sPath + ": " + error.sReason);
+            note(error.path + ": " + error.reason);
         }
     }
     if (reason) *reason = why.empty() ? "no folder to write the marker to" : why;
@@ -64,7 +64,7 @@ void DisclaimerWindow::Start() {
     }
     state_ = State::Shown;
     view_.Show();
-    view_.SetFocus(ControlId::dontShowAgain);
+    view_.SetFocus(ControlId::DontShowAgain);
 }
 
 void DisclaimerWindow::Continue() {

@@ -63,7 +63,7 @@ public:
     // Closed through the frame, or Escape.
     void Closed();
 
-    State state() const { return state_; }
+    State CurrentState() const { return state_; }
 
 private:
     DisclaimerView& view_;

@@ -89,35 +89,35 @@ MainWindow::MainWindow(MainView& view, Services& services) : view_(view), servic
 void MainWindow::Load(const std::string& argumentText) {
     if (argumentText.empty()) return;
     sourceFolder_ = FolderFromArgumentText(argumentText);
-    view_.SetText(ControlId::folderName, sourceFolder_);
+    view_.SetText(ControlId::FolderName, sourceFolder_);
     view_.ProcessEvents();
     Convert();
 }
 
 void MainWindow::Shown() {
     // After a command-line run the focus is already on Convert.
-    if (lastResult_.outcome == RunOutcome::NotRun) view_.SetFocus(ControlId::folderButton);
+    if (lastResult_.outcome == RunOutcome::NotRun) view_.SetFocus(ControlId::FolderButton);
 }
 
 // --- Pointer ---------------------------------------------------------------
 
 void MainWindow::PointerOver(ControlId id) {
     switch (id) {
-        case ControlId::convertLink:
-        case ControlId::convertButton: SetUnderline(ControlId::convertLink, true); break;
-        case ControlId::folderName:
-        case ControlId::folderButton: SetUnderline(ControlId::folderName, true); break;
-        case ControlId::infoLink: SetUnderline(ControlId::infoLink, true); break;
-        case ControlId::helpLink: SetUnderline(ControlId::helpLink, true); break;
-        case ControlId::donateButton: SetBorder(ControlId::donateButton, true); break;
+        case ControlId::ConvertLink:
+        case ControlId::ConvertButton: SetUnderline(ControlId::ConvertLink, true); break;
+        case ControlId::FolderName:
+        case ControlId::FolderButton: SetUnderline(ControlId::FolderName, true); break;
+        case ControlId::InfoLink: SetUnderline(ControlId::InfoLink, true); break;
+        case ControlId::HelpLink: SetUnderline(ControlId::HelpLink, true); break;
+        case ControlId::DonateButton: SetBorder(ControlId::DonateButton, true); break;
         default: break;  // the other controls have no hover feedback
     }
 }
 
 void MainWindow::PointerOverBackground() {
-    for (ControlId id : {ControlId::folderName, ControlId::convertLink, ControlId::infoLink, ControlId::helpLink})
+    for (ControlId id : {ControlId::FolderName, ControlId::ConvertLink, ControlId::InfoLink, ControlId::HelpLink})
         SetUnderline(id, false);
-    SetBorder(ControlId::donateButton, false);
+    SetBorder(ControlId::DonateButton, false);
 }
 
 void MainWindow::SetUnderline(ControlId id, bool underline) {
@@ -143,20 +143,20 @@ void MainWindow::SetBorder(ControlId id, bool border) {
 void MainWindow::Activate(ControlId id) {
     if (!Enabled(id)) return;
     switch (id) {
-        case ControlId::folderButton:
+        case ControlId::FolderButton:
             // No change of the source folder while a run uses it.
             if (!running_) ChooseFolder();
             break;
-        case ControlId::folderName:
+        case ControlId::FolderName:
             if (running_) break;
             ChooseFolder();
-            view_.SetText(ControlId::statusLine, kStatusDirectorySelected);
+            view_.SetText(ControlId::StatusLine, kStatusDirectorySelected);
             break;
-        case ControlId::convertButton:
-        case ControlId::convertLink: Convert(); break;
-        case ControlId::donateButton: OpenPage(DonationAddress(), "the donation page "); break;
-        case ControlId::infoLink: OpenPage(InformationAddress(), "the information page "); break;
-        case ControlId::helpLink: OpenHelpFile(); break;
+        case ControlId::ConvertButton:
+        case ControlId::ConvertLink: Convert(); break;
+        case ControlId::DonateButton: OpenPage(DonationAddress(), "the donation page "); break;
+        case ControlId::InfoLink: OpenPage(InformationAddress(), "the information page "); break;
+        case ControlId::HelpLink: OpenHelpFile(); break;
         default: break;  // the other controls do nothing
     }
 }
@@ -175,7 +175,7 @@ void MainWindow::ChooseFolder() {
     const std::optional<ControlId> focus = view_.FocusedControl();
     if (std::optional<std::string> chosen = services_.ChooseFolder(kChooserTitle)) sourceFolder_ = *chosen;
     if (focus) view_.SetFocus(*focus);
-    view_.SetText(ControlId::folderName, sourceFolder_);
+    view_.SetText(ControlId::FolderName, sourceFolder_);
 }
 
 void MainWindow::OpenPage(const std::string& address, const char* what) {
@@ -230,19 +230,19 @@ void MainWindow::Convert() {
         if (Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result)) == Answer::OpenFolder &&
             !services_.OpenFolder(result.convertedFolder))
             Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
-        view_.SetText(ControlId::statusLine, tagshift::texts::kStatusConverted);
+        view_.SetText(ControlId::StatusLine, tagshift::texts::kStatusConverted);
         Announce(tagshift::texts::kStatusConverted, true);
     }
     view_.SetProgress(0, -1);
-    SetEnabled(ControlId::folderButton, true);
-    SetEnabled(ControlId::convertButton, true);
+    SetEnabled(ControlId::FolderButton, true);
+    SetEnabled(ControlId::ConvertButton, true);
     running_ = false;
     if (closeAfterRun_) {
         services_.EndProgram();
         return;
     }
     // Whether the run ended or was refused, Convert has the focus next.
-    view_.SetFocus(ControlId::convertButton);
+    view_.SetFocus(ControlId::ConvertButton);
     if (!result.error.empty()) Message(MessageKind::Error, kTitleError, result.error);
 }
 
@@ -259,10 +259,10 @@ void MainWindow::Status(const std::string& text) {
         firstStatusOfRun_ = false;
         // The focus never stays on a control that is being disabled.
         const std::optional<ControlId> focus = view_.FocusedControl();
-        SetEnabled(ControlId::folderButton, false);
-        SetEnabled(ControlId::convertButton, false);
-        if (focus == ControlId::folderButton || focus == ControlId::convertButton)
-            view_.SetFocus(ControlId::convertLink);
+        SetEnabled(ControlId::FolderButton, false);
+        SetEnabled(ControlId::ConvertButton, false);
+        if (focus == ControlId::FolderButton || focus == ControlId::ConvertButton)
+            view_.SetFocus(ControlId::ConvertLink);
     }
 }
 
@@ -282,7 +282,7 @@ bool MainWindow::ShouldStop() {
 }
 
 void MainWindow::FlushStatus() {
-    if (statusPending_) view_.SetText(ControlId::statusLine, pendingStatus_);
+    if (statusPending_) view_.SetText(ControlId::StatusLine, pendingStatus_);
     if (progressPending_) view_.SetProgress(pendingDone_, pendingInAll_);
     statusPending_ = progressPending_ = false;
     lastStatusPaint_ = services_.NowMilliseconds();

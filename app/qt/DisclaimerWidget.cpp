@@ -86,9 +86,9 @@ DisclaimerWidget::DisclaimerWidget(ui::StartUpPaths paths, ui::DisclaimerWindow:
                 auto* button = new QPushButton(WithMnemonic(control.text, control.mnemonic), this);
                 // Enter presses the focused button; elsewhere it is Continue.
                 button->setAutoDefault(true);
-                if (control.id == ui::ControlId::continueButton) button->setDefault(true);
+                if (control.id == ui::ControlId::ContinueButton) button->setDefault(true);
                 connect(button, &QPushButton::clicked, this, [this, id = control.id] {
-                    if (id == ui::ControlId::continueButton)
+                    if (id == ui::ControlId::ContinueButton)
                         Continue();
                     else
                         logic_.Exit();

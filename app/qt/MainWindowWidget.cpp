@@ -158,8 +158,8 @@ void MainWindowWidget::SetProgress(long long pagesDone, long long pagesInAll) {
 void MainWindowWidget::Announce(const std::string& text) {
     // The status line's accessible name is the stage announced: a screen
     // reader reads the change, not the files flashing by.
-    if (ControlWidget* status = DesignControl(ui::ControlId::statusLine)) status->SetAnnouncement(FromUtf8(text));
-    QAccessibleEvent event(Control(ui::ControlId::statusLine), QAccessible::NameChanged);
+    if (ControlWidget* status = DesignControl(ui::ControlId::StatusLine)) status->SetAnnouncement(FromUtf8(text));
+    QAccessibleEvent event(Control(ui::ControlId::StatusLine), QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }
 

@@ -44,7 +44,7 @@ void DisclaimerFrame::Unload() {
 }
 
 bool DisclaimerFrame::DontShowAgainTicked() {
-    HWND box = ControlWindow(ui::ControlId::dontShowAgain);
+    HWND box = ControlWindow(ui::ControlId::DontShowAgain);
     if (!box) return ticked_;
     return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -79,7 +79,7 @@ bool DisclaimerFrame::Create() {
         switch (control->kind) {
             case ui::ControlKind::CheckBox: style |= BS_AUTOCHECKBOX; break;
             case ui::ControlKind::Button:
-                style |= control->id == ui::ControlId::continueButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+                style |= control->id == ui::ControlId::ContinueButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
                 break;
             case ui::ControlKind::Line: style |= SS_BLACKRECT; break;
             default: style |= SS_LEFT | SS_NOPREFIX; break;
@@ -135,12 +135,12 @@ LRESULT CALLBACK DisclaimerFrame::WindowProc(HWND window, UINT message, WPARAM w
 }
 
 LRESULT DisclaimerFrame::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const int continueId = WindowIdOf(ui::ControlId::continueButton);
-    const int exitId = WindowIdOf(ui::ControlId::exitButton);
+    const int continueId = WindowIdOf(ui::ControlId::ContinueButton);
+    const int exitId = WindowIdOf(ui::ControlId::ExitButton);
     switch (message) {
         case DM_GETDEFID: {
             // Enter presses Exit while Exit has the focus, else Continue.
-            const bool onExit = GetFocus() == ControlWindow(ui::ControlId::exitButton);
+            const bool onExit = GetFocus() == ControlWindow(ui::ControlId::ExitButton);
             return MAKELRESULT(onExit ? exitId : continueId, DC_HASDEFID);
         }
         case WM_COMMAND: {

@@ -201,7 +201,7 @@ std::optional<ui::ControlId> MainFrame::FocusedControl() {
 }
 
 void MainFrame::SetProgress(long long pagesDone, long long pagesInAll) {
-    HWND bar = ControlWindow(ui::ControlId::progressBar);
+    HWND bar = ControlWindow(ui::ControlId::ProgressBar);
     if (!bar) return;
     if (pagesInAll < 0) {
         ShowWindow(bar, SW_HIDE);
@@ -217,7 +217,7 @@ void MainFrame::SetProgress(long long pagesDone, long long pagesInAll) {
 }
 
 void MainFrame::Announce(const std::string& text) {
-    HWND status = ControlWindow(ui::ControlId::statusLine);
+    HWND status = ControlWindow(ui::ControlId::StatusLine);
     if (!status) return;
     control::SetText(status, ToUtf16(text));
     // The status line's name is its text: a screen reader reads the change.

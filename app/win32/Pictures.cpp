@@ -17,7 +17,7 @@ public:
     }
     T** operator&() { return &p_; }
     T* operator->() const { return p_; }
-    T* get() const { return p_; }
+    T* Get() const { return p_; }
 
 private:
     T* p_ = nullptr;
@@ -43,7 +43,7 @@ bool Decode(const char* name, IWICImagingFactory* factory, IWICBitmapFrameDecode
     Com<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateStream(&stream))) return false;
     if (FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes), size))) return false;
-    if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder)))
+    if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder)))
         return false;
     return SUCCEEDED(decoder->GetFrame(0, frame));
 }
@@ -75,7 +75,7 @@ SIZE Bitmap::NaturalSize(const char* resourceName) {
     SIZE size{0, 0};
     Com<IWICImagingFactory> factory;
     Com<IWICBitmapFrameDecode> frame;
-    if (!Factory(&factory) || !Decode(resourceName, factory.get(), &frame)) return size;
+    if (!Factory(&factory) || !Decode(resourceName, factory.Get(), &frame)) return size;
     UINT width = 0, height = 0;
     if (SUCCEEDED(frame->GetSize(&width, &height))) size = SIZE{static_cast<LONG>(width), static_cast<LONG>(height)};
     return size;
@@ -85,7 +85,7 @@ bool Bitmap::Load(const char* resourceName, int width, int height) {
     Reset();
     Com<IWICImagingFactory> factory;
     Com<IWICBitmapFrameDecode> frame;
-    if (!Factory(&factory) || !Decode(resourceName, factory.get(), &frame)) return false;
+    if (!Factory(&factory) || !Decode(resourceName, factory.Get(), &frame)) return false;
     UINT ownWidth = 0, ownHeight = 0;
     if (FAILED(frame->GetSize(&ownWidth, &ownHeight))) return false;
     if (width <= 0 || height <= 0) {
@@ -94,17 +94,17 @@ bool Bitmap::Load(const char* resourceName, int width, int height) {
     }
     Com<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(&converter))) return false;
-    if (FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+    if (FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
         return false;
-    IWICBitmapSource* source = converter.get();
+    IWICBitmapSource* source = converter.Get();
     Com<IWICBitmapScaler> scaler;
     if (static_cast<UINT>(width) != ownWidth || static_cast<UINT>(height) != ownHeight) {
         if (FAILED(factory->CreateBitmapScaler(&scaler))) return false;
-        if (FAILED(scaler->Initialize(converter.get(), static_cast<UINT>(width), static_cast<UINT>(height),
+        if (FAILED(scaler->Initialize(converter.Get(), static_cast<UINT>(width), static_cast<UINT>(height),
                                       WICBitmapInterpolationModeFant)))
             return false;
-        source = scaler.get();
+        source = scaler.Get();
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

@@ -75,20 +75,20 @@ TEST(QtEvents, ClicksKeysPointerAndCloseReachTheMainWindowsLogic) {
         std::vector<Act> acts;
         Seen seen;
     } cases[] = {
-        {"click on the folder picture", {Click(C::folderButton)}, {1}},
-        {"Enter on the folder name", {Key(C::folderName, Qt::Key_Return)}, {1}},
-        {"Space on Donate", {Key(C::donateButton, Qt::Key_Space)}, {0, 1}},
-        {"keypad Enter on Microsoft info", {Key(C::infoLink, Qt::Key_Enter, Qt::KeypadModifier)}, {0, 1}},
-        {"a key that activates nothing", {Key(C::infoLink, Qt::Key_A)}, {}},
-        {"click on help", {Click(C::helpLink)}, {0, 0, 1}},
-        {"click on Convert without a folder: its error", {Click(C::convertLink)}, {0, 0, 0, 1}},
-        {"a double click is one click", {Click(C::donateButton), DoubleClick(C::donateButton)}, {0, 1}},
-        {"pointer over the Convert picture", {Point(C::convertButton)}, {0, 0, 0, 0, {C::convertLink}}},
-        {"pointer over Donate", {Point(C::donateButton)}, {0, 0, 0, 0, {C::donateButton}}},
+        {"click on the folder picture", {Click(C::FolderButton)}, {1}},
+        {"Enter on the folder name", {Key(C::FolderName, Qt::Key_Return)}, {1}},
+        {"Space on Donate", {Key(C::DonateButton, Qt::Key_Space)}, {0, 1}},
+        {"keypad Enter on Microsoft info", {Key(C::InfoLink, Qt::Key_Enter, Qt::KeypadModifier)}, {0, 1}},
+        {"a key that activates nothing", {Key(C::InfoLink, Qt::Key_A)}, {}},
+        {"click on help", {Click(C::HelpLink)}, {0, 0, 1}},
+        {"click on Convert without a folder: its error", {Click(C::ConvertLink)}, {0, 0, 0, 1}},
+        {"a double click is one click", {Click(C::DonateButton), DoubleClick(C::DonateButton)}, {0, 1}},
+        {"pointer over the Convert picture", {Point(C::ConvertButton)}, {0, 0, 0, 0, {C::ConvertLink}}},
+        {"pointer over Donate", {Point(C::DonateButton)}, {0, 0, 0, 0, {C::DonateButton}}},
         {"pointer over a link, then the progress bar",
-         {Point(C::helpLink), Point(C::progressBar)},
-         {0, 0, 0, 0, {C::helpLink}}},
-        {"pointer over a link, then the background", {Point(C::helpLink), PointAtBackground()}, {}},
+         {Point(C::HelpLink), Point(C::ProgressBar)},
+         {0, 0, 0, 0, {C::HelpLink}}},
+        {"pointer over a link, then the background", {Point(C::HelpLink), PointAtBackground()}, {}},
         {"close when idle", {Close()}, {0, 0, 0, 0, {}, false}},
     };
     for (const auto& c : cases) {
@@ -112,26 +112,26 @@ TEST(QtEvents, ClosingDuringARunAsksAndStaysOpenUntilTheStoppedRunEndsTheProgram
     MainWindowWidget window(face, 1.0);
     ASSERT_TRUE(ShowActive(window));
     face.chooserAnswers = {dir / "site"};
-    QTest::mouseClick(window.Control(C::folderButton), Qt::LeftButton);
+    QTest::mouseClick(window.Control(C::FolderButton), Qt::LeftButton);
     // The run yields to the event loop: a close comes in once the progress
     // shows.
     bool closedDuringRun = false;
     QTimer closer;
     closer.setInterval(0);
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (closedDuringRun || !window.Logic().Running() || !window.Control(C::progressBar)->isVisible()) return;
+        if (closedDuringRun || !window.Logic().Running() || !window.Control(C::ProgressBar)->isVisible()) return;
         closedDuringRun = true;
         EXPECT_FALSE(window.close()) << "the window stays while the run stops";
     });
     closer.start();
-    QTest::mouseClick(window.Control(C::convertLink), Qt::LeftButton);
+    QTest::mouseClick(window.Control(C::ConvertLink), Qt::LeftButton);
     closer.stop();
     EXPECT_TRUE(closedDuringRun);
     ASSERT_FALSE(face.boxes.empty());
     EXPECT_EQ(face.boxes[0].kind, ui::MessageKind::Question);
     EXPECT_EQ(window.Logic().LastResult().outcome, RunOutcome::Stopped);
     EXPECT_EQ(face.ended, 1) << "the logic ends the program once the run stopped";
-    EXPECT_FALSE(window.Control(C::progressBar)->isVisible());
+    EXPECT_FALSE(window.Control(C::ProgressBar)->isVisible());
 }
 
 TEST(QtKeyboard, TheWindowOpensOnTheFolderPictureWithItsFrameAndTabsInTheDesignsOrder) {
@@ -139,7 +139,7 @@ TEST(QtKeyboard, TheWindowOpensOnTheFolderPictureWithItsFrameAndTabsInTheDesigns
     MainWindowWidget window(face, 1.0);
     window.Start("");
     ASSERT_TRUE(ShowActive(window));
-    QWidget* folder = window.Control(C::folderButton);
+    QWidget* folder = window.Control(C::FolderButton);
     EXPECT_EQ(QApplication::focusWidget(), folder);
     // The frame stands just outside the picture, in the focus colour.
     const QImage shot = window.grab().toImage();
@@ -168,7 +168,7 @@ void AltKey(DisclaimerWidget& disclaimer, Qt::Key key) {
     QTest::keyClick(&disclaimer, key, Qt::AltModifier);
     (void)QTest::qWaitFor(
         [&] {
-            return disclaimer.Logic().state() != ui::DisclaimerWindow::State::Shown ||
+            return disclaimer.Logic().CurrentState() != ui::DisclaimerWindow::State::Shown ||
                    disclaimer.DontShowAgainTicked() != ticked;
         },
         1000);
@@ -183,7 +183,7 @@ TEST(QtKeyboard, DisclaimerEnterContinuesEscapeClosesAndAltKeysPressTheirControl
     };
     const std::vector<Case> cases = {
         {"Enter on the check box",
-         [](DisclaimerWidget& d) { QTest::keyClick(d.Control(C::dontShowAgain), Qt::Key_Return); },
+         [](DisclaimerWidget& d) { QTest::keyClick(d.Control(C::DontShowAgain), Qt::Key_Return); },
          ui::DisclaimerWindow::State::Gone, false},
         {"Escape", [](DisclaimerWidget&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); },
          ui::DisclaimerWindow::State::Ended, false},
@@ -197,8 +197,8 @@ TEST(QtKeyboard, DisclaimerEnterContinuesEscapeClosesAndAltKeysPressTheirControl
          ui::DisclaimerWindow::State::Gone, true},
         {"Enter on Exit presses Exit",
          [](DisclaimerWidget& d) {
-             d.Control(C::exitButton)->setFocus();
-             QTest::keyClick(d.Control(C::exitButton), Qt::Key_Return);
+             d.Control(C::ExitButton)->setFocus();
+             QTest::keyClick(d.Control(C::ExitButton), Qt::Key_Return);
          },
          ui::DisclaimerWindow::State::Ended, false},
         {"the frame's close box", [](DisclaimerWidget& d) { d.close(); }, ui::DisclaimerWindow::State::Ended, false},
@@ -210,9 +210,9 @@ TEST(QtKeyboard, DisclaimerEnterContinuesEscapeClosesAndAltKeysPressTheirControl
         DisclaimerWidget disclaimer({dir.Path(), ""}, {[&] { ++mains; }, [&] { ++ends; }, nullptr}, 1.0);
         disclaimer.Start();
         ASSERT_TRUE(ShowActive(disclaimer));
-        EXPECT_EQ(QApplication::focusWidget(), disclaimer.Control(C::dontShowAgain));
+        EXPECT_EQ(QApplication::focusWidget(), disclaimer.Control(C::DontShowAgain));
         c.act(disclaimer);
-        EXPECT_EQ(disclaimer.Logic().state(), c.state);
+        EXPECT_EQ(disclaimer.Logic().CurrentState(), c.state);
         EXPECT_EQ(mains, c.state == ui::DisclaimerWindow::State::Gone ? 1 : 0);
         EXPECT_EQ(ends, c.state == ui::DisclaimerWindow::State::Ended ? 1 : 0);
         EXPECT_EQ(test::Exists(dir / ui::kMarkerName), c.ticked);
@@ -265,7 +265,7 @@ TEST(QtAccessibility, EachControlHasTheDesignsRoleNameAndPressAction) {
     EXPECT_EQ(disclaimer->text(QAccessible::Name), ui::DisclaimerDesign().caption);
 
     // A screen reader's press reaches the logic.
-    QAccessible::queryAccessibleInterface(windows.main.Control(C::donateButton))
+    QAccessible::queryAccessibleInterface(windows.main.Control(C::DonateButton))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(windows.face.pages.size(), 1u);
@@ -276,21 +276,21 @@ TEST(QtAccessibility, TheStatusLineSaysWhatItShowsAndTheProgressIsAValue) {
     for (int i = 0; i < 3; ++i) test::WriteFile(dir / ("site/page" + std::to_string(i) + ".htm"), "<object></object>");
     ui::testing::FakeFace face;
     MainWindowWidget window(face, 1.0);
-    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(window.Control(C::statusLine));
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(window.Control(C::StatusLine));
     face.chooserAnswers = {dir / "site"};
-    window.Logic().Activate(C::folderButton);
+    window.Logic().Activate(C::FolderButton);
     long long lastValue = -1, lastMaximum = -1;
     QString nameAtSummary, valueAtSummary;
     face.tick = ui::MainWindow::kAnnounceGapMs;
     face.onBox = [&](const ui::testing::Box&) {
-        auto* bar = static_cast<QProgressBar*>(window.Control(C::progressBar));
+        auto* bar = static_cast<QProgressBar*>(window.Control(C::ProgressBar));
         QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(bar)->valueInterface();
         lastValue = value->currentValue().toLongLong();
         lastMaximum = value->maximumValue().toLongLong();
         nameAtSummary = status->text(QAccessible::Name);
         valueAtSummary = status->text(QAccessible::Value);
     };
-    window.Logic().Activate(C::convertLink);
+    window.Logic().Activate(C::ConvertLink);
     EXPECT_EQ(lastValue, 3) << "the summary comes with the bar full";
     EXPECT_EQ(lastMaximum, 3);
     // A screen reader is told the stage; the files show as the value.

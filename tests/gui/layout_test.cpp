@@ -185,9 +185,9 @@ TEST(QtLayout, ADarkThemeChangesNothingInsideTheWindows) {
         const ui::WindowDesign& design = ui::DisclaimerDesign();
         const QImage shot = Picture(windows.disclaimer);
         EXPECT_EQ(shot.pixelColor(1, 1), ToQColor(design.background));
-        const QWidget* rule = windows.disclaimer.Control(ui::ControlId::rule);
+        const QWidget* rule = windows.disclaimer.Control(ui::ControlId::Rule);
         EXPECT_EQ(shot.pixelColor(rule->geometry().center()),
-                  ToQColor(ui::ControlOf(design, ui::ControlId::rule).textColour));
+                  ToQColor(ui::ControlOf(design, ui::ControlId::Rule).textColour));
     }
     // A style sheet on top, which makes every widget take the application's
     // palette: the main window and the paragraphs keep their colours.

@@ -51,17 +51,17 @@ TEST(QtStartUp, MarkerCheckThenTheMainWindowsCommandLineStart) {
         if (c.disclaimerShown) {
             // Continue hands over; the folder is converted only now.
             EXPECT_FALSE(test::Exists(root / "site_Converted"));
-            QTest::mouseClick(program.Disclaimer().Control(C::continueButton), Qt::LeftButton);
+            QTest::mouseClick(program.Disclaimer().Control(C::ContinueButton), Qt::LeftButton);
         }
         ASSERT_NE(program.MainWindow(), nullptr);
         EXPECT_TRUE(program.MainWindow()->isVisible());
         EXPECT_FALSE(program.Disclaimer().isVisible());
         if (arguments.empty()) {
             EXPECT_TRUE(services.boxes.empty());
-            EXPECT_EQ(program.MainWindow()->focusWidget(), program.MainWindow()->Control(C::folderButton));
+            EXPECT_EQ(program.MainWindow()->focusWidget(), program.MainWindow()->Control(C::FolderButton));
         } else {
             EXPECT_TRUE(test::Exists(root / "site_Converted/converter_log.txt"));
-            EXPECT_EQ(program.MainWindow()->DesignControl(C::folderName)->Text().toStdString(), root / "site");
+            EXPECT_EQ(program.MainWindow()->DesignControl(C::FolderName)->Text().toStdString(), root / "site");
             ASSERT_EQ(services.boxes.size(), 1u);
             EXPECT_EQ(services.boxes[0].kind, ui::MessageKind::Summary);
             EXPECT_FALSE(windowShownAtSummary) << "the run ends before the main window shows";
@@ -82,9 +82,9 @@ TEST(QtStartUp, TheProgramEndsOnlyWhenItShould) {
         int exitCode;  // 42: still running when the test stopped it
         bool mainShown;
     } cases[] = {
-        {"Continue", C::continueButton, 42, true},
-        {"Exit", C::exitButton, 0, false},
-        {"close box", C::rule, 0, false},
+        {"Continue", C::ContinueButton, 42, true},
+        {"Exit", C::ExitButton, 0, false},
+        {"close box", C::Rule, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,7 +95,7 @@ TEST(QtStartUp, TheProgramEndsOnlyWhenItShould) {
         Program program(services, {root / "program", ""}, root / "site");
         program.Start();
         QTimer::singleShot(50, [&] {
-            if (c.press == C::rule)
+            if (c.press == C::Rule)
                 program.Disclaimer().close();
             else
                 QTest::mouseClick(program.Disclaimer().Control(c.press), Qt::LeftButton);

@@ -46,11 +46,11 @@ int main(int argc, char** argv) {
     const QString site = work.filePath("sample-site");
     if (QProcess::execute("cp", {"-r", QString::fromLocal8Bit(argv[2]), site}) != 0) return 1;
     services.chooserAnswers = {site.toStdString()};
-    window.Logic().Activate(tagshift::ui::ControlId::folderButton);
-    window.Logic().Activate(tagshift::ui::ControlId::convertButton);
+    window.Logic().Activate(tagshift::ui::ControlId::FolderButton);
+    window.Logic().Activate(tagshift::ui::ControlId::ConvertButton);
     // The pointer has passed over the donation badge and rests on the
     // Convert label: both stay lit.
-    for (auto id : {tagshift::ui::ControlId::donateButton, tagshift::ui::ControlId::convertLink}) {
+    for (auto id : {tagshift::ui::ControlId::DonateButton, tagshift::ui::ControlId::ConvertLink}) {
         QWidget* target = window.Control(id);
         const QPointF at(target->width() / 2.0, target->height() / 2.0);
         QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);

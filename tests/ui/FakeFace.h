@@ -27,7 +27,7 @@ public:
     // MainView
     void SetText(ControlId id, const std::string& text) override {
         texts[id] = text;
-        if (id == ControlId::statusLine) statusShown.push_back(text);
+        if (id == ControlId::StatusLine) statusShown.push_back(text);
     }
     static void Mark(std::set<ControlId>& marked, ControlId id, bool on) {
         if (on)

@@ -44,8 +44,8 @@ TEST(Design, EveryControlAUserActsOnIsATabStopWithARoleAndANameInReadingOrder) {
             }
         }
     }
-    EXPECT_EQ(TabOrder(MainWindowDesign()).front(), ControlId::folderButton);
-    EXPECT_EQ(TabOrder(DisclaimerDesign()).front(), ControlId::dontShowAgain);
+    EXPECT_EQ(TabOrder(MainWindowDesign()).front(), ControlId::FolderButton);
+    EXPECT_EQ(TabOrder(DisclaimerDesign()).front(), ControlId::DontShowAgain);
 }
 
 TEST(Design, TextIsReadableAndStandsInItsWindow) {
@@ -56,7 +56,7 @@ TEST(Design, TextIsReadableAndStandsInItsWindow) {
             EXPECT_LE(control.twips.top + control.twips.height, design->heightTwips) << control.name;
             // Text on the plain background (the blue bands carry white text).
             if (control.kind != ControlKind::Label || control.textColour == kWhite) continue;
-            if (control.id == ControlId::fileTypesLabel) continue;  // switched off: shown as disabled
+            if (control.id == ControlId::FileTypesLabel) continue;  // switched off: shown as disabled
             EXPECT_GE(ContrastRatio(control.textColour, design->background), 4.5) << control.name;
         }
         // Mnemonics are unique within a window.

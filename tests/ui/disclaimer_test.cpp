@@ -44,16 +44,16 @@ TEST(Disclaimer, WhatTheUserChoosesDecidesTheMarkerAndTheNextStart) {
     for (const Case& c : cases) {
         Start s;
         s.window.Start();
-        EXPECT_EQ(s.window.state(), State::Shown) << c.name;
+        EXPECT_EQ(s.window.CurrentState(), State::Shown) << c.name;
         EXPECT_EQ(s.view.shows, 1) << c.name;
-        EXPECT_EQ(s.view.focus, ControlId::dontShowAgain) << c.name;
+        EXPECT_EQ(s.view.focus, ControlId::DontShowAgain) << c.name;
         s.view.ticked = c.ticked;
         c.act == Act::Continue ? s.window.Continue() : c.act == Act::Exit ? s.window.Exit() : s.window.Closed();
         // Once gone or ended, nothing more happens.
         s.window.Continue();
         s.window.Exit();
         s.window.Closed();
-        EXPECT_EQ(s.window.state(), c.state) << c.name;
+        EXPECT_EQ(s.window.CurrentState(), c.state) << c.name;
         EXPECT_EQ(s.mainWindows, c.mainWindows) << c.name;
         EXPECT_EQ(s.ends, c.ends) << c.name;
         EXPECT_EQ(s.view.unloads, 1) << c.name;
@@ -65,7 +65,7 @@ TEST(Disclaimer, WhatTheUserChoosesDecidesTheMarkerAndTheNextStart) {
         FakeDisclaimerView next;
         DisclaimerWindow again(next, s.paths, {});
         again.Start();
-        EXPECT_EQ(again.state(), c.marker ? State::Skipped : State::Shown) << c.name;
+        EXPECT_EQ(again.CurrentState(), c.marker ? State::Skipped : State::Shown) << c.name;
         EXPECT_EQ(next.shows, c.marker ? 0 : 1) << c.name;
     }
 }
@@ -76,7 +76,7 @@ TEST(Disclaimer, AnyMarkerInEitherFolderSkipsItUnseenAndIsNeverRewritten) {
         WriteFile(s.dir / where, "kept as it is");
         s.view.ticked = true;
         s.window.Start();
-        EXPECT_EQ(s.window.state(), State::Skipped) << where;
+        EXPECT_EQ(s.window.CurrentState(), State::Skipped) << where;
         EXPECT_EQ(s.view.shows, 0) << where;
         EXPECT_EQ(s.mainWindows, 1) << where;
         EXPECT_EQ(ReadFile(s.dir / where), "kept as it is") << where;

@@ -27,7 +27,7 @@ struct Window {
     }
     void Choose(const std::string& folder) {
         face.chooserAnswers.push_back(folder);
-        window.Activate(C::folderButton);
+        window.Activate(C::FolderButton);
     }
 };
 
@@ -38,16 +38,16 @@ TEST(MainWindowHover, TargetsLightUntilThePointerCrossesTheBackground) {
         std::set<C> bordered;
     };
     const std::vector<Case> cases = {
-        {{C::convertButton}, {C::convertLink}, {}},
-        {{C::convertLink}, {C::convertLink}, {}},
-        {{C::folderButton}, {C::folderName}, {}},
-        {{C::folderName}, {C::folderName}, {}},
-        {{C::infoLink}, {C::infoLink}, {}},
-        {{C::helpLink}, {C::helpLink}, {}},
-        {{C::donateButton}, {}, {C::donateButton}},
-        {{C::introText, C::statusLine, C::fileTypesLabel, C::patternBox}, {}, {}},
+        {{C::ConvertButton}, {C::ConvertLink}, {}},
+        {{C::ConvertLink}, {C::ConvertLink}, {}},
+        {{C::FolderButton}, {C::FolderName}, {}},
+        {{C::FolderName}, {C::FolderName}, {}},
+        {{C::InfoLink}, {C::InfoLink}, {}},
+        {{C::HelpLink}, {C::HelpLink}, {}},
+        {{C::DonateButton}, {}, {C::DonateButton}},
+        {{C::IntroText, C::StatusLine, C::FileTypesLabel, C::PatternBox}, {}, {}},
         // Leaving a target for another control keeps it lit.
-        {{C::infoLink, C::fileTypesText, C::helpLink, C::donateButton}, {C::infoLink, C::helpLink}, {C::donateButton}},
+        {{C::InfoLink, C::FileTypesText, C::HelpLink, C::DonateButton}, {C::InfoLink, C::HelpLink}, {C::DonateButton}},
     };
     for (const Case& c : cases) {
         Window w;
@@ -69,10 +69,10 @@ TEST(MainWindowActs, EachControlDoesItsOwnThingAndTheRestNothing) {
         bool runs;
     };
     const std::vector<Case> cases = {
-        {C::folderButton, 1, 0, 0, false}, {C::folderName, 1, 0, 0, false},   {C::convertButton, 0, 0, 0, true},
-        {C::convertLink, 0, 0, 0, true},   {C::donateButton, 0, 1, 0, false}, {C::infoLink, 0, 1, 0, false},
-        {C::helpLink, 0, 0, 1, false},     {C::introText, 0, 0, 0, false},    {C::fileTypesLabel, 0, 0, 0, false},
-        {C::statusLine, 0, 0, 0, false},   {C::patternBox, 0, 0, 0, false},   {C::donateHeading, 0, 0, 0, false},
+        {C::FolderButton, 1, 0, 0, false}, {C::FolderName, 1, 0, 0, false},   {C::ConvertButton, 0, 0, 0, true},
+        {C::ConvertLink, 0, 0, 0, true},   {C::DonateButton, 0, 1, 0, false}, {C::InfoLink, 0, 1, 0, false},
+        {C::HelpLink, 0, 0, 1, false},     {C::IntroText, 0, 0, 0, false},    {C::FileTypesLabel, 0, 0, 0, false},
+        {C::StatusLine, 0, 0, 0, false},   {C::PatternBox, 0, 0, 0, false},   {C::DonateHeading, 0, 0, 0, false},
     };
     for (const Case& c : cases) {
         Window w;
@@ -85,8 +85,8 @@ TEST(MainWindowActs, EachControlDoesItsOwnThingAndTheRestNothing) {
         EXPECT_EQ(w.window.LastResult().outcome != RunOutcome::NotRun, c.runs);
     }
     Window w;
-    w.window.Activate(C::donateButton);
-    w.window.Activate(C::infoLink);
+    w.window.Activate(C::DonateButton);
+    w.window.Activate(C::InfoLink);
     EXPECT_EQ(w.face.pages, (std::vector<std::string>{DonationAddress(), InformationAddress()}));
     EXPECT_EQ(DonationAddress().rfind("https://", 0), 0u);
     EXPECT_NE(DonationAddress().find("?cmd=_xclick&business="), std::string::npos);
@@ -99,17 +99,17 @@ TEST(MainWindowActs, EachControlDoesItsOwnThingAndTheRestNothing) {
 TEST(MainWindowActs, FolderChooserChoiceAndCancel) {
     Window w;
     // First use, cancel: the label empties and Convert reports no folder.
-    w.window.Activate(C::folderButton);
-    EXPECT_EQ(w.face.texts[C::folderName], "");
+    w.window.Activate(C::FolderButton);
+    EXPECT_EQ(w.face.texts[C::FolderName], "");
     EXPECT_TRUE(w.face.statusShown.empty()) << "the folder picture leaves the status as it is";
     w.Choose("/some/site");
-    EXPECT_EQ(w.face.texts[C::folderName], "/some/site");
-    w.window.Activate(C::folderButton);  // cancel after a choice keeps it
+    EXPECT_EQ(w.face.texts[C::FolderName], "/some/site");
+    w.window.Activate(C::FolderButton);  // cancel after a choice keeps it
     EXPECT_EQ(w.window.SourceFolder(), "/some/site");
-    EXPECT_EQ(w.face.texts[C::folderName], "/some/site");
+    EXPECT_EQ(w.face.texts[C::FolderName], "/some/site");
     // The folder label sets the status, after a cancel too.
-    w.window.Activate(C::folderName);
-    EXPECT_EQ(w.face.texts[C::statusLine], "Progress: Directory selected - Press Convert");
+    w.window.Activate(C::FolderName);
+    EXPECT_EQ(w.face.texts[C::StatusLine], "Progress: Directory selected - Press Convert");
 }
 
 TEST(MainWindowHelp, CurrentFolderFirstThenBesideTheProgramElseAnError) {
@@ -133,7 +133,7 @@ TEST(MainWindowHelp, CurrentFolderFirstThenBesideTheProgramElseAnError) {
         MainWindow window(face, face);
         face.currentFolder = cur;
         face.programFolder = prog;
-        window.Activate(C::helpLink);
+        window.Activate(C::HelpLink);
         EXPECT_EQ(face.files.size(), want.empty() ? 0u : 1u);
         EXPECT_EQ(face.boxes.size(), want.empty() ? 1u : 0u);
     }
@@ -145,10 +145,10 @@ TEST(MainWindowRun, ActionsAreOffDuringTheRunAndTheSummaryComesBeforeTheyAreBack
     w.Choose(w.Site());
     std::vector<std::set<C>> disabledAtStatus;
     w.face.onYield = [&] { disabledAtStatus.push_back(w.face.disabled); };
-    w.window.Activate(C::convertLink);
+    w.window.Activate(C::ConvertLink);
 
     EXPECT_EQ(w.face.statusShown.front(), "Progress: Disabling Interface");
-    EXPECT_EQ(disabledAtStatus.front(), (std::set<C>{C::folderButton, C::convertButton}));
+    EXPECT_EQ(disabledAtStatus.front(), (std::set<C>{C::FolderButton, C::ConvertButton}));
     ASSERT_EQ(w.face.boxes.size(), 1u);
     EXPECT_EQ(w.face.boxes[0].kind, MessageKind::Summary);
     EXPECT_EQ(w.face.boxes[0].title, "Process Complete");
@@ -190,7 +190,7 @@ TEST(MainWindowRun, RefusedRunsShowTheirErrorAfterTheActionsAreBack) {
     for (const Case& c : cases) {
         Window w;
         c.setUp(w);
-        w.window.Activate(C::convertButton);
+        w.window.Activate(C::ConvertButton);
         ASSERT_EQ(w.face.boxes.size(), 1u) << c.name;
         EXPECT_EQ(w.face.boxes[0].kind, MessageKind::Error) << c.name;
         EXPECT_EQ(w.face.boxes[0].title, "Error") << c.name;
@@ -207,41 +207,41 @@ TEST(MainWindowFocus, FolderFirstConvertAfterEveryRunAndBackAfterEveryBox) {
         C expected;
     };
     const std::vector<Case> cases = {
-        {"the window opens", [](Window& w) { w.window.Shown(); }, C::folderButton},
+        {"the window opens", [](Window& w) { w.window.Shown(); }, C::FolderButton},
         {"a run completes",
          [](Window& w) {
              w.MakeSite(2);
              w.Choose(w.Site());
-             w.face.SetFocus(C::convertButton);
-             w.window.Activate(C::convertButton);
+             w.face.SetFocus(C::ConvertButton);
+             w.window.Activate(C::ConvertButton);
          },
-         C::convertButton},
+         C::ConvertButton},
         {"a run is refused from Donate's neighbour",
          [](Window& w) {
-             w.face.SetFocus(C::convertLink);
-             w.window.Activate(C::convertLink);
+             w.face.SetFocus(C::ConvertLink);
+             w.window.Activate(C::ConvertLink);
          },
-         C::convertButton},
+         C::ConvertButton},
         {"a launch fails",
          [](Window& w) {
              w.face.launchesSucceed = false;
-             w.face.SetFocus(C::infoLink);
-             w.window.Activate(C::infoLink);
+             w.face.SetFocus(C::InfoLink);
+             w.window.Activate(C::InfoLink);
          },
-         C::infoLink},
+         C::InfoLink},
         {"the chooser closes",
          [](Window& w) {
-             w.face.SetFocus(C::folderName);
-             w.window.Activate(C::folderName);
+             w.face.SetFocus(C::FolderName);
+             w.window.Activate(C::FolderName);
          },
-         C::folderName},
+         C::FolderName},
         {"a command-line run, then the window shows",
          [](Window& w) {
              w.MakeSite(1);
              w.window.Load("\"" + w.Site() + "\"");
              w.window.Shown();
          },
-         C::convertButton},
+         C::ConvertButton},
     };
     for (const Case& c : cases) {
         Window w;
@@ -253,7 +253,7 @@ TEST(MainWindowFocus, FolderFirstConvertAfterEveryRunAndBackAfterEveryBox) {
         };
         c.act(w);
         EXPECT_EQ(w.face.focus, c.expected) << c.name;
-        for (C id : w.face.focusHistory) EXPECT_NE(id, C::donateButton) << c.name;
+        for (C id : w.face.focusHistory) EXPECT_NE(id, C::DonateButton) << c.name;
     }
 }
 
@@ -267,9 +267,9 @@ TEST(MainWindowRun, ClicksDuringARunStartNothingAndChangeNoFolder) {
         if (clicked || w.face.statusShown.empty() || w.face.statusShown.back().rfind(kCheckingFile, 0) != 0) return;
         clicked = true;
         w.face.chooserAnswers.push_back(std::string("/elsewhere"));
-        for (C id : {C::convertLink, C::convertButton, C::folderName, C::folderButton}) w.window.Activate(id);
+        for (C id : {C::ConvertLink, C::ConvertButton, C::FolderName, C::FolderButton}) w.window.Activate(id);
     };
-    w.window.Activate(C::convertButton);
+    w.window.Activate(C::ConvertButton);
     EXPECT_TRUE(clicked);
     EXPECT_EQ(w.face.choosers, 1);
     EXPECT_EQ(w.window.SourceFolder(), w.Site());
@@ -295,7 +295,7 @@ TEST(MainWindowClose, DuringARunTheUserIsAskedAndNoGoesOn) {
             w.face.answers.push_back(c.answer);
             EXPECT_FALSE(w.window.CloseRequested());
         };
-        w.window.Activate(C::convertButton);
+        w.window.Activate(C::ConvertButton);
         ASSERT_TRUE(asked);
         ASSERT_GE(w.face.boxes.size(), 1u);
         EXPECT_EQ(w.face.boxes[0].kind, MessageKind::Question);
@@ -319,7 +319,7 @@ TEST(MainWindowProgress, StagesShowAtOnceFilesOnceAFrameAndTheCountIsAValue) {
     w.face.onYield = [&] {
         if (w.window.Running() && w.face.progress.empty()) shownWhileCopying.push_back(w.face.statusShown.back());
     };
-    w.window.Activate(C::convertButton);
+    w.window.Activate(C::ConvertButton);
     std::vector<std::string> stages;
     for (const std::string& text : w.face.statusShown)
         if (text.rfind(kCheckingFile, 0) != 0) stages.push_back(text);
@@ -340,7 +340,7 @@ TEST(MainWindowProgress, StagesShowAtOnceFilesOnceAFrameAndTheCountIsAValue) {
     m.MakeSite(5);
     m.Choose(m.Site());
     m.face.onYield = [&] { m.face.now += MainWindow::kAnnounceGapMs; };
-    m.window.Activate(C::convertButton);
+    m.window.Activate(C::ConvertButton);
     int files = 0;
     for (const std::string& text : m.face.statusShown) files += text.rfind(kCheckingFile, 0) == 0;
     EXPECT_EQ(files, 6);
@@ -376,7 +376,7 @@ TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
     w.MakeSite(1);
     w.Choose(w.Site());
     w.face.answers.push_back(Answer::OpenFolder);
-    w.window.Activate(C::convertButton);
+    w.window.Activate(C::ConvertButton);
     EXPECT_EQ(w.face.folders, (std::vector<std::string>{w.Site() + "_Converted"}));
 }
 
@@ -394,7 +394,7 @@ TEST(MainWindowStart, CommandLineStartConvertsTheFolderItNames) {
     Window w;
     w.MakeSite(2);
     w.window.Load("\"" + w.Site() + "\"");
-    EXPECT_EQ(w.face.texts[C::folderName], w.Site());
+    EXPECT_EQ(w.face.texts[C::FolderName], w.Site());
     EXPECT_EQ(w.window.LastResult().outcome, RunOutcome::Completed);
     EXPECT_EQ(w.face.boxes.size(), 1u);
 

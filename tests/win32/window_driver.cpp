@@ -310,12 +310,12 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
     HWND disclaimer = program.WaitWindow(kDisclaimer);
     if (!Check(disclaimer != nullptr, "a fresh start shows the disclaimer")) return nullptr;
     const ui::WindowDesign& design = ui::DisclaimerDesign();
-    HWND box = Child(disclaimer, ControlId::dontShowAgain);
-    HWND next = Child(disclaimer, ControlId::continueButton);
+    HWND box = Child(disclaimer, ControlId::DontShowAgain);
+    HWND next = Child(disclaimer, ControlId::ContinueButton);
     Check(WaitFor([&] { return FocusOf(disclaimer) == box; }, 5000), "the disclaimer starts with the focus on its box");
     Check((GetWindowLongPtrW(next, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON, "Continue is the default button");
     CheckLayout(disclaimer, design);
-    for (ControlId id : {ControlId::dontShowAgain, ControlId::continueButton, ControlId::exitButton}) {
+    for (ControlId id : {ControlId::DontShowAgain, ControlId::ContinueButton, ControlId::ExitButton}) {
         const ui::Control& control = ui::ControlOf(design, id);
         const std::wstring caption = WindowText(Child(disclaimer, id));
         const std::size_t mark = caption.find(L'&');
@@ -370,7 +370,7 @@ void CheckTabOrderAndNames(HWND main) {
               std::string(control.name) + " is read as \"" + Narrow(accessible.name).substr(0, 40) + "\", role " +
                   std::to_string(accessible.role));
     }
-    Check(!IsWindowVisible(Child(main, ControlId::progressBar)), "the progress bar is hidden between runs");
+    Check(!IsWindowVisible(Child(main, ControlId::ProgressBar)), "the progress bar is hidden between runs");
     // Tab walks the design's order and comes round to the start.
     if (!Check(Bring(main), "the main window takes the keyboard")) return;
     std::string walked;
@@ -388,13 +388,13 @@ void CheckTabOrderAndNames(HWND main) {
 void CheckHover(HWND main) {
     using win32::kBorderProperty;
     using win32::kUnderlineProperty;
-    HWND link = Child(main, ControlId::convertLink);
-    HWND folder = Child(main, ControlId::folderName);
-    HWND donate = Child(main, ControlId::donateButton);
-    PostMessageW(Child(main, ControlId::convertButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    HWND link = Child(main, ControlId::ConvertLink);
+    HWND folder = Child(main, ControlId::FolderName);
+    HWND donate = Child(main, ControlId::DonateButton);
+    PostMessageW(Child(main, ControlId::ConvertButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     Check(WaitFor([&] { return HasProperty(link, kUnderlineProperty); }, 5000),
           "the pointer on the Convert picture underlines the Convert link");
-    PostMessageW(Child(main, ControlId::folderButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    PostMessageW(Child(main, ControlId::FolderButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     PostMessageW(donate, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     Check(WaitFor([&] { return HasProperty(folder, kUnderlineProperty) && HasProperty(donate, kBorderProperty); }, 5000),
           "the folder picture underlines the folder name; the Donate picture gets its border");
@@ -409,7 +409,7 @@ void CheckHover(HWND main) {
 // The chooser of the folder picture, opened with Enter: the path typed into
 // its name box.
 void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
-    HWND picture = Child(main, ControlId::folderButton);
+    HWND picture = Child(main, ControlId::FolderButton);
     const bool keyboard = Bring(main) && WaitFor([&] { return FocusOf(main) == picture; }, 3000);
     if (keyboard)
         PressKey(VK_RETURN);
@@ -433,7 +433,7 @@ void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
         return nameBox != nullptr;
     }, 10000);
     if (!Check(nameBox != nullptr, "the chooser has a name box")) return;
-    HWND folderName = Child(main, ControlId::folderName);
+    HWND folderName = Child(main, ControlId::FolderName);
     // Open on a typed folder may first go into it; a second Open takes it.
     for (int attempt = 0; attempt < 3 && program.Window(title); ++attempt) {
         SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(attempt == 0 ? folder.c_str() : L""));
@@ -455,7 +455,7 @@ int CheckLayoutOnly(const std::wstring& exe, const std::wstring& work) {
     Program program(Prepared(work + L"\\layout", exe), L"");
     if (HWND disclaimer = program.WaitWindow(kDisclaimer)) {
         CheckLayout(disclaimer, ui::DisclaimerDesign());
-        Click(Child(disclaimer, ControlId::continueButton));
+        Click(Child(disclaimer, ControlId::ContinueButton));
         if (HWND main = program.WaitWindow(kMain)) {
             CheckLayout(main, ui::MainWindowDesign());
             CloseMain(program, main, "the program ends with its window");
@@ -550,8 +550,8 @@ int wmain(int argc, wchar_t** argv) {
                 PostMessageW(summary, WM_COMMAND, IDOK, 0);
             HWND main = program.WaitWindow(kMain);
             if (Check(main != nullptr, "OK on the summary shows the main window")) {
-                Check(WindowText(Child(main, ControlId::folderName)) == site, "the folder name shows the converted folder");
-                Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::convertButton); }, 5000),
+                Check(WindowText(Child(main, ControlId::FolderName)) == site, "the folder name shows the converted folder");
+                Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::ConvertButton); }, 5000),
                       "after the run the focus is on Convert");
                 CloseMain(program, main, "the program ends with its window");
             }
@@ -563,8 +563,8 @@ int wmain(int argc, wchar_t** argv) {
             Program program(marked + L"\\tagshift.exe", L"\"" + big + L"\"");
             HWND main = nullptr;
             WaitFor([&] { return (main = program.Window(kMain, win32::kMainWindowClass, true)) != nullptr; });
-            HWND status = main ? Child(main, ControlId::statusLine) : nullptr;
-            const std::wstring idle = Wide(ui::ControlOf(ui::MainWindowDesign(), ControlId::statusLine).text);
+            HWND status = main ? Child(main, ControlId::StatusLine) : nullptr;
+            const std::wstring idle = Wide(ui::ControlOf(ui::MainWindowDesign(), ControlId::StatusLine).text);
             Check(status && WaitFor([&] { return WindowText(status) != idle; }), "the run says how far it is");
             if (main) PostMessageW(main, WM_CLOSE, 0, 0);
             HWND question = program.WaitWindow(Wide(ui::windowTexts::kTitleInProgress), L"#32770");
