@@ -192,6 +192,13 @@ void RemoveFile(const std::string& path) {
         stdfs::remove(fsPath, error);
 }
 
+FsError CreateFolders(const std::string& path) {
+    std::error_code error;
+    stdfs::create_directories(detail::PathOf(path), error);
+    if (error) return FsError{path, error.message(), FsCause::Other};
+    return {};
+}
+
 std::string ParentFolder(const std::string& path) { return detail::FolderOf(path); }
 
 bool LiesInside(const std::string& path, const std::string& folder) {

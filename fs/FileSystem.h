@@ -237,6 +237,10 @@ FsError CopyTreeInto(const std::string& source, const std::string& dest,
 // says so and nothing has changed.
 FsError RenameNoReplace(const std::string& from, const std::string& to, bool& existed);
 
+// Creates the folder path and every missing folder above it; succeeds when
+// the folder exists already.
+FsError CreateFolders(const std::string& path);
+
 // Removes the entry path when it is not a folder (a file or a link, which
 // is not followed). Best effort.
 void RemoveFile(const std::string& path);

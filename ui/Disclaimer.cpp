@@ -1,7 +1,5 @@
 #include "ui/Disclaimer.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "fs/FileSystem.h"
@@ -38,9 +36,7 @@ MarkerWrite CreateSkipMarker(const StartUpPaths& paths, std::string* reason) {
         note(error.path + ": " + error.reason);
     }
     if (const std::string path = MarkerIn(paths.configFolder); !path.empty()) {
-        std::error_code code;
-        std::filesystem::create_directories(std::filesystem::u8path(paths.configFolder), code);
-        if (code) {
+        if (const fs::FsError made = fs::CreateFolders(paths.configFolder); made.Failed()) {
             note(paths.configFolder + ": the folder could not be created");
         } else {
             const fs::FsError error = CreateEmpty(path);
