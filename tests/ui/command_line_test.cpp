@@ -32,13 +32,17 @@ TEST(CommandLine, OnlyAWholeOptionIsAnswered) {
         SCOPED_TRACE(c.argumentText);
         const std::optional<std::string> answer = CommandLineAnswer(c.argumentText);
         switch (c.answer) {
-            case Answer::Folder: EXPECT_FALSE(answer); break;
+            case Answer::Folder:
+                EXPECT_FALSE(answer);
+                break;
             case Answer::Help:
                 ASSERT_TRUE(answer);
                 EXPECT_EQ(answer->rfind("Usage: tagshift [FOLDER]\n", 0), 0u) << *answer;
                 EXPECT_NE(answer->find("\n  --version      show the version and exit\n"), std::string::npos);
                 break;
-            case Answer::Version: EXPECT_EQ(answer, std::optional<std::string>("tagshift " TAGSHIFT_VERSION "\n")); break;
+            case Answer::Version:
+                EXPECT_EQ(answer, std::optional<std::string>("tagshift " TAGSHIFT_VERSION "\n"));
+                break;
         }
     }
 }
