@@ -81,6 +81,10 @@ export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
+# The new prefix made and every component registered before anything runs
+# in it (its first window would otherwise wait for that).
+wineboot -u >/dev/null 2>&1 || true
+wineserver -w
 wineserver -p
 pids=()
 installed_package=no
@@ -90,7 +94,6 @@ stop_all() {
   [ "$installed_package" = no ] || "${sudo[@]}" dpkg --purge tagshift >/dev/null 2>&1 || true
 }
 trap stop_all EXIT
-wineboot -u >/dev/null 2>&1 || true
 for font in /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf; do
   [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
 done

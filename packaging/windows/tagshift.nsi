@@ -11,7 +11,7 @@
 ; beside the program, or in %APPDATA%\Tagshift when that folder could not be
 ; written. Nothing else a user put into the folder is removed.
 
-Unicode true
+Target amd64-unicode  ; a 64-bit installer for the 64-bit programs (wine64 runs it alone)
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
