@@ -473,6 +473,7 @@ int CheckLayoutOnly(const std::wstring& exe, const std::wstring& work) {
 // profile, the ticked box writing the marker beside the program, and the next
 // start going straight to the main window.
 int CheckStartUpOnly(const std::wstring& exe, const std::wstring& work) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // MSAA reads the names
     const std::wstring folder = work + L"\\startup";
     {
         Program program(Prepared(folder, exe), L"");
@@ -491,6 +492,7 @@ int CheckStartUpOnly(const std::wstring& exe, const std::wstring& work) {
     });
     Check(main != nullptr && !disclaimerSeen, "with the marker the main window comes without the disclaimer");
     if (main) CloseMain(program, main, "the program ends with its window");
+    CoUninitialize();
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;
 }
