@@ -142,7 +142,8 @@ check_installer() {
   local programs=$drive/users/$user/AppData/Local/Programs/Tagshift
   local appdata=$drive/users/$user/AppData/Roaming
   local shortcut="$appdata/Microsoft/Windows/Start Menu/Programs/Tagshift.lnk"
-  find "$drive" | sort >"$build/before-install.txt"
+  # Paths inside the prefix only: the build folder's own name may hold "tagshift".
+  (cd "$drive" && find . | sort) >"$build/before-install.txt"
   wine "$setup" /S
   check "the silent installer puts the programs into the user's Programs folder" \
     test -f "$programs/tagshift.exe" -a -f "$programs/tagshift-convert.exe" -a -f "$programs/readme.txt"
@@ -172,7 +173,7 @@ check_installer() {
   wine "$programs/uninstall.exe" /S
   # The uninstaller goes on from a copy of itself and returns at once.
   for try in $(seq 150); do [ -e "$programs" ] || break; sleep 0.2; done
-  find "$drive" | sort >"$build/after-uninstall.txt"
+  (cd "$drive" && find . | sort) >"$build/after-uninstall.txt"
   comm -13 "$build/before-install.txt" "$build/after-uninstall.txt" | grep -i 'tagshift' >"$build/left-behind.txt" || true
   check "the silent uninstaller leaves no file of Tagshift behind" test ! -s "$build/left-behind.txt"
   [ ! -s "$build/left-behind.txt" ] || cat "$build/left-behind.txt" >&2
