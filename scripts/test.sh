@@ -35,7 +35,16 @@ if [ "${CI:-}" = true ] || [ "${TAGSHIFT_SANITIZE:-}" = ON ]; then
   skipped_reports+=("$sanitize/junit.xml")
 fi
 
-# Last: every test that did not run, with the reason it gave.
+# Every test that did not run, with the reason it gave.
 for report in "${skipped_reports[@]}"; do
   perl scripts/list-skipped.pl "$report" "Skipped in ${report%/junit.xml}"
 done
+
+# Then the Windows build under wine and the release files.
+# TAGSHIFT_TEST_ONLY=linux leaves both out, for a quick run on Linux alone.
+if [ "${TAGSHIFT_TEST_ONLY:-}" = linux ]; then
+  echo "TAGSHIFT_TEST_ONLY=linux: scripts/test-windows.sh and scripts/test-release.sh left out" >&2
+else
+  bash scripts/test-windows.sh
+  bash scripts/test-release.sh
+fi

@@ -37,6 +37,15 @@ std::string ArgumentText(const QStringList& arguments) {
     return arguments.mid(1).join(QLatin1Char(' ')).toUtf8().toStdString();
 }
 
+std::string ArgumentText(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
 Program::Program(ui::Services& services, ui::StartUpPaths paths, std::string argumentText)
     : services_(services), argumentText_(std::move(argumentText)) {
     ui::DisclaimerWindow::Actions actions;

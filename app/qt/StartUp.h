@@ -26,6 +26,8 @@ ui::StartUpPaths DefaultStartUpPaths();
 // The arguments after the program's name (Qt's own options already taken
 // out), joined by single blanks.
 std::string ArgumentText(const QStringList& arguments);
+// The same from main()'s arguments, before Qt has seen them.
+std::string ArgumentText(int argc, char** argv);
 
 // Both windows of one run of the program.
 class Program {

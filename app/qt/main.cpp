@@ -3,10 +3,18 @@
 // folder named on the command line.
 #include <QApplication>
 
+#include <cstdio>
+
 #include "app/qt/QtServices.h"
 #include "app/qt/StartUp.h"
+#include "ui/CommandLine.h"
 
 int main(int argc, char** argv) {
+    // --help and --version are answered before Qt looks for a display.
+    if (const auto answer = tagshift::ui::CommandLineAnswer(tagshift::qt::ArgumentText(argc, argv))) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     tagshift::qt::ConfigureApplicationNames();
     tagshift::qt::QtServices services;

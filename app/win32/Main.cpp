@@ -6,16 +6,22 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/win32/ConsoleAnswer.h"
 #include "app/win32/DisclaimerFrame.h"
 #include "app/win32/FaceText.h"
 #include "app/win32/MainFrame.h"
 #include "app/win32/PlatformServices.h"
 #include "app/win32/Screen.h"
 #include "fs/Utf16.h"
+#include "ui/CommandLine.h"
 #include "ui/Disclaimer.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     using namespace tagshift;
+    if (const auto answer = ui::CommandLineAnswer(fs::ToUtf8(win32::ArgumentText(GetCommandLineW())))) {
+        win32::ShowAnswer(*answer);  // --help, --version
+        return 0;
+    }
     // The item dialog and the imaging component want a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};

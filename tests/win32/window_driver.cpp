@@ -469,15 +469,45 @@ int CheckLayoutOnly(const std::wstring& exe, const std::wstring& work) {
     return failed == 0 && passed > 0 ? 0 : 1;
 }
 
+// The start-up alone, for a program from a release: the disclaimer on a fresh
+// profile, the ticked box writing the marker beside the program, and the next
+// start going straight to the main window.
+int CheckStartUpOnly(const std::wstring& exe, const std::wstring& work) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // MSAA reads the names
+    const std::wstring folder = work + L"\\startup";
+    {
+        Program program(Prepared(folder, exe), L"");
+        Check(program.Started(), "tagshift.exe starts");
+        if (HWND main = DisclaimerThenMainWindow(program, true)) {
+            Check(stdfs::exists(folder + L"\\" + Wide(ui::kMarkerName)), "the ticked box writes the skip marker");
+            CloseMain(program, main, "the program ends with its window");
+        }
+    }
+    Program program(folder + L"\\tagshift.exe", L"");
+    bool disclaimerSeen = false;
+    HWND main = nullptr;
+    WaitFor([&] {
+        disclaimerSeen = disclaimerSeen || program.Window(kDisclaimer) != nullptr;
+        return (main = program.Window(kMain)) != nullptr;
+    });
+    Check(main != nullptr && !disclaimerSeen, "with the marker the main window comes without the disclaimer");
+    if (main) CloseMain(program, main, "the program ends with its window");
+    CoUninitialize();
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     // Real pixels, as tagshift.exe sees them, not ones scaled for an old program.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     if (argc == 4 && std::wstring(argv[1]) == L"--layout") return CheckLayoutOnly(argv[2], argv[3]);
+    if (argc == 4 && std::wstring(argv[1]) == L"--startup") return CheckStartUpOnly(argv[2], argv[3]);
     if (argc != 5) {
         std::fprintf(stderr, "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n"
-                             "       window_driver --layout tagshift.exe work-folder\n");
+                             "       window_driver --layout tagshift.exe work-folder\n"
+                             "       window_driver --startup tagshift.exe work-folder\n");
         return 2;
     }
     const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
