@@ -219,7 +219,7 @@ void MainWindow::Convert() {
     firstStatusOfRun_ = true;
     ConversionRequest request;
     request.sourceFolder = sourceFolder_;
-    request.patterns = patterns;
+    request.patterns = settings_.patterns;
     lastResult_ = tagshift::Convert(request, *this);
     FlushStatus();
     const ConversionResult& result = lastResult_;

@@ -41,6 +41,14 @@ std::string FindHelpFile(const std::string& currentFolder, const std::string& pr
 // the log's full path when the summary points to the log.
 std::string SummaryPrompt(const ConversionResult& result);
 
+// What a run is asked to do, as the window's controls set it: the pattern
+// list (the hidden pattern box's text) and switches later controls will set.
+struct RunSettings {
+    std::string patterns = tagshift::texts::kDefaultPatterns;
+    bool anyCase = false;
+    bool noscript = false;
+};
+
 class MainWindow : private ConversionObserver {
 public:
     MainWindow(MainView& view, Services& services);
@@ -67,8 +75,9 @@ public:
     bool Running() const { return running_; }
     const std::string& SourceFolder() const { return sourceFolder_; }
     const ConversionResult& LastResult() const { return lastResult_; }
-    // The pattern list a run uses (the hidden pattern box's text).
-    std::string patterns = tagshift::texts::kDefaultPatterns;
+    // The settings the next run uses.
+    void SetSettings(const RunSettings& settings) { settings_ = settings; }
+    const RunSettings& Settings() const { return settings_; }
 
     // Shortest time between two repaints of a per-file status text, and
     // between two announcements to a screen reader.
@@ -97,6 +106,7 @@ private:
     MainView& view_;
     Services& services_;
     std::string sourceFolder_;
+    RunSettings settings_;
     ConversionResult lastResult_;
     bool running_ = false;
     bool stopRequested_ = false;

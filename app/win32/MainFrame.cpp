@@ -88,7 +88,9 @@ void MainFrame::CreateControls() {
                 const std::wstring text = ToUtf16(control->text);
                 child = CreateWindowExW(0, L"EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_READONLY,
                                         0, 0, 0, 0, window_, childId, instance, nullptr);
-                logic_.patterns = control->text;
+                ui::RunSettings settings;
+                settings.patterns = control->text;
+                logic_.SetSettings(settings);
                 break;
             }
             default: child = control::Create(window_, *control, *this); break;

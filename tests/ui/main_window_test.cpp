@@ -175,7 +175,9 @@ TEST(MainWindowRun, RefusedRunsShowTheirErrorAfterTheActionsAreBack) {
          [](Window& w) {
              w.MakeSite(1);
              w.Choose(w.Site());
-             w.window.patterns = "";
+             RunSettings settings;
+             settings.patterns = "";
+             w.window.SetSettings(settings);
          },
          "You must select a pattern...", "Progress: Checking File Names"},
         {"converted before",
