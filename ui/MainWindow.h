@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/Conversion.h"
+#include "ui/Launch.h"
 #include "ui/Services.h"
 
 namespace tagshift::ui {
@@ -25,17 +26,9 @@ inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
 }  // namespace windowTexts
 
-// The two web addresses the window opens.
-std::string DonationAddress();
-std::string InformationAddress();
-
 // The folder an argument text names: one pair of surrounding double quotes
 // is removed, and trailing separators are dropped (a root stays a root).
 std::string FolderFromArgumentText(const std::string& text);
-
-// The help file: readme.txt of the current folder, failing that the one
-// beside the program; empty when neither exists.
-std::string FindHelpFile(const std::string& currentFolder, const std::string& programFolder);
 
 // The summary box's prompt: the run's summary, with the tags left alone and
 // the log's full path when the summary points to the log.
@@ -87,8 +80,7 @@ public:
 private:
     void ChooseFolder();
     void Convert();
-    void OpenPage(const std::string& address, const char* what);
-    void OpenHelpFile();
+    void Launch(const LaunchPlan& plan);
     Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);
     void SetEnabled(ControlId id, bool enabled);
     bool Enabled(ControlId id) const { return disabled_.count(id) == 0; }

@@ -22,15 +22,35 @@ std::wstring ArgumentText(const std::wstring& commandLine) {
     }
     while (at < size && IsBlank(commandLine[at])) ++at;
     std::size_t end = size;
-    while (end > at && (IsBlank(commandLine[end - 1]) || commandLine[end - 1] == L'\r' || commandLine[end - 1] == L'\n'))
+    while (end > at &&
+           (IsBlank(commandLine[end - 1]) || commandLine[end - 1] == L'\r' || commandLine[end - 1] == L'\n'))
         --end;
     return commandLine.substr(at, end - at);
+}
+
+std::wstring QuotedArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    // Backslashes are literal unless a quote follows them: only those are doubled.
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, L'\\');
+    return quoted + L'"';
 }
 
 std::wstring MnemonicCaption(const std::wstring& text, char mnemonic) {
     std::wstring caption;
     bool marked = mnemonic == 0;
-    const wchar_t wanted = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(static_cast<unsigned char>(mnemonic))));
+    const wchar_t wanted =
+        static_cast<wchar_t>(std::towlower(static_cast<wint_t>(static_cast<unsigned char>(mnemonic))));
     for (wchar_t c : text) {
         if (c == L'&') {
             caption += L"&&";

@@ -12,6 +12,10 @@ namespace tagshift::win32 {
 // ends at the first blank, as Windows itself parses it.
 std::wstring ArgumentText(const std::wstring& commandLine);
 
+// One argument of a command line, quoted where Windows' parser needs it
+// (a blank, a tab, a quote, or nothing), so that it reads back unchanged.
+std::wstring QuotedArgument(const std::wstring& argument);
+
 // A caption with the mnemonic marked for Windows: "Exit" and 'x' give
 // "E&xit" (the first letter that matches, in any case); an '&' already in
 // the text is doubled; no letter or no match leaves the text as it is.

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "app/win32/FaceText.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -63,8 +64,8 @@ std::optional<std::string> ChooseWithBrowser(HWND owner, const std::wstring& tit
 bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wstring& prompt, ui::Answer* answer) {
     using TaskDialogFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     HMODULE controls = GetModuleHandleW(L"comctl32.dll");
-    const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(reinterpret_cast<void*>(
-                                           GetProcAddress(controls, "TaskDialogIndirect")))
+    const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(
+                                           reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))
                                      : nullptr;
     if (!taskDialog) return false;
     const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption}};
@@ -101,7 +102,8 @@ LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
 
 ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const std::wstring& prompt) {
     renameHook = SetWindowsHookExW(WH_CBT, RenameCancel, nullptr, GetCurrentThreadId());
-    const int pressed = MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
+    const int pressed =
+        MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
     if (renameHook) {
         UnhookWindowsHookEx(renameHook);
         renameHook = nullptr;
@@ -110,8 +112,25 @@ ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const st
 }
 
 bool ShellOpen(const wchar_t* verb, const std::wstring& target) {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
+}
+
+// Started as a command line typed at a prompt would be: a program without
+// a folder is found on the search path.
+bool StartProgram(const std::wstring& program, const std::wstring& argument) {
+    std::wstring commandLine = QuotedArgument(program) + L" " + QuotedArgument(argument);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESHOWWINDOW;
+    start.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -152,16 +171,16 @@ ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string
     return ui::Answer::Ok;
 }
 
-bool PlatformServices::OpenWebPage(const std::string& address) { return ShellOpen(L"open", ToUtf16(address)); }
-
-bool PlatformServices::OpenTextFile(const std::string& path) {
-    const std::wstring widePath = ToUtf16(path);
-    if (ShellOpen(L"open", widePath)) return true;
-    // No program is registered for .txt: Notepad is always there.
-    const std::wstring quoted = L"\"" + widePath + L"\"";
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL));
-    return result > 32;
+bool PlatformServices::Launch(const ui::LaunchStep& step) {
+    const std::wstring subject = ToUtf16(step.subject);
+    switch (step.kind) {
+        case ui::LaunchStep::Kind::StartProgram:
+            return StartProgram(ToUtf16(step.program), subject);
+        case ui::LaunchStep::Kind::OpenAddress:
+        case ui::LaunchStep::Kind::OpenFile:
+            return ShellOpen(L"open", subject);
+    }
+    return false;
 }
 
 bool PlatformServices::OpenFolder(const std::string& path) {
