@@ -60,24 +60,13 @@ void MainWindow::Shown() {
 void MainWindow::PointerOver(ControlId id) {
     switch (id) {
         case ControlId::ConvertLink:
-        case ControlId::ConvertButton:
-            SetUnderline(ControlId::ConvertLink, true);
-            break;
+        case ControlId::ConvertButton: SetUnderline(ControlId::ConvertLink, true); break;
         case ControlId::FolderName:
-        case ControlId::FolderButton:
-            SetUnderline(ControlId::FolderName, true);
-            break;
-        case ControlId::InfoLink:
-            SetUnderline(ControlId::InfoLink, true);
-            break;
-        case ControlId::HelpLink:
-            SetUnderline(ControlId::HelpLink, true);
-            break;
-        case ControlId::DonateButton:
-            SetBorder(ControlId::DonateButton, true);
-            break;
-        default:
-            break;  // the other controls have no hover feedback
+        case ControlId::FolderButton: SetUnderline(ControlId::FolderName, true); break;
+        case ControlId::InfoLink: SetUnderline(ControlId::InfoLink, true); break;
+        case ControlId::HelpLink: SetUnderline(ControlId::HelpLink, true); break;
+        case ControlId::DonateButton: SetBorder(ControlId::DonateButton, true); break;
+        default: break;  // the other controls have no hover feedback
     }
 }
 
@@ -120,9 +109,7 @@ void MainWindow::Activate(ControlId id) {
             view_.SetText(ControlId::StatusLine, kStatusDirectorySelected);
             break;
         case ControlId::ConvertButton:
-        case ControlId::ConvertLink:
-            Convert();
-            break;
+        case ControlId::ConvertLink: Convert(); break;
         case ControlId::DonateButton:
             Launch(WebPagePlan(ThisPlatform(), DonationAddress(), "the donation page "));
             break;
@@ -134,8 +121,7 @@ void MainWindow::Activate(ControlId id) {
             Launch(HelpFilePlan(ThisPlatform(), FindHelpFile(current, program), current, program));
             break;
         }
-        default:
-            break;  // the other controls do nothing
+        default: break;  // the other controls do nothing
     }
 }
 

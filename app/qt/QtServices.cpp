@@ -83,10 +83,8 @@ ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& titl
 bool QtServices::Launch(const ui::LaunchStep& step) {
     const QString subject = FromUtf8(step.subject);
     switch (step.kind) {
-        case ui::LaunchStep::Kind::StartProgram:
-            return QProcess::startDetached(FromUtf8(step.program), {subject});
-        case ui::LaunchStep::Kind::OpenAddress:
-            return QDesktopServices::openUrl(QUrl(subject, QUrl::StrictMode));
+        case ui::LaunchStep::Kind::StartProgram: return QProcess::startDetached(FromUtf8(step.program), {subject});
+        case ui::LaunchStep::Kind::OpenAddress: return QDesktopServices::openUrl(QUrl(subject, QUrl::StrictMode));
         case ui::LaunchStep::Kind::OpenFile:
             return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(subject).absoluteFilePath()));
     }

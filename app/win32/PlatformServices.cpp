@@ -174,11 +174,9 @@ ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string
 bool PlatformServices::Launch(const ui::LaunchStep& step) {
     const std::wstring subject = ToUtf16(step.subject);
     switch (step.kind) {
-        case ui::LaunchStep::Kind::StartProgram:
-            return StartProgram(ToUtf16(step.program), subject);
+        case ui::LaunchStep::Kind::StartProgram: return StartProgram(ToUtf16(step.program), subject);
         case ui::LaunchStep::Kind::OpenAddress:
-        case ui::LaunchStep::Kind::OpenFile:
-            return ShellOpen(L"open", subject);
+        case ui::LaunchStep::Kind::OpenFile: return ShellOpen(L"open", subject);
     }
     return false;
 }
