@@ -65,6 +65,39 @@ std::wstring MnemonicCaption(const std::wstring& text, char mnemonic) {
     return caption;
 }
 
+std::wstring WrappedText(const std::wstring& text, int maxWidth, const std::function<int(wchar_t)>& widthOf) {
+    std::wstring wrapped;
+    std::wstring line;  // the line being filled, since the last line end
+    int width = 0;
+    std::size_t lastBreak = std::wstring::npos;  // in line, just after a blank or separator
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n') {
+            wrapped += line;
+            wrapped += c;
+            line.clear();
+            width = 0;
+            lastBreak = std::wstring::npos;
+            continue;
+        }
+        const int charWidth = widthOf(c);
+        const bool secondHalf = c >= 0xDC00 && c <= 0xDFFF;  // never parted from the first
+        if (width + charWidth > maxWidth && !line.empty() && !secondHalf) {
+            // Break at the last blank or separator, else right here.
+            const std::size_t at = lastBreak != std::wstring::npos ? lastBreak : line.size();
+            wrapped += line.substr(0, at);
+            wrapped += L"\r\n";
+            line.erase(0, at);
+            width = 0;
+            for (wchar_t kept : line) width += widthOf(kept);
+            lastBreak = std::wstring::npos;
+        }
+        line += c;
+        width += charWidth;
+        if (c == L' ' || c == L'\\' || c == L'/') lastBreak = line.size();
+    }
+    return wrapped + line;
+}
+
 int FontHeight(int pointSize100, int dotsPerInch) {
     // 72 points to the inch; rounded to the nearest pixel.
     const long long scaled = static_cast<long long>(pointSize100) * dotsPerInch;

@@ -3,6 +3,7 @@
 // caption with its Alt letter, and font heights at a screen's dpi.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tagshift::win32 {
@@ -20,6 +21,12 @@ std::wstring QuotedArgument(const std::wstring& argument);
 // "E&xit" (the first letter that matches, in any case); an '&' already in
 // the text is doubled; no letter or no match leaves the text as it is.
 std::wstring MnemonicCaption(const std::wstring& text, char mnemonic);
+
+// The text with a line end put in wherever a line would be wider than
+// maxWidth, as widthOf measures it: after a blank or a path separator where
+// there is one, else between two characters, so that a long path shows in
+// full however narrow the box. Lines that fit are left as they are.
+std::wstring WrappedText(const std::wstring& text, int maxWidth, const std::function<int(wchar_t)>& widthOf);
 
 // The LOGFONT height (negative: the character height) of a font of
 // pointSize100 / 100 points at dotsPerInch.

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/win32/FaceText.h"
@@ -60,8 +61,50 @@ std::optional<std::string> ChooseWithBrowser(HWND owner, const std::wstring& tit
     return chosen;
 }
 
+// A box's text in the boxes' own font: broken into lines no wider than half
+// the screen (a long path included, which the boxes would otherwise run off
+// the screen with or cut off), with the width of its widest line and the
+// font's dialog unit in pixels.
+struct BoxText {
+    std::wstring text;
+    int widest = 0;
+    int dialogUnitX = 1;
+};
+
+BoxText FitToScreen(const std::wstring& prompt, HWND owner) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : GetDesktopWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const int maxWidth = std::max(200L, (monitor.rcWork.right - monitor.rcWork.left) / 2);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    auto widthOf = [dc](const wchar_t* text, int length) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text, length, &size);
+        return static_cast<int>(size.cx);
+    };
+    BoxText box;
+    box.text = WrappedText(prompt, maxWidth, [&](wchar_t c) { return widthOf(&c, 1); });
+    for (std::size_t start = 0; start <= box.text.size();) {
+        std::size_t end = box.text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = box.text.size();
+        box.widest = std::max(box.widest, widthOf(box.text.data() + start, static_cast<int>(end - start)));
+        start = end + (box.text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
+    }
+    const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    box.dialogUnitX = std::max(1, (widthOf(letters, 52) / 26 + 1) / 2);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return box;
+}
+
 // The summary box through the task dialog of common controls 6.
-bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wstring& prompt, ui::Answer* answer) {
+bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const BoxText& prompt, ui::Answer* answer) {
     using TaskDialogFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     HMODULE controls = GetModuleHandleW(L"comctl32.dll");
     const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(
@@ -76,7 +119,10 @@ bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wst
     config.dwCommonButtons = TDCBF_OK_BUTTON;
     config.pszWindowTitle = title.c_str();
     config.pszMainIcon = TD_INFORMATION_ICON;
-    config.pszContent = prompt.c_str();
+    config.pszContent = prompt.text.c_str();
+    // Wide enough for the widest line beside the icon, in dialog units (4 to
+    // the font's average character).
+    config.cxWidth = static_cast<UINT>(MulDiv(prompt.widest + GetSystemMetrics(SM_CXICON), 4, prompt.dialogUnitX) + 40);
     config.cButtons = 1;
     config.pButtons = buttons;
     config.nDefaultButton = IDOK;
@@ -149,7 +195,9 @@ std::optional<std::string> PlatformServices::ChooseFolder(const std::string& tit
 }
 
 ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
-    const std::wstring wideTitle = ToUtf16(title), widePrompt = ToUtf16(prompt);
+    const std::wstring wideTitle = ToUtf16(title);
+    const BoxText box = FitToScreen(ToUtf16(prompt), Owner());
+    const std::wstring& widePrompt = box.text;
     switch (kind) {
         case ui::MessageKind::Error:
             MessageBoxW(Owner(), widePrompt.c_str(), wideTitle.c_str(), MB_ICONSTOP | MB_OK);
@@ -164,7 +212,7 @@ ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string
                        : ui::Answer::No;
         case ui::MessageKind::Summary: {
             ui::Answer answer = ui::Answer::Ok;
-            if (SummaryWithTaskDialog(Owner(), wideTitle, widePrompt, &answer)) return answer;
+            if (SummaryWithTaskDialog(Owner(), wideTitle, box, &answer)) return answer;
             return SummaryWithMessageBox(Owner(), wideTitle, widePrompt);
         }
     }

@@ -46,6 +46,24 @@ TEST(FaceText, AnArgumentIsQuotedOnlyWhereTheParserNeedsIt) {
     for (const Case& c : cases) EXPECT_EQ(QuotedArgument(c.argument), c.quoted) << fs::ToUtf8(c.argument);
 }
 
+TEST(FaceText, LongLinesAreBrokenAfterABlankOrSeparatorElseAnywhere) {
+    struct Case {
+        const wchar_t* text;
+        int maxWidth;  // in characters here
+        const wchar_t* wrapped;
+    };
+    const Case cases[] = {
+        {L"short", 10, L"short"},
+        {L"C:\\aaaa\\bbbb\\cccc", 8, L"C:\\aaaa\\\r\nbbbb\\\r\ncccc"},
+        {L"/home/a/site_Converted", 12, L"/home/a/\r\nsite_Convert\r\ned"},
+        {L"abcdefghij", 4, L"abcd\r\nefgh\r\nij"},
+        {L"see C:\\a b\r\nok", 6, L"see \r\nC:\\a b\r\nok"},
+        {L"Files Converted: 3\r\nYour new website(s)", 40, L"Files Converted: 3\r\nYour new website(s)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WrappedText(c.text, c.maxWidth, [](wchar_t) { return 1; }), c.wrapped) << fs::ToUtf8(c.text);
+}
+
 // The caption without its marks: "E&xit" -> "Exit", "&&" -> "&".
 std::wstring Unmarked(const std::wstring& caption, wchar_t* marked) {
     std::wstring text;
