@@ -60,7 +60,8 @@ const RawElement kRawElements[] = {
 };
 
 // Line numbers of offsets asked for in increasing order, counted forward
-// from the last one asked for.
+// from the last one asked for; and the offsets in the page as it was read
+// before an earlier pass replaced blocks.
 class LineCounter {
 public:
     LineCounter(std::string_view text, const std::vector<TakenLines>* takenBefore) : text_(text), takenBefore_(takenBefore) {}
@@ -69,10 +70,17 @@ public:
         line_ += CountLineEnds(text_, at_, offset);
         at_ = offset;
         if (takenBefore_) {
-            while (takenIndex_ < takenBefore_->size() && (*takenBefore_)[takenIndex_].offset <= offset)
-                line_ += (*takenBefore_)[takenIndex_++].lineEnds;
+            while (takenIndex_ < takenBefore_->size() && (*takenBefore_)[takenIndex_].offset <= offset) {
+                line_ += (*takenBefore_)[takenIndex_].lineEnds;
+                growth_ += (*takenBefore_)[takenIndex_++].growth;
+            }
         }
         return line_;
+    }
+
+    BlockPlace PlaceOf(std::size_t offset) {
+        const long long line = LineOf(offset);
+        return BlockPlace{line, static_cast<std::size_t>(static_cast<long long>(offset) - growth_)};
     }
 
 private:
@@ -81,6 +89,7 @@ private:
     std::size_t takenIndex_ = 0;
     std::size_t at_ = 0;
     long long line_ = 1;
+    long long growth_ = 0;
 };
 
 // The end of a void tag: the first '>' outside quoted values. A walk that
@@ -236,7 +245,9 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
         if (blocks == 0) out.reserve(page.size() + 128);
         ++blocks;
         ++functionCount;
+        const BlockPlace place = lines.PlaceOf(lt);
         out.append(page.data() + copied, lt - copied);
+        const std::size_t callStart = out.size();
         out += texts.includeTag;
         out += texts.callStart;
         char digits[24];
@@ -244,8 +255,10 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
         out.append(digits, digitsEnd.ptr);
         out += kCallEnd;
         if (options.linesTaken)
-            options.linesTaken->push_back(TakenLines{out.size(), CountLineEnds(page, lt, end)});
-        sink.Add(kind, functionCount, page.substr(lt, end - lt));
+            options.linesTaken->push_back(TakenLines{out.size(), CountLineEnds(page, lt, end),
+                                                     static_cast<long long>(out.size() - callStart) -
+                                                         static_cast<long long>(end - lt)});
+        sink.Add(kind, functionCount, page.substr(lt, end - lt), place);
         copied = at = end;
     }
     if (blocks > 0) out.append(page.data() + copied, page.size() - copied);

@@ -25,12 +25,19 @@ enum class LeftAloneReason {
 // The words the user reads for a reason ("inside a script").
 const char* LeftAloneText(LeftAloneReason why);
 
+// Where a block stood in the page as it was read: its first line (from 1)
+// and its first byte's offset.
+struct BlockPlace {
+    long long line = 0;
+    std::size_t offset = 0;
+};
+
 // Receives every block that a pass cuts out, in page order, and every
 // opening text that a pass leaves alone.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;
-    virtual void Add(TagKind kind, long long number, std::string_view block) = 0;
+    virtual void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) = 0;
     // opening is the opening text as it stands in the page; line counts
     // from 1 in the page as it was read.
     virtual void LeftAlone(TagKind /*kind*/, std::string_view /*opening*/, long long /*line*/,
@@ -38,16 +45,18 @@ public:
 };
 
 // A replaced block as the later pass sees it: its call element ends at
-// offset of the pass's output, and the block held lineEnds line ends.
+// offset of the pass's output, the block held lineEnds line ends, and the
+// elements that took its place are growth bytes longer than it was.
 struct TakenLines {
     std::size_t offset;
     long long lineEnds;
+    long long growth;
 };
 
 struct PassOptions {
     bool anyCase = false;  // opening and closing texts match in any letter case
     // The blocks an earlier pass over this page replaced (its linesTaken),
-    // so that line numbers name the page as read.
+    // so that lines and offsets name the page as read.
     const std::vector<TakenLines>* linesTakenBefore = nullptr;
     std::vector<TakenLines>* linesTaken = nullptr;  // filled with this pass's blocks
 };
