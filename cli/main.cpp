@@ -120,6 +120,13 @@ public:
 
     bool ShouldStop() override { return interrupted != 0; }
 
+    // The progress line stays as it is; what follows starts on a line of its own.
+    void EndProgressLine() {
+        if (drawn_ == 0) return;
+        std::cerr << '\n' << std::flush;
+        drawn_ = 0;
+    }
+
     void ClearProgress() {
         if (drawn_ == 0) return;
         std::cerr << '\r' << std::string(drawn_, ' ') << '\r' << std::flush;
@@ -212,6 +219,7 @@ int main(int argc, char** argv) {
         case tagshift::RunOutcome::Completed:
         case tagshift::RunOutcome::CompletedWithFailures:
             observer.Status(tagshift::texts::kStatusConverted);
+            observer.EndProgressLine();
             PrintPrompt(std::cout, tagshift::SummaryText(result));
             if (result.tagsLeftAlone > 0)
                 std::cout << tagshift::texts::kSummaryLeftAlone << result.tagsLeftAlone
