@@ -440,6 +440,36 @@ TEST(HeadlessConverter, AFullFileSystemLeavesNothing) {
     }
 }
 
+// Names may hold any byte but '/' and NUL: each control byte is shown as
+// its picture, so that no name can write a line of its own into the log or
+// onto standard error, and the files keep their names.
+TEST(HeadlessConverter, ControlBytesInNamesAreShownAsTheirPictures) {
+    TempDir tempDir;
+    const std::string work = tempDir.Path();
+    for (const char* page : {"/site/a\r\nFailed File: b.html", "/site/del\x7f.html", "/site/esc\x1b.html",
+                             "/site/e\nf/g\th.html"})
+        WriteFile(work + page, "<object>x</object>");
+    WriteFile(work + "/site/bad\nfolder/p.html", "<embed>y</embed>");
+    stdfs::create_directories(work + "/site/bad\nfolder/embed.js");  // the page fails: its script file is a folder
+    std::string out;
+    const int status = RunShell("cd " + ShellQuote(work) + " && " + ShellQuote(TAGSHIFT_CLI) + " site 2>err.txt", &out);
+    EXPECT_EQ(status, 3) << ReadFile(work + "/err.txt");
+    const std::string d = work + "/site_Converted";
+    EXPECT_EQ(ReadFile(d + "/converter_log.txt"),
+              "Process Started\r\nCopying Folder:" + work + "/site\r\nDestination Folder:" + d +
+                  "\r\nProcessing File:" + d + "/a\u240d\u240aFailed File: b.html\r\nProcessing File:" + d +
+                  "/del\u2421.html\r\nProcessing File:" + d + "/esc\u241b.html\r\nProcessing File:" + d +
+                  "/bad\u240afolder/p.html\r\nFailed File:" + d + "/bad\u240afolder/p.html - " + d +
+                  "/bad\u240afolder/embed.js: Is a directory\r\nProcessing File:" + d +
+                  "/e\u240af/g\u2409h.html\r\nProcess Complete");
+    EXPECT_EQ(ReadFile(work + "/err.txt"), "Failed File:" + d + "/bad\u240afolder/p.html - " + d +
+                                               "/bad\u240afolder/embed.js: Is a directory\n");
+    EXPECT_EQ(out, "Files Converted: 4 | Functions Replaced: 4\nYour new website(s) are visible at " + d +
+                       "\nPages Not Converted: 1 (see converter_log.txt)\n");
+    EXPECT_EQ(ReadFile(d + "/a\r\nFailed File: b.html"), kObj + "1();</script>");
+    EXPECT_EQ(ReadFile(d + "/e\nf/g\th.html"), kObj + "4();</script>");
+}
+
 // Memory and the file-size limit run out: the run ends like any other fault
 // that stops it, says what it was doing and why, and leaves nothing. The
 // page is sparse: it costs no room, only memory to read.
