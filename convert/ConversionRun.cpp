@@ -399,14 +399,15 @@ void ConversionRun::RewritePage(const PageFile& file) {
     PageFunctions pageFunctions(file, info, scriptFiles_, rewrittenBefore_ ? nullptr : &observer_, record,
                                 result_.tagsLeftAlone);
     fs::FsError error;
-    if (RewriteText(page, functions, pageFunctions, request_.anyCase) == 0) {
+    PagePieces converted;
+    if (RewriteText(page, functions, pageFunctions, request_.anyCase, converted) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
         if (error.Failed()) FailPage(file, error);
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, page, &info);
+    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, converted.Pieces(), &info);
     if (error.Failed()) {
         pageFunctions.Undo();
         functions = countBefore;

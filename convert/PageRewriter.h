@@ -2,6 +2,7 @@
 // putting the include and call elements in their place.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,8 +74,34 @@ struct PassOptions {
 long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
                         BlockSink& sink, const PassOptions& options = {});
 
-// Both passes, object blocks first, then embed blocks of the result. page
-// becomes the converted page. Returns the number of blocks replaced.
+// A converted page as the pieces that make it up, in order: views into the
+// page as the rewrite left it, into the texts that replace the blocks, and
+// into copies of their own (the functions' numbers). The page is written
+// from them, never put together in memory a second time.
+class PagePieces {
+public:
+    const std::vector<std::string_view>& Pieces() const { return pieces_; }
+    std::size_t Size() const { return size_; }
+    void Clear();
+    void View(std::string_view bytes);  // bytes must outlive the pieces
+    void Copy(std::string_view bytes);
+    // True when a piece that views into page holds word (lower case, from '<') in any letter case.
+    bool ViewsOfContain(std::string_view page, std::string_view word) const;
+    std::string Joined() const;
+
+private:
+    std::vector<std::string_view> pieces_;
+    std::deque<std::string> copies_;
+    std::size_t size_ = 0;
+};
+
+// Both passes, object blocks first, then embed blocks of the result. out
+// receives the converted page as pieces that view into page (which the
+// rewrite may replace by the object pass's result) and into out itself.
+// Returns the number of blocks replaced; out is empty when it is 0.
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out);
+
+// The same, with page becoming the converted page.
 long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase = false);
 
 }  // namespace tagshift
