@@ -67,8 +67,11 @@ std::string SummaryText(const ConversionResult& result, const std::string& logRe
     if (result.outcome != RunOutcome::Completed && result.outcome != RunOutcome::CompletedWithFailures) return {};
     const std::string seeLog = " (see " + logReference + ")";
     std::string text = kSummaryFiles + std::to_string(result.pagesConverted) + kSummaryFunctions +
-                       std::to_string(result.functionsReplaced) + kCrLf + kSummaryVisible +
-                       Visible(result.convertedFolder);
+                       std::to_string(result.functionsReplaced);
+    // Files Converted counts selections; the pages that changed may be fewer.
+    if (const long long changed = PagesChanged(result); changed != result.pagesConverted)
+        text += kCrLf + (kSummaryPagesChanged + std::to_string(changed));
+    text += kCrLf + (kSummaryVisible + Visible(result.convertedFolder));
     if (result.pagesFailed > 0) text += kCrLf + (kSummaryNotConverted + std::to_string(result.pagesFailed)) + seeLog;
     if (result.entriesNotCopied > 0)
         text += kCrLf + (kSummaryNotCopied + std::to_string(result.entriesNotCopied)) + seeLog;
