@@ -28,12 +28,14 @@ public:
     // left alone are recorded and told to observer, when given.
     PageFunctions(const PageFile& file, const fs::FileInfo& info, fs::AppendFile (&scripts)[2],
                   ConversionObserver* observer, PageRecord& record, long long& leftAlone)
-        : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone) {}
+        : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone),
+          blocksBefore_(record.blocks.size()) {}
 
     void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
         Kind& kindState = kinds_[static_cast<int>(kind)];
         AppendFunctionTo(kindState.buffer, kind, number, block);
-        blocks_.push_back(MovedBlock{kind, number, place.line, place.offset, block.size()});
+        // Numbers grow through the page: the record stays in number order.
+        record_.blocks.push_back(MovedBlock{kind, number, place.line, place.offset, block.size()});
         if (kindState.buffer.size() >= kFlushSize) Flush(kind);
     }
 
@@ -50,15 +52,9 @@ public:
         return error_;
     }
 
-    // The page is written: its blocks join its record, in number order.
-    void Keep() {
-        std::sort(blocks_.begin(), blocks_.end(),
-                  [](const MovedBlock& a, const MovedBlock& b) { return a.number < b.number; });
-        record_.blocks.insert(record_.blocks.end(), blocks_.begin(), blocks_.end());
-    }
-
-    // Takes back everything this page appended.
+    // Takes back everything this page appended, and its blocks from its record.
     void Undo() {
+        record_.blocks.resize(blocksBefore_);
         for (TagKind kind : kTagKinds) {
             const Kind& kindState = kinds_[static_cast<int>(kind)];
             if (kindState.marked) scripts_[static_cast<int>(kind)].Undo(kindState.mark);
@@ -91,7 +87,7 @@ private:
     ConversionObserver* observer_;  // null: the page's openings were reported before
     PageRecord& record_;
     long long& leftAlone_;
-    std::vector<MovedBlock> blocks_;
+    std::size_t blocksBefore_;
     Kind kinds_[2];
     fs::FsError error_;
 };
@@ -407,13 +403,13 @@ void ConversionRun::RewritePage(const PageFile& file) {
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, converted.Pieces(), &info);
+    if (!error.Failed()) error = fs::WriteFileAtomic(
+            file.path, [&converted](const fs::PieceEmitter& emit) { return converted.Emit(emit); }, &info);
     if (error.Failed()) {
         pageFunctions.Undo();
         functions = countBefore;
         return FailPage(file, error);
     }
-    pageFunctions.Keep();
 }
 
 void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <deque>
 
 namespace tagshift {
 
@@ -163,6 +162,34 @@ const char* LeftAloneText(LeftAloneReason why) {
 
 namespace {
 
+// The include element and the call element that take a block's place.
+template <typename Emit>
+auto EmitCallText(TagKind kind, long long number, Emit emit) {
+    const TagKindTexts& texts = KindTexts(kind);
+    char digits[24];
+    const auto digitsEnd = std::to_chars(digits, digits + sizeof digits, number);
+    if (auto failed = emit(texts.includeTag)) return failed;
+    if (auto failed = emit(texts.callStart)) return failed;
+    if (auto failed = emit(std::string_view(digits, static_cast<std::size_t>(digitsEnd.ptr - digits)))) return failed;
+    return emit(kCallEnd);
+}
+
+void AppendCallText(std::string& text, TagKind kind, long long number) {
+    EmitCallText(kind, number, [&](std::string_view piece) {
+        text += piece;
+        return 0;
+    });
+}
+
+std::size_t CallTextSize(TagKind kind, long long number) {
+    std::size_t size = 0;
+    EmitCallText(kind, number, [&](std::string_view piece) {
+        size += piece.size();
+        return 0;
+    });
+    return size;
+}
+
 // What a pass writes its page into: the page's text in one string, or the
 // pieces that make it up.
 class StringOutput {
@@ -171,27 +198,28 @@ public:
     void Clear() { text_.clear(); }
     void Reserve(std::size_t size) { text_.reserve(size); }
     void Page(const char* bytes, std::size_t length) { text_.append(bytes, length); }
-    void Text(std::string_view text) { text_ += text; }
-    void Number(std::string_view digits) { text_ += digits; }
+    void Call(TagKind kind, long long number) { AppendCallText(text_, kind, number); }
     std::size_t Size() const { return text_.size(); }
 
 private:
     std::string& text_;
 };
 
-// A pass's output as pieces (see PagePieces).
+// A pass's output as runs of its page (see PagePieces).
 class PieceOutput {
 public:
-    explicit PieceOutput(PagePieces& pieces) : pieces_(pieces) {}
-    void Clear() { pieces_.Clear(); }
+    PieceOutput(PagePieces& pieces, std::string_view page) : pieces_(pieces), page_(page) {}
+    void Clear() { pieces_.Clear(page_); }
     void Reserve(std::size_t) {}
-    void Page(const char* bytes, std::size_t length) { pieces_.View(std::string_view(bytes, length)); }
-    void Text(std::string_view text) { pieces_.View(text); }  // the kinds' texts: static
-    void Number(std::string_view digits) { pieces_.Copy(digits); }
+    void Page(const char* bytes, std::size_t length) {
+        pieces_.AddRun(static_cast<std::size_t>(bytes - page_.data()), length);
+    }
+    void Call(TagKind kind, long long number) { pieces_.AddCall(kind, number); }
     std::size_t Size() const { return pieces_.Size(); }
 
 private:
     PagePieces& pieces_;
+    std::string_view page_;
 };
 
 template <typename Output>
@@ -283,12 +311,7 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
         const BlockPlace place = lines.PlaceOf(lt);
         out.Page(page.data() + copied, lt - copied);
         const std::size_t callStart = out.Size();
-        out.Text(texts.includeTag);
-        out.Text(texts.callStart);
-        char digits[24];
-        auto digitsEnd = std::to_chars(digits, digits + sizeof digits, functionCount);
-        out.Number(std::string_view(digits, static_cast<std::size_t>(digitsEnd.ptr - digits)));
-        out.Text(kCallEnd);
+        out.Call(kind, functionCount);
         if (options.linesTaken)
             options.linesTaken->push_back(TakenLines{out.Size(), CountLineEnds(page, lt, end),
                                                      static_cast<long long>(out.Size() - callStart) -
@@ -308,43 +331,42 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
     return ReplaceBlocksInto(page, kind, functionCount, output, sink, options);
 }
 
-void PagePieces::Clear() {
-    pieces_.clear();
-    copies_.clear();
+void PagePieces::Clear(std::string_view page) {
+    page_ = page;
+    runs_.clear();
     size_ = 0;
 }
 
-void PagePieces::View(std::string_view bytes) {
-    if (bytes.empty()) return;
-    pieces_.push_back(bytes);
-    size_ += bytes.size();
+void PagePieces::AddCall(TagKind kind, long long number) {
+    if (runs_.empty() || runs_.back().number != 0) AddRun(0, 0);
+    runs_.back().number = number;
+    runs_.back().kind = kind;
+    size_ += CallTextSize(kind, number);
 }
 
-void PagePieces::Copy(std::string_view bytes) {
-    // Copies share blocks of storage that never grow past their capacity,
-    // so that a view into one stays where it is.
-    if (copies_.empty() || copies_.back().size() + bytes.size() > copies_.back().capacity()) {
-        copies_.emplace_back();
-        copies_.back().reserve(std::max<std::size_t>(4096, bytes.size()));
-    }
-    std::string& block = copies_.back();
-    const std::size_t at = block.size();
-    block += bytes;
-    View(std::string_view(block).substr(at));
-}
-
-bool PagePieces::ViewsOfContain(std::string_view page, std::string_view word) const {
-    for (const std::string_view piece : pieces_)
-        if (piece.data() >= page.data() && piece.data() < page.data() + page.size() &&
-            FindAnyCase(piece, word, 0) != kNpos)
-            return true;
+bool PagePieces::RunsContain(std::string_view word) const {
+    for (const Run& run : runs_)
+        if (FindAnyCase(page_.substr(run.offset, run.length), word, 0) != kNpos) return true;
     return false;
+}
+
+int PagePieces::Emit(const std::function<int(std::string_view)>& emit) const {
+    for (const Run& run : runs_) {
+        if (run.length > 0)
+            if (int failed = emit(page_.substr(run.offset, run.length))) return failed;
+        if (run.number > 0)
+            if (int failed = EmitCallText(run.kind, run.number, emit)) return failed;
+    }
+    return 0;
 }
 
 std::string PagePieces::Joined() const {
     std::string text;
     text.reserve(size_);
-    for (const std::string_view piece : pieces_) text += piece;
+    Emit([&](std::string_view piece) {
+        text += piece;
+        return 0;
+    });
     return text;
 }
 
@@ -358,19 +380,22 @@ long long RewriteText(std::string& page, long long& functionCount, BlockSink& si
     PassOptions options;
     options.anyCase = anyCase;
     options.linesTaken = &taken;
-    PieceOutput output(out);
-    const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, output, sink, options);
+    PieceOutput objectOutput(out, page);
+    const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, objectOutput, sink, options);
     options.linesTaken = nullptr;
     if (objects > 0) {
-        if (!out.ViewsOfContain(page, KindTexts(TagKind::Embed).opening)) return objects;
+        if (!out.RunsContain(KindTexts(TagKind::Embed).opening)) return objects;
         std::string next = out.Joined();
-        out.Clear();
         page.swap(next);
         std::string().swap(next);  // give the old text's memory back before the next pass
         options.linesTakenBefore = &taken;
     }
-    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, output, sink, options);
-    if (embeds == 0 && objects > 0) out.View(page);
+    PieceOutput embedOutput(out, page);
+    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, sink, options);
+    if (embeds == 0 && objects > 0) {
+        out.Clear(page);
+        out.AddRun(0, page.size());
+    }
     return objects + embeds;
 }
 

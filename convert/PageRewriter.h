@@ -2,7 +2,7 @@
 // putting the include and call elements in their place.
 #pragma once
 
-#include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,24 +74,36 @@ struct PassOptions {
 long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
                         BlockSink& sink, const PassOptions& options = {});
 
-// A converted page as the pieces that make it up, in order: views into the
-// page as the rewrite left it, into the texts that replace the blocks, and
-// into copies of their own (the functions' numbers). The page is written
-// from them, never put together in memory a second time.
+// A converted page as the runs that make it up, in order: a run of the
+// page as the rewrite left it, then the two elements that replaced the
+// block after it. The page is written from them, never put together in
+// memory a second time; a run costs a few words, whatever the page's size.
 class PagePieces {
 public:
-    const std::vector<std::string_view>& Pieces() const { return pieces_; }
+    struct Run {
+        std::size_t offset = 0;  // into the page
+        std::size_t length = 0;
+        long long number = 0;    // the block after the run (0: none, the page's end)
+        TagKind kind = TagKind::Object;
+    };
+
+    void Clear(std::string_view page);
+    void AddRun(std::size_t offset, std::size_t length) {
+        runs_.push_back(Run{offset, length, 0, TagKind::Object});
+        size_ += length;
+    }
+    void AddCall(TagKind kind, long long number);
     std::size_t Size() const { return size_; }
-    void Clear();
-    void View(std::string_view bytes);  // bytes must outlive the pieces
-    void Copy(std::string_view bytes);
-    // True when a piece that views into page holds word (lower case, from '<') in any letter case.
-    bool ViewsOfContain(std::string_view page, std::string_view word) const;
+    bool Empty() const { return runs_.empty(); }
+    // True when a run of the page holds word (lower case, from '<') in any letter case.
+    bool RunsContain(std::string_view word) const;
+    // Calls emit with each piece in order; returns emit's first nonzero answer.
+    int Emit(const std::function<int(std::string_view)>& emit) const;
     std::string Joined() const;
 
 private:
-    std::vector<std::string_view> pieces_;
-    std::deque<std::string> copies_;
+    std::string_view page_;
+    std::vector<Run> runs_;
     std::size_t size_ = 0;
 };
 
