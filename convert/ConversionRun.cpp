@@ -35,7 +35,7 @@ public:
         Kind& kindState = kinds_[static_cast<int>(kind)];
         AppendFunctionTo(kindState.buffer, kind, number, block);
         // Numbers grow through the page: the record stays in number order.
-        record_.blocks.push_back(MovedBlock{kind, number, place.line, place.offset, block.size()});
+        record_.blocks.push_back(MovedBlock{kind, number, place.line, place.offset, block.size(), place.fallback});
         if (kindState.buffer.size() >= kFlushSize) Flush(kind);
     }
 
@@ -109,11 +109,16 @@ std::vector<std::string> SplitPatterns(const std::string& text) {
     }
 }
 
-bool PatternMatches(const std::string& pattern, const std::string& name) {
+bool PatternMatches(const std::string& pattern, const std::string& name, bool anyCase) {
     if (pattern.size() < 2) return false;
     const std::size_t compared = pattern.size() - 2;
     if (name.size() < compared) return false;
-    return std::memcmp(name.data() + name.size() - compared, pattern.data() + 2, compared) == 0;
+    const char* tail = name.data() + name.size() - compared;
+    if (!anyCase) return std::memcmp(tail, pattern.data() + 2, compared) == 0;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < compared; ++i)
+        if (lower(tail[i]) != lower(pattern[2 + i])) return false;
+    return true;
 }
 
 ConversionResult Convert(const ConversionRequest& request, ConversionObserver& observer) {
@@ -262,11 +267,15 @@ RunOutcome ConversionRun::RunSteps() {
 
 bool ConversionRun::IsSelected(const std::string& name) const {
     // The script files are the conversion's own output: rewriting one would
-    // lose the functions appended to it.
-    if (name == KindTexts(TagKind::Object).scriptFile || name == KindTexts(TagKind::Embed).scriptFile)
-        return false;
+    // lose the functions appended to it. ("**" + the name is a pattern that
+    // matches the name alone; with anyCase, OBJECT.JS, which is object.js on
+    // Windows, too.)
+    for (TagKind kind : kTagKinds)
+        if (const std::string own = "**" + std::string(KindTexts(kind).scriptFile);
+            name.size() == own.size() - 2 && PatternMatches(own, name, request_.anyCase))
+            return false;
     for (const std::string& pattern : patterns_)
-        if (PatternMatches(pattern, name)) return true;
+        if (PatternMatches(pattern, name, request_.anyCase)) return true;
     return false;
 }
 
@@ -366,7 +375,7 @@ void ConversionRun::ProcessFile(const PageFile& file) {
     PageFile pageFile = file;
     rewrittenBefore_ = false;
     for (const std::string& pattern : patterns_) {
-        if (!PatternMatches(pattern, file.name)) continue;
+        if (!PatternMatches(pattern, file.name, request_.anyCase)) continue;
         ++result_.pagesConverted;
         RewritePage(pageFile);
         rewrittenBefore_ = true;
@@ -396,7 +405,8 @@ void ConversionRun::RewritePage(const PageFile& file) {
                                 result_.tagsLeftAlone);
     fs::FsError error;
     PagePieces converted;
-    if (RewriteText(page, functions, pageFunctions, request_.anyCase, converted) == 0) {
+    if (RewriteText(page, functions, pageFunctions, RewriteOptions{request_.anyCase, request_.noscriptFallback},
+                    converted) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
         if (error.Failed()) FailPage(file, error);

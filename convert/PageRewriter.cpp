@@ -8,6 +8,8 @@ namespace tagshift {
 namespace {
 
 constexpr std::size_t kNpos = std::string_view::npos;
+constexpr std::string_view kNoscriptOpen = "<noscript>";
+constexpr std::string_view kNoscriptClose = "</noscript>";
 
 std::size_t Find(std::string_view text, std::string_view needle, std::size_t from) {
     return text.find(needle, from);
@@ -199,6 +201,11 @@ public:
     void Reserve(std::size_t size) { text_.reserve(size); }
     void Page(const char* bytes, std::size_t length) { text_.append(bytes, length); }
     void Call(TagKind kind, long long number) { AppendCallText(text_, kind, number); }
+    void Fallback(std::string_view block) {
+        text_ += kNoscriptOpen;
+        text_ += block;
+        text_ += kNoscriptClose;
+    }
     std::size_t Size() const { return text_.size(); }
 
 private:
@@ -215,6 +222,7 @@ public:
         pieces_.AddRun(static_cast<std::size_t>(bytes - page_.data()), length);
     }
     void Call(TagKind kind, long long number) { pieces_.AddCall(kind, number); }
+    void Fallback(std::string_view block) { pieces_.AddFallback(block.size()); }
     std::size_t Size() const { return pieces_.Size(); }
 
 private:
@@ -233,9 +241,19 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
     VoidTagEnd voidEnd(page);
     if (options.linesTaken) options.linesTaken->clear();
 
+    std::size_t fallbackIndex = 0;  // the first of fallbacksBefore that may still hold an offset asked for
+    auto inOwnFallback = [&](std::size_t at) {
+        if (!options.fallbacksBefore) return false;
+        const std::vector<OutputRange>& ranges = *options.fallbacksBefore;
+        while (fallbackIndex < ranges.size() && ranges[fallbackIndex].end <= at) ++fallbackIndex;
+        return fallbackIndex < ranges.size() && ranges[fallbackIndex].begin <= at;
+    };
     auto leaveAlone = [&](std::size_t at, LeftAloneReason why) {
+        if (inOwnFallback(at)) return;
         sink.LeftAlone(kind, page.substr(at, opening.size()), lines.LineOf(at), why);
     };
+    bool afterBody = false;  // the scan has met the page's first <body tag
+    if (options.fallbacks) options.fallbacks->clear();
     // Every opening text (in any letter case) in [from, to) stays.
     auto leaveAllAlone = [&](std::size_t from, std::size_t to, LeftAloneReason why) {
         const std::string_view region = page.substr(0, to);
@@ -282,6 +300,9 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
             at = end;
             continue;
         }
+        if (!afterBody && StandsAnyCase(page, lt, "<body") &&
+            (lt + 5 >= page.size() || IsSpace(page[lt + 5]) || page[lt + 5] == '>' || page[lt + 5] == '/'))
+            afterBody = true;
         if (!StandsAnyCase(page, lt, opening)) continue;
         if (!options.anyCase && page.compare(lt, opening.size(), opening) != 0) {
             leaveAlone(lt, LeftAloneReason::CapitalLetters);
@@ -308,12 +329,23 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
         if (blocks == 0) out.Reserve(page.size() + 128);
         ++blocks;
         ++functionCount;
-        const BlockPlace place = lines.PlaceOf(lt);
+        BlockPlace place = lines.PlaceOf(lt);
+        place.fallback = options.noscriptFallback && afterBody;
         out.Page(page.data() + copied, lt - copied);
         const std::size_t callStart = out.Size();
         out.Call(kind, functionCount);
+        long long lineEnds = CountLineEnds(page, lt, end);
+        if (place.fallback) {
+            const std::size_t fallbackStart = out.Size();
+            out.Fallback(page.substr(lt, end - lt));
+            if (options.fallbacks) options.fallbacks->push_back(OutputRange{fallbackStart, out.Size()});
+            // The copy's line ends are in the output, where a later pass
+            // counts them itself (a block ends in '>', never in a CR that
+            // an LF after it would join).
+            lineEnds = 0;
+        }
         if (options.linesTaken)
-            options.linesTaken->push_back(TakenLines{out.Size(), CountLineEnds(page, lt, end),
+            options.linesTaken->push_back(TakenLines{out.Size(), lineEnds,
                                                      static_cast<long long>(out.Size() - callStart) -
                                                          static_cast<long long>(end - lt)});
         sink.Add(kind, functionCount, page.substr(lt, end - lt), place);
@@ -337,6 +369,11 @@ void PagePieces::Clear(std::string_view page) {
     size_ = 0;
 }
 
+void PagePieces::AddFallback(std::size_t blockLength) {
+    runs_.back().fallback = true;
+    size_ += kNoscriptOpen.size() + blockLength + kNoscriptClose.size();
+}
+
 void PagePieces::AddCall(TagKind kind, long long number) {
     if (runs_.empty() || runs_.back().number != 0) AddRun(0, 0);
     runs_.back().number = number;
@@ -351,11 +388,19 @@ bool PagePieces::RunsContain(std::string_view word) const {
 }
 
 int PagePieces::Emit(const std::function<int(std::string_view)>& emit) const {
-    for (const Run& run : runs_) {
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        const Run& run = runs_[i];
         if (run.length > 0)
             if (int failed = emit(page_.substr(run.offset, run.length))) return failed;
         if (run.number > 0)
             if (int failed = EmitCallText(run.kind, run.number, emit)) return failed;
+        if (run.fallback) {
+            // The block stands between this run and the next one.
+            const std::size_t block = run.offset + run.length;
+            if (int failed = emit(kNoscriptOpen)) return failed;
+            if (int failed = emit(page_.substr(block, runs_[i + 1].offset - block))) return failed;
+            if (int failed = emit(kNoscriptClose)) return failed;
+        }
     }
     return 0;
 }
@@ -375,20 +420,26 @@ std::string PagePieces::Joined() const {
 // has embed openings outside its object blocks; otherwise the object pass's
 // pieces are the page (the embed pass would find nothing in them), and a
 // page without object blocks goes to the embed pass as it was read.
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out) {
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& rewrite,
+                      PagePieces& out) {
     std::vector<TakenLines> taken;
+    std::vector<OutputRange> fallbacks;
     PassOptions options;
-    options.anyCase = anyCase;
+    options.anyCase = rewrite.anyCase;
+    options.noscriptFallback = rewrite.noscriptFallback;
     options.linesTaken = &taken;
+    options.fallbacks = &fallbacks;
     PieceOutput objectOutput(out, page);
     const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, objectOutput, sink, options);
     options.linesTaken = nullptr;
+    options.fallbacks = nullptr;
     if (objects > 0) {
         if (!out.RunsContain(KindTexts(TagKind::Embed).opening)) return objects;
         std::string next = out.Joined();
         page.swap(next);
         std::string().swap(next);  // give the old text's memory back before the next pass
         options.linesTakenBefore = &taken;
+        options.fallbacksBefore = &fallbacks;
     }
     PieceOutput embedOutput(out, page);
     const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, sink, options);
@@ -399,11 +450,15 @@ long long RewriteText(std::string& page, long long& functionCount, BlockSink& si
     return objects + embeds;
 }
 
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& options) {
     PagePieces pieces;
-    const long long blocks = RewriteText(page, functionCount, sink, anyCase, pieces);
+    const long long blocks = RewriteText(page, functionCount, sink, options, pieces);
     if (blocks > 0) page = pieces.Joined();
     return blocks;
+}
+
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+    return RewriteText(page, functionCount, sink, RewriteOptions{anyCase, false});
 }
 
 }  // namespace tagshift
