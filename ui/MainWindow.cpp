@@ -169,6 +169,8 @@ void MainWindow::Convert() {
     ConversionRequest request;
     request.sourceFolder = sourceFolder_;
     request.patterns = settings_.patterns;
+    request.anyCase = settings_.anyCase;
+    request.noscriptFallback = settings_.noscript;
     lastResult_ = tagshift::Convert(request, *this);
     FlushStatus();
     const ConversionResult& result = lastResult_;

@@ -35,11 +35,11 @@ std::string FolderFromArgumentText(const std::string& text);
 std::string SummaryPrompt(const ConversionResult& result);
 
 // What a run is asked to do, as the window's controls set it: the pattern
-// list (the hidden pattern box's text) and switches later controls will set.
+// list (the hidden pattern box's text) and two switches no control sets yet.
 struct RunSettings {
     std::string patterns = tagshift::texts::kDefaultPatterns;
-    bool anyCase = false;
-    bool noscript = false;
+    bool anyCase = false;   // page names and tags match in any letter case
+    bool noscript = false;  // each block of the body also stays, in a <noscript> after its call
 };
 
 class MainWindow : private ConversionObserver {

@@ -161,6 +161,19 @@ TEST(MainWindowRun, ActionsAreOffDuringTheRunAndTheSummaryComesBeforeTheyAreBack
     EXPECT_TRUE(w.face.folders.empty());
 }
 
+TEST(MainWindowRun, TheSettingsReachTheRun) {
+    for (bool anyCase : {false, true}) {
+        Window w;
+        WriteFile(w.Site() + Native("/PAGE.HTM"), "<object></object>");
+        w.Choose(w.Site());
+        RunSettings settings;
+        settings.anyCase = anyCase;
+        w.window.SetSettings(settings);
+        w.window.Activate(C::ConvertButton);
+        EXPECT_EQ(w.window.LastResult().pagesConverted, anyCase ? 1 : 0);
+    }
+}
+
 TEST(MainWindowRun, RefusedRunsShowTheirErrorAfterTheActionsAreBack) {
     struct Case {
         const char* name;
