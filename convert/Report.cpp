@@ -27,6 +27,10 @@ table{border-collapse:collapse;margin:.5rem 0}
 th,td{text-align:left;vertical-align:top;padding:.15rem .7rem .15rem 0;border-bottom:1px solid var(--line);overflow-wrap:anywhere}
 pre,code{font:.9rem/1.4 ui-monospace,SFMono-Regular,Menlo,Consolas,monospace}
 pre{margin:0;padding:.4rem .5rem;background:var(--code);border:1px solid var(--line);white-space:pre-wrap;overflow-wrap:anywhere}
+.facts{display:grid;grid-template-columns:repeat(auto-fill,minmax(18rem,1fr));gap:0 1.5rem;list-style:none;padding:0;margin:.5rem 0 1rem}
+.facts li{display:flex;justify-content:space-between;gap:1rem;border-bottom:1px solid var(--line);padding:.15rem 0}
+.facts span{white-space:nowrap}
+.facts b{font-weight:600;text-align:right;overflow-wrap:anywhere}
 .pair{display:grid;grid-template-columns:repeat(auto-fit,minmax(15rem,1fr));gap:.5rem}
 .label,.note{margin:0;color:var(--muted);font-size:.9rem}
 .mark{color:var(--mark);border:2px solid var(--mark);padding:0 .3rem}
@@ -178,10 +182,17 @@ private:
     void Text(std::string_view bytes) { AppendHtmlText(out_, bytes); }
     void Number(long long value) { out_ += std::to_string(value); }
     void Fact(std::string_view name, const std::string& value) {
+        out_ += "<li><span>";
+        out_ += name;
+        out_ += "</span> <b>";
+        Text(value);
+        out_ += "</b></li>\n";
+    }
+    void Folder(std::string_view name, const std::string& path) {
         out_ += "<tr><th scope=\"row\">";
         out_ += name;
         out_ += "</th><td>";
-        Text(value);
+        Text(Visible(path));
         out_ += "</td></tr>\n";
     }
     void Fact(std::string_view name, long long value) { Fact(name, std::to_string(value)); }
@@ -218,8 +229,9 @@ private:
 
     void Summary() {
         out_ += "<table>\n";
-        Fact("Source folder", Visible(result_.sourceFolder));
-        Fact(options_.preview ? "Would be written to" : "Converted folder", Visible(result_.convertedFolder));
+        Folder("Source folder", result_.sourceFolder);
+        Folder(options_.preview ? "Would be written to" : "Converted folder", result_.convertedFolder);
+        out_ += "</table>\n<ul class=\"facts\">\n";
         Fact("Outcome", Outcome());
         Fact("Pages selected", result_.pagesSelected < 0 ? 0 : result_.pagesSelected);
         Fact("Files Converted", result_.pagesConverted);
@@ -245,7 +257,7 @@ private:
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", result_.seconds);
         Fact("Time", seconds);
-        out_ += "</table>\n<nav><a href=\"#changed\">Changed pages</a> · <a href=\"#left-alone\">Tags left alone</a> · "
+        out_ += "</ul>\n<nav><a href=\"#changed\">Changed pages</a> · <a href=\"#left-alone\">Tags left alone</a> · "
                 "<a href=\"#entries\">Not converted, not copied, left out</a> · <a href=\"#unchanged\">Unchanged "
                 "pages</a></nav>\n</header>\n<main>\n";
     }
@@ -365,7 +377,7 @@ private:
 
     // The failed selections and the entries, in the order of the log.
     void Entries() {
-        out_ += "<h2 id=\"entries\">Not converted, not copied, left out, replaced</h2>\n";
+        out_ += "<h2 id=\"entries\">Not converted, not copied, left out</h2>\n";
         bool any = !result_.entries.empty();
         for (const PageRecord& page : result_.pages)
             for (const PageSelection& selection : page.selections) any = any || selection.failed;
