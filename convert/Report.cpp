@@ -1,5 +1,6 @@
 #include "convert/Report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -35,13 +36,15 @@ pre{margin:0;padding:.4rem .5rem;background:var(--code);border:1px solid var(--l
 .label,.note{margin:0;color:var(--muted);font-size:.9rem}
 .mark{color:var(--mark);border:2px solid var(--mark);padding:0 .3rem}
 .page{content-visibility:auto;contain-intrinsic-size:auto 16rem}
+.chunk{content-visibility:auto;contain-intrinsic-size:auto 150rem}
 ul.pages{padding-left:1.2rem;overflow-wrap:anywhere}
 @media print{:root{--bg:#fff;--fg:#000;--muted:#333;--line:#999;--code:#fff;--link:#000;--mark:#000}
-body{max-width:none;padding:0}a{text-decoration:none}nav{display:none}
-.page{content-visibility:visible}.block{break-inside:avoid}h2,h3,h4{break-after:avoid}}
+body{max-width:none;padding:0}a{text-decoration:none}
+.page,.chunk{content-visibility:visible}.block{break-inside:avoid}h2,h3,h4{break-after:avoid}}
 )";
 
 constexpr std::size_t kFlushSize = std::size_t{1} << 20;
+constexpr long long kChunkItems = 100;
 
 // The report's text as it is made, handed to the file every megabyte.
 class ReportFile {
@@ -156,6 +159,25 @@ std::size_t WellFormed(std::string_view s, std::size_t i, char32_t& code) {
     return length;
 }
 
+// path percent-encoded, its separators as '/'. With drive, the colon of "C:"
+// stays; in a relative address it would read as a scheme.
+void AppendUrlPath(std::string& url, std::string_view path, bool drive = false) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (fs::IsSeparator(c)) url += '/';
+        else if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                 c == '-' || c == '.' || c == '_' || c == '~' || (c == ':' && i == 1 && drive))
+            url += c;
+        else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 0xF];
+        }
+    }
+}
+
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 class ReportWriter {
@@ -202,9 +224,16 @@ private:
     const std::string& Opened(const PageRecord& page) const {
         return options_.preview && !page.sourcePath.empty() ? page.sourcePath : page.path;
     }
+    // Links are relative to the base, the folder that holds the pages, which
+    // keeps a report of many pages small.
+    const std::string& BaseFolder() const {
+        return options_.preview ? result_.sourceFolder : result_.convertedFolder;
+    }
     void Link(const std::string& path, std::string_view shown) {
         out_ += "<a href=\"";
-        out_ += FileUrl(path);
+        const std::string_view below = Below(path, BaseFolder());
+        if (below.size() < path.size()) AppendUrlPath(out_, below);
+        else out_ += FileUrl(path);
         out_ += "\">";
         Text(Visible(shown));
         out_ += "</a>";
@@ -215,7 +244,13 @@ private:
         const std::string_view site = Below(result_.sourceFolder, fs::ParentFolder(result_.sourceFolder));
         out_ += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                "<meta name=\"color-scheme\" content=\"light dark\">\n<title>";
+                "<meta name=\"color-scheme\" content=\"light dark\">\n";
+        if (!BaseFolder().empty()) {
+            out_ += "<base href=\"";
+            out_ += FileUrl(BaseFolder());
+            out_ += "/\">\n";
+        }
+        out_ += "<title>";
         out_ += options_.preview ? "Tagshift preview: " : "Tagshift report: ";
         Text(Visible(site));
         out_ += "</title>\n<style>";
@@ -257,9 +292,7 @@ private:
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", result_.seconds);
         Fact("Time", seconds);
-        out_ += "</ul>\n<nav><a href=\"#changed\">Changed pages</a> · <a href=\"#left-alone\">Tags left alone</a> · "
-                "<a href=\"#entries\">Not converted, not copied, left out</a> · <a href=\"#unchanged\">Unchanged "
-                "pages</a></nav>\n</header>\n<main>\n";
+        out_ += "</ul>\n</header>\n<main>\n";
     }
 
     std::string Outcome() const {
@@ -275,23 +308,27 @@ private:
     }
 
     void ChangedPages() {
-        out_ += "<h2 id=\"changed\">Changed pages (";
+        out_ += "<h2>Changed pages (";
         Number(changed_);
         out_ += ")</h2>\n";
         if (changed_ == 0) out_ += "<p>No page changed.</p>\n";
-        const bool shorten = changed_ > options_.fullBlocksUpTo;
-        if (shorten) {
-            out_ += "<p class=\"note\">With this many pages each block shows its first ";
+        const bool compact = changed_ > options_.fullBlocksUpTo;
+        if (compact) {
+            out_ += "<p class=\"note\">With this many pages each block is one line: its number, kind, line and "
+                    "script file, its first ";
             Number(static_cast<long long>(options_.shortBlockBytes));
-            out_ += " bytes; its script file holds it whole.</p>\n";
+            out_ += " bytes (its script file holds it whole) and the function that took its place.</p>\n"
+                    "<div class=\"chunk\"><ul class=\"pages\">\n";
         }
         std::string data;  // one page at a time: its memory serves the next
         std::string scratch;
+        long long shown = 0;
         for (const PageRecord& page : result_.pages) {
             if (!page.Changed()) continue;
-            out_ += "<section class=\"page\">\n<h3>";
+            if (compact) NextItem(shown);
+            out_ += compact ? "<li>" : "<section class=\"page\">\n<h3>";
             PageLink(page);
-            out_ += "</h3>\n";
+            out_ += compact ? "\n" : "</h3>\n";
             const std::string& read = page.sourcePath.empty() ? page.path : page.sourcePath;
             const fs::FsError readError = fs::ReadWholeFile(read, data);
             if (readError.Failed()) {
@@ -300,43 +337,43 @@ private:
                 out_ += "</p>\n";
                 data.clear();
             }
-            for (const MovedBlock& block : page.blocks) Block(page, block, data, readError.Failed(), shorten, scratch);
-            out_ += "</section>\n";
+            if (compact) out_ += "<pre>";
+            for (const MovedBlock& block : page.blocks) {
+                std::string_view text;
+                const bool found = !readError.Failed() && BlockText(data, page, block, scratch, text);
+                if (compact) BlockLine(page, block, found ? &text : nullptr);
+                else Block(page, block, found ? &text : nullptr, readError.Failed());
+            }
+            out_ += compact ? "</pre></li>\n" : "</section>\n";
             file_.FlushWhenFull();
         }
+        if (compact) out_ += "</ul></div>\n";
     }
 
-    void Block(const PageRecord& page, const MovedBlock& block, const std::string& data, bool unread, bool shorten,
-               std::string& scratch) {
-        const std::string script = ScriptFileOf(page, block);
-        const std::string_view scriptShown = Below(script, result_.convertedFolder);
-        out_ += "<div class=\"block\">\n<h4>Block ";
+    // Long lists come in chunks that the browser lays out only when they
+    // come near: a list of 100,000 lines laid out at once takes a minute.
+    void NextItem(long long& shown) {
+        if (shown > 0 && shown % kChunkItems == 0) out_ += "</ul></div>\n<div class=\"chunk\"><ul class=\"pages\">\n";
+        ++shown;
+    }
+
+    void BlockHeading(const PageRecord& page, const MovedBlock& block, bool link) {
         Number(block.number);
         out_ += block.kind == TagKind::Object ? ": object, line " : ": embed, line ";
         Number(block.line);
         out_ += ", into ";
-        if (options_.preview) Text(Visible(scriptShown));
-        else Link(script, scriptShown);
+        const std::string script = ScriptFileOf(page, block);
+        if (options_.preview || !link) Text(Visible(Below(script, result_.convertedFolder)));
+        else Link(script, Below(script, result_.convertedFolder));
+    }
+
+    void Block(const PageRecord& page, const MovedBlock& block, const std::string_view* text, bool unread) {
+        out_ += "<div class=\"block\">\n<h4>Block ";
+        BlockHeading(page, block, true);
         out_ += "</h4>\n<div class=\"pair\"><div><p class=\"label\">Before</p><pre>";
-        std::string_view text;
-        const bool found = !unread && BlockText(data, page, block, scratch, text);
-        if (found) {
-            std::string_view shown = text;
-            if (shorten && text.size() > options_.shortBlockBytes) {
-                std::size_t cut = options_.shortBlockBytes;
-                while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-                shown = text.substr(0, cut);
-            }
-            Text(shown);
-            if (shown.size() < text.size()) {
-                out_ += "…</pre>\n<p class=\"note\">";
-                Number(static_cast<long long>(text.size()));
-                out_ += " bytes in all, the rest in ";
-                Text(Visible(scriptShown));
-                out_ += ".</p>";
-            } else {
-                out_ += "</pre>";
-            }
+        if (text) {
+            Text(*text);
+            out_ += "</pre>";
         } else {
             out_ += "</pre><p class=\"note\">";
             out_ += unread ? "Not shown: the page could not be read." : "Not shown: the page has changed since.";
@@ -349,8 +386,28 @@ private:
         out_ += "</pre></div></div>\n</div>\n";
     }
 
+    // The block in one line: its start, line ends shown as spaces.
+    void BlockLine(const PageRecord& page, const MovedBlock& block, const std::string_view* text) {
+        BlockHeading(page, block, false);
+        out_ += ": ";
+        if (text) {
+            std::size_t cut = std::min(options_.shortBlockBytes, text->size());
+            while (cut > 0 && cut < text->size() && (static_cast<unsigned char>((*text)[cut]) & 0xC0) == 0x80) --cut;
+            std::string start(text->substr(0, cut));
+            for (char& c : start)
+                if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+            Text(start);
+            if (cut < text->size()) out_ += "…";
+        } else {
+            out_ += "(not shown: the page could not be read, or has changed since)";
+        }
+        out_ += block.kind == TagKind::Object ? " → InsertObject" : " → InsertEmbed";
+        Number(block.number);
+        out_ += "()\n";
+    }
+
     void LeftAloneTags() {
-        out_ += "<h2 id=\"left-alone\">Tags left alone (";
+        out_ += "<h2>Tags left alone (";
         Number(result_.tagsLeftAlone);
         out_ += ")</h2>\n";
         if (result_.tagsLeftAlone == 0) {
@@ -377,7 +434,7 @@ private:
 
     // The failed selections and the entries, in the order of the log.
     void Entries() {
-        out_ += "<h2 id=\"entries\">Not converted, not copied, left out</h2>\n";
+        out_ += "<h2>Not converted, not copied, left out</h2>\n";
         bool any = !result_.entries.empty();
         for (const PageRecord& page : result_.pages)
             for (const PageSelection& selection : page.selections) any = any || selection.failed;
@@ -416,7 +473,7 @@ private:
 
     void UnchangedPages() {
         const long long unchanged = static_cast<long long>(result_.pages.size()) - changed_;
-        out_ += "<h2 id=\"unchanged\">Unchanged pages (";
+        out_ += "<h2>Unchanged pages (";
         Number(unchanged);
         out_ += ")</h2>\n";
         if (unchanged == 0) {
@@ -426,15 +483,17 @@ private:
         out_ += "<details>\n<summary>";
         Number(unchanged);
         out_ += unchanged == 1 ? " page with no block to move" : " pages with no block to move";
-        out_ += "</summary>\n<ul class=\"pages\">\n";
+        out_ += "</summary>\n<div class=\"chunk\"><ul class=\"pages\">\n";
+        long long shown = 0;
         for (const PageRecord& page : result_.pages) {
             if (page.Changed()) continue;
+            NextItem(shown);
             out_ += "<li>";
             PageLink(page);
             out_ += "</li>\n";
             file_.FlushWhenFull();
         }
-        out_ += "</ul>\n</details>\n";
+        out_ += "</ul></div>\n</details>\n";
     }
 
     const ConversionResult& result_;
@@ -460,22 +519,10 @@ fs::FsError WriteReport(const ConversionResult& result, const std::string& path,
 }
 
 std::string FileUrl(const std::string& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string url = "file://";
     // "/a" and "\\server\share" carry their own slashes; "C:\a" needs one.
     if (path.empty() || !fs::IsSeparator(path[0])) url += '/';
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (fs::IsSeparator(c)) url += '/';
-        else if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-                 c == '-' || c == '.' || c == '_' || c == '~' || (c == ':' && url.size() == 9))
-            url += c;
-        else {
-            url += '%';
-            url += kHex[byte >> 4];
-            url += kHex[byte & 0xF];
-        }
-    }
+    AppendUrlPath(url, path, true);
     return url;
 }
 
@@ -489,8 +536,6 @@ void AppendHtmlText(std::string& out, std::string_view bytes) {
                 case '&': out += "&amp;"; break;
                 case '<': out += "&lt;"; break;
                 case '>': out += "&gt;"; break;
-                case '"': out += "&quot;"; break;
-                case '\'': out += "&#39;"; break;
                 case '\t':
                 case '\r':
                 case '\n': out += c; break;

@@ -17,11 +17,11 @@ struct ReportOptions {
     // The record of a dry run: nothing was written, so the page links open
     // the source pages and the script files are named, not linked.
     bool preview = false;
-    // Above this many changed pages each block shows only its first
-    // shortBlockBytes bytes (its script file holds it whole), so that the
-    // report of a large site still opens in a few seconds.
+    // Above this many changed pages each block is one line that shows only
+    // its first shortBlockBytes bytes (its script file holds it whole), so
+    // that the report of a large site still opens in a few seconds.
     long long fullBlocksUpTo = 5000;
-    std::size_t shortBlockBytes = 200;
+    std::size_t shortBlockBytes = 80;
 };
 
 // "SITE_Converted-report.html", SITE being the source folder's name.
@@ -37,7 +37,7 @@ fs::FsError WriteReport(const ConversionResult& result, const std::string& path,
 // separators is percent-encoded, so that any name survives.
 std::string FileUrl(const std::string& path);
 
-// bytes as HTML text that nothing can make live: & < > " ' as references;
+// bytes as HTML text that nothing can make live: & < > as references;
 // control bytes other than tab, CR and LF as their pictures (U+2400 + the
 // byte); bytes that are not UTF-8, C1 controls and noncharacters as U+FFFD.
 void AppendHtmlText(std::string& out, std::string_view bytes);

@@ -1,12 +1,13 @@
 // Converts a site and writes the run's report, for the browser test, the
 // pictures in docs/ and the figures of a large report. Not installed.
 //
-//   tagshift_report_tool [--preview] [--pages N] SOURCE REPORT
+//   tagshift_report_tool [--preview] [--pages N] [--writes K] SOURCE REPORT
 //   tagshift_report_tool --bench-site DIR
 //
 // --pages N repeats the record's pages until it holds N (the same source
 // pages read again and again), which gives the report of a very large run
-// without converting one. --bench-site writes the benchmarks' 10,000-file site.
+// without converting one. --writes K writes the report K times, so that
+// timing it from outside tells the writing from the conversion. --bench-site writes the benchmarks' 10,000-file site.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,11 +20,13 @@ int main(int argc, char** argv) {
     using namespace tagshift;
     ReportOptions options;
     long long pages = 0;
+    long long writes = 1;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--preview") options.preview = true;
         else if (argument == "--pages" && i + 1 < argc) pages = std::atoll(argv[++i]);
+        else if (argument == "--writes" && i + 1 < argc) writes = std::atoll(argv[++i]);
         else if (argument == "--bench-site" && i + 1 < argc) {
             bench::SiteShape shape;
             shape.seed = 10;
@@ -35,7 +38,7 @@ int main(int argc, char** argv) {
         } else break;
     }
     if (argc - i != 2) {
-        std::fprintf(stderr, "usage: %s [--preview] [--pages N] SOURCE REPORT | --bench-site DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--preview] [--pages N] [--writes K] SOURCE REPORT | --bench-site DIR\n", argv[0]);
         return 2;
     }
     ConversionRequest request;
@@ -55,10 +58,12 @@ int main(int argc, char** argv) {
         result.tagsLeftAlone += static_cast<long long>(copy.leftAlone.size());
     }
     if (pages > 0) result.pagesSelected = static_cast<long long>(result.pages.size());
-    const fs::FsError error = WriteReport(result, argv[i + 1], options);
-    if (error.Failed()) {
-        std::fprintf(stderr, "%s: %s\n", error.path.c_str(), error.reason.c_str());
-        return 1;
+    for (long long write = 0; write < writes; ++write) {
+        const fs::FsError error = WriteReport(result, argv[i + 1], options);
+        if (error.Failed()) {
+            std::fprintf(stderr, "%s: %s\n", error.path.c_str(), error.reason.c_str());
+            return 1;
+        }
     }
     std::printf("%zu pages in the record\n", result.pages.size());
     return 0;
