@@ -317,8 +317,9 @@ private:
             out_ += "<p class=\"note\">With this many pages each block is one line: its number, kind, line and "
                     "script file, its first ";
             Number(static_cast<long long>(options_.shortBlockBytes));
-            out_ += " bytes (its script file holds it whole) and the function that took its place.</p>\n"
-                    "<div class=\"chunk\"><ul class=\"pages\">\n";
+            out_ += " bytes (its script file holds it whole) and the function that took its place.</p>\n";
+            out_ += Chunk(changed_);
+            out_ += "<ul class=\"pages\">\n";
         }
         std::string data;  // one page at a time: its memory serves the next
         std::string scratch;
@@ -355,6 +356,20 @@ private:
     void NextItem(long long& shown) {
         if (shown > 0 && shown % kChunkItems == 0) out_ += "</ul></div>\n<div class=\"chunk\"><ul class=\"pages\">\n";
         ++shown;
+    }
+    // A short list is laid out at once: its true height is known from the
+    // start.
+    static const char* Chunk(long long items) { return items > kChunkItems ? "<div class=\"chunk\">" : "<div>"; }
+
+    // A table in chunks of its own, each with the heading row.
+    void OpenTable(const char* headings, long long rows) {
+        tableHead_ = std::string(Chunk(rows)) + "<table>\n<thead><tr>" + headings + "</tr></thead>\n<tbody>\n";
+        out_ += tableHead_;
+        rows_ = 0;
+    }
+    void NextRow() {
+        if (rows_ > 0 && rows_ % kChunkItems == 0) out_ += "</tbody>\n</table></div>\n" + tableHead_;
+        ++rows_;
     }
 
     void BlockHeading(const PageRecord& page, const MovedBlock& block, bool link) {
@@ -414,9 +429,10 @@ private:
             out_ += "<p>None.</p>\n";
             return;
         }
-        out_ += "<table>\n<thead><tr><th>Page</th><th>Line</th><th>Tag</th><th>Why</th></tr></thead>\n<tbody>\n";
+        OpenTable("<th>Page</th><th>Line</th><th>Tag</th><th>Why</th>", result_.tagsLeftAlone);
         for (const PageRecord& page : result_.pages) {
             for (const LeftAloneTag& tag : page.leftAlone) {
+                NextRow();
                 out_ += "<tr><td>";
                 PageLink(page);
                 out_ += "</td><td>";
@@ -429,7 +445,7 @@ private:
             }
             file_.FlushWhenFull();
         }
-        out_ += "</tbody>\n</table>\n";
+        out_ += "</tbody>\n</table></div>\n";
     }
 
     // The failed selections and the entries, in the order of the log.
@@ -442,14 +458,17 @@ private:
             out_ += "<p>None.</p>\n";
             return;
         }
-        out_ += "<table>\n<thead><tr><th>Path</th><th>What</th><th>Why</th></tr></thead>\n<tbody>\n";
+        OpenTable("<th>Path</th><th>What</th><th>Why</th>",
+                  static_cast<long long>(result_.entries.size()) + result_.pagesFailed);
         std::size_t entry = 0;
         for (std::size_t i = 0; i <= result_.pages.size(); ++i) {
             for (; entry < result_.entries.size() && result_.entries[entry].beforePage <= i; ++entry) Entry(result_.entries[entry]);
             if (i == result_.pages.size()) break;
             const PageRecord& page = result_.pages[i];
+            file_.FlushWhenFull();
             for (const PageSelection& selection : page.selections) {
                 if (!selection.failed) continue;
+                NextRow();
                 out_ += "<tr><td>";
                 PageLink(page);
                 out_ += "</td><td>page not converted</td><td>";
@@ -457,11 +476,12 @@ private:
                 out_ += "</td></tr>\n";
             }
         }
-        out_ += "</tbody>\n</table>\n";
+        out_ += "</tbody>\n</table></div>\n";
     }
 
     void Entry(const EntryNote& note) {
         static constexpr const char* kWhat[] = {"file not copied", "folder not copied", "left out", "replaced"};
+        NextRow();
         out_ += "<tr><td>";
         Text(Visible(Below(note.path, result_.convertedFolder)));
         out_ += "</td><td>";
@@ -483,7 +503,9 @@ private:
         out_ += "<details>\n<summary>";
         Number(unchanged);
         out_ += unchanged == 1 ? " page with no block to move" : " pages with no block to move";
-        out_ += "</summary>\n<div class=\"chunk\"><ul class=\"pages\">\n";
+        out_ += "</summary>\n";
+        out_ += Chunk(unchanged);
+        out_ += "<ul class=\"pages\">\n";
         long long shown = 0;
         for (const PageRecord& page : result_.pages) {
             if (page.Changed()) continue;
@@ -503,6 +525,8 @@ private:
     long long changed_ = 0;
     long long blocksByKind_[2] = {0, 0};
     std::map<std::string, long long> tagsByReason_;
+    std::string tableHead_;
+    long long rows_ = 0;
 };
 
 }  // namespace

@@ -161,7 +161,7 @@ TEST(Report, HoldsTheFactsOfTheRun) {
     }
 }
 
-TEST(Report, FileNameAndUrls) {
+TEST(Report, NameUrlsAndAFailedWrite) {
     ConversionResult result;
     result.sourceFolder = Native("/srv/my site");
     EXPECT_EQ(ReportFileName(result), "my site_Converted-report.html");
@@ -170,6 +170,10 @@ TEST(Report, FileNameAndUrls) {
         {"/x/y_z-1.~htm", "file:///x/y_z-1.~htm"},
     };
     for (const auto& [path, url] : urls) EXPECT_EQ(FileUrl(path), url) << path;
+
+    TempDir dir;
+    EXPECT_TRUE(WriteReport(result, dir / "missing/report.html").Failed());
+    EXPECT_FALSE(test::Exists(dir / "missing"));
 }
 
 TEST(Report, TidyFindsNoError) {
