@@ -67,8 +67,11 @@ std::string SummaryText(const ConversionResult& result, const std::string& logRe
     if (result.outcome != RunOutcome::Completed && result.outcome != RunOutcome::CompletedWithFailures) return {};
     const std::string seeLog = " (see " + logReference + ")";
     std::string text = kSummaryFiles + std::to_string(result.pagesConverted) + kSummaryFunctions +
-                       std::to_string(result.functionsReplaced) + kCrLf + kSummaryVisible +
-                       Visible(result.convertedFolder);
+                       std::to_string(result.functionsReplaced);
+    // Files Converted counts selections; the pages that changed may be fewer.
+    if (const long long changed = PagesChanged(result); changed != result.pagesConverted)
+        text += kCrLf + (kSummaryPagesChanged + std::to_string(changed));
+    text += kCrLf + (kSummaryVisible + Visible(result.convertedFolder));
     if (result.pagesFailed > 0) text += kCrLf + (kSummaryNotConverted + std::to_string(result.pagesFailed)) + seeLog;
     if (result.entriesNotCopied > 0)
         text += kCrLf + (kSummaryNotCopied + std::to_string(result.entriesNotCopied)) + seeLog;
@@ -108,6 +111,18 @@ std::string EntryLine(const EntryNote& note) {
         case EntryNoteKind::FailedFile: break;
     }
     return kLogFailed + Visible(note.path) + kLogUnreadable + note.reason;
+}
+
+std::vector<std::string> PatternWarnings(const std::string& patterns) {
+    std::vector<std::string> warnings;
+    for (const std::string& pattern : SplitPatterns(patterns)) {
+        if (pattern.empty() || pattern.rfind("*.", 0) == 0) continue;
+        const std::string meant = "*." + pattern.substr(std::min(pattern.find_first_not_of("*."), pattern.size()));
+        const std::string selects =
+            pattern.size() <= 2 ? " selects nothing" : " selects every name that ends in `" + pattern.substr(2) + "`";
+        warnings.push_back("`" + Visible(pattern) + "`" + Visible(selects) + "; did you mean `" + Visible(meant) + "`?");
+    }
+    return warnings;
 }
 
 long long PagesChanged(const ConversionResult& result) {

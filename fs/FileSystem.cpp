@@ -54,6 +54,23 @@ bool LacksFinalLineEnd(const std::string& path, std::uint64_t size) {
     return last != '\r' && last != '\n';
 }
 
+int WriteGathered(const PieceSource& source, const std::function<int(const char* bytes, std::size_t length)>& write) {
+    constexpr std::size_t kGather = 64 * 1024;
+    std::string gathered;
+    gathered.reserve(kGather);
+    const int error = source([&](std::string_view piece) {
+        if (gathered.size() + piece.size() > kGather && !gathered.empty()) {
+            if (int failed = write(gathered.data(), gathered.size())) return failed;
+            gathered.clear();
+        }
+        if (piece.size() >= kGather) return write(piece.data(), piece.size());
+        gathered += piece;
+        return 0;
+    });
+    if (error) return error;
+    return gathered.empty() ? 0 : write(gathered.data(), gathered.size());
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -100,6 +117,10 @@ bool FileExists(const std::string& fileName) {
         if (WildcardMatches(name, candidate) && IsNormalFile(JoinPath(folder, candidate))) return true;
     }
     return false;
+}
+
+FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like, bool keepTimes) {
+    return WriteFileAtomic(path, [data](const PieceEmitter& emit) { return emit(data); }, like, keepTimes);
 }
 
 FsError AppendToFile(const std::string& path, std::string_view data, AppendMark& mark) {

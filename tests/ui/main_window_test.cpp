@@ -371,6 +371,7 @@ TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
         result.outcome = RunOutcome::CompletedWithFailures;
         result.convertedFolder = "/s_Converted";
         result.pagesConverted = 1;
+        result.pages.push_back(PageRecord{"/s_Converted/a.htm", "/s/a.htm", {{}}, {MovedBlock{}}, {}});
         result.pagesFailed = c.pagesFailed;
         result.entriesNotCopied = c.notCopied;
         result.tagsLeftAlone = c.leftAlone;
