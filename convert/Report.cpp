@@ -91,12 +91,21 @@ std::string_view Below(std::string_view path, std::string_view folder) {
     return path;
 }
 
-void AppendElements(std::string& out, const MovedBlock& block) {
+constexpr std::string_view kNoscriptOpen = "<noscript>";
+constexpr std::string_view kNoscriptClose = "</noscript>";
+
+// What took the block's place: the include and call elements, then, for a
+// block kept for visitors without script, the block again in <noscript>.
+void AppendElements(std::string& out, const MovedBlock& block, std::string_view text) {
     const TagKindTexts& texts = KindTexts(block.kind);
     out += texts.includeTag;
     out += texts.callStart;
     out += std::to_string(block.number);
     out += kCallEnd;
+    if (!block.fallback) return;
+    out += kNoscriptOpen;
+    out += text;
+    out += kNoscriptClose;
 }
 
 // The block's text from the page as read. An embed block can hold object
@@ -114,7 +123,7 @@ bool BlockText(std::string_view page, const PageRecord& record, const MovedBlock
             if (inner.offset > page.size() || inner.length > page.size() - inner.offset) return false;
             if (scratch.size() + (inner.offset - at) >= block.length) break;
             scratch.append(page.substr(at, inner.offset - at));
-            AppendElements(scratch, inner);
+            AppendElements(scratch, inner, page.substr(inner.offset, inner.length));
             at = inner.offset + inner.length;
             rebuilt = true;
         }
@@ -396,7 +405,7 @@ private:
         }
         out_ += "</div>\n<div><p class=\"label\">After</p><pre>";
         std::string elements;
-        AppendElements(elements, block);
+        AppendElements(elements, block, text ? *text : "…");
         Text(elements);
         out_ += "</pre></div></div>\n</div>\n";
     }
@@ -418,7 +427,7 @@ private:
         }
         out_ += block.kind == TagKind::Object ? " → InsertObject" : " → InsertEmbed";
         Number(block.number);
-        out_ += "()\n";
+        out_ += block.fallback ? "() and the block in &lt;noscript&gt;\n" : "()\n";
     }
 
     void LeftAloneTags() {

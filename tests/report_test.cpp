@@ -54,7 +54,8 @@ struct Tree {
 // Converts files (relative path -> content) with the given entries made
 // unreadable, and writes the report of the run.
 void ConvertAndReport(Tree& tree, const std::vector<std::pair<std::string, std::string>>& files,
-         const std::vector<std::string>& unreadable, const ReportOptions& options) {
+                      const std::vector<std::string>& unreadable, const ReportOptions& options,
+                      bool noscript = false) {
     const std::string source = tree.dir + Native("/site");
     for (const auto& [path, content] : files) WriteFile(source + Native("/" + path), content);
     {
@@ -64,7 +65,9 @@ void ConvertAndReport(Tree& tree, const std::vector<std::pair<std::string, std::
             return std::string();
         });
         ConversionObserver quiet;
-        tree.result = Convert(ConversionRequest{source}, quiet);
+        ConversionRequest request{source};
+        request.noscriptFallback = noscript;
+        tree.result = Convert(request, quiet);
     }
     const std::string reportPath = tree.dir + Native("/") + ReportFileName(tree.result);
     ASSERT_FALSE(WriteReport(tree.result, reportPath, options).Failed());
@@ -81,6 +84,7 @@ struct ReportCase {
     ReportOptions options;
     std::vector<std::string> texts;  // in the report's text, in this order
     std::vector<std::string> html;   // in the report as written
+    bool noscript = false;           // blocks kept in <noscript> too
 };
 
 TEST(Report, HoldsTheFactsOfTheRun) {
@@ -128,6 +132,18 @@ TEST(Report, HoldsTheFactsOfTheRun) {
           "not copied either: Permission denied",
           "Unchanged pages (1) 1 page with no block to move broken.html"},
          {}},
+        {"blocks kept in noscript, one inside another",
+         {{"index.html", "<body>\n<embed src=d><object data=o></object></embed>"}},
+         {},
+         {},
+         {"Block 1: object, line 2, into object.js Before <object data=o></object> After " + kObj +
+              "1();</script><noscript><object data=o></object></noscript>",
+          "Block 2: embed, line 2, into embed.js Before <embed src=d>" + kObj +
+              "1();</script><noscript><object data=o></object></noscript></embed> After " + kEmb +
+              "2();</script><noscript><embed src=d>" + kObj +
+              "1();</script><noscript><object data=o></object></noscript></embed></noscript>"},
+         {},
+         true},
         {"a preview links the source pages",
          {{"index.html", "<object></object>"}},
          {},
@@ -146,7 +162,7 @@ TEST(Report, HoldsTheFactsOfTheRun) {
         TempDir dir;
         Tree tree;
         tree.dir = dir.Path();
-        ConvertAndReport(tree, testCase.files, testCase.unreadable, testCase.options);
+        ConvertAndReport(tree, testCase.files, testCase.unreadable, testCase.options, testCase.noscript);
         const std::string text = TextOf(tree.report);
         std::size_t at = 0;
         for (const std::string& expected : testCase.texts) {
