@@ -541,8 +541,13 @@ private:
 }  // namespace
 
 std::string ReportFileName(const ConversionResult& result) {
-    return std::string(Below(result.sourceFolder, fs::ParentFolder(result.sourceFolder))) + texts::kDestSuffix +
-           "-report.html";
+    const std::string& folder = result.sourceFolder;
+    std::size_t start = folder.size();
+    while (start > 0 && !fs::IsSeparator(folder[start - 1])) --start;
+    // A root ("/", "C:\") has no name of its own to give.
+    std::string name = folder.substr(start);
+    if (name.empty() || name.back() == ':') name = "site";
+    return name + texts::kDestSuffix + "-report.html";
 }
 
 fs::FsError WriteReport(const ConversionResult& result, const std::string& path, const ReportOptions& options) {

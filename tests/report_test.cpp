@@ -181,6 +181,8 @@ TEST(Report, NameUrlsAndAFailedWrite) {
     ConversionResult result;
     result.sourceFolder = Native("/srv/my site");
     EXPECT_EQ(ReportFileName(result), "my site_Converted-report.html");
+    result.sourceFolder = Native("/");
+    EXPECT_EQ(ReportFileName(result), "site_Converted-report.html");
     const std::pair<const char*, const char*> urls[] = {
         {"/a b/\xc3\xbc%#?&.html", "file:///a%20b/%C3%BC%25%23%3F%26.html"},
         {"/x/y_z-1.~htm", "file:///x/y_z-1.~htm"},
