@@ -613,6 +613,20 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     EXPECT_EQ(dashed.err, "tagshift-convert: warning: `html` selects every name that ends in `ml`; did you mean "
                           "`*.html`?\n");
     EXPECT_TRUE(Exists(dir / "-rf_Converted/c.html"));
+
+    // --report writes the run's report after the run; one that cannot be
+    // written is exit status 4, the converted folder staying complete.
+    WriteFile(dir / "reported/a.html", "<object></object>");
+    const CliResult unwritten = RunCli({"--report", dir / "no/such/folder/r.html", dir / "reported"});
+    EXPECT_EQ(unwritten.exitStatus, 4);
+    EXPECT_EQ(unwritten.err.rfind("tagshift-convert: the report could not be written: " +
+                                      (dir / "no/such/folder/r.html") + " - ", 0),
+              0u)
+        << unwritten.err;
+    EXPECT_TRUE(Exists(dir / "reported_Converted/converter_log.txt"));
+    stdfs::remove_all(dir / "reported_Converted");
+    EXPECT_EQ(RunCli({"--report=" + (dir / "r.html"), dir / "reported"}).exitStatus, 0);
+    EXPECT_NE(ReadFile(dir / "r.html").find("a.html"), std::string::npos);
     CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
