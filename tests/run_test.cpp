@@ -620,7 +620,7 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     const CliResult unwritten = RunCli({"--report", dir / "no/such/folder/r.html", dir / "reported"});
     EXPECT_EQ(unwritten.exitStatus, 4);
     EXPECT_EQ(unwritten.err.rfind("tagshift-convert: the report could not be written: " +
-                                      (dir / "no/such/folder/r.html") + " - ", 0),
+                                      Native(dir / "no/such/folder/r.html") + " - ", 0),
               0u)
         << unwritten.err;
     EXPECT_TRUE(Exists(dir / "reported_Converted/converter_log.txt"));
