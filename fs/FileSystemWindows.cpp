@@ -20,21 +20,31 @@ namespace tagshift::fs {
 
 using namespace detail;
 
-FsCause detail::CauseOf(int errorNumber) {
+// The texts of the POSIX side for the errno values that both sides give
+// (the C library's own say "Filename too long", "Not enough space"), so
+// that a reason reads the same on both.
+std::string detail::ErrnoText(int errorNumber) {
     switch (errorNumber) {
-        case ENOSPC:
-        case EIO:
-            return FsCause::Storage;
-        case EMFILE:
-        case ENFILE:
-        case ENOMEM:
-            return FsCause::Resources;
-        case ENAMETOOLONG:
-            return FsCause::TooLong;
-        default:
-            return FsCause::Other;
+        case ENOENT: return "No such file or directory";
+        case EEXIST: return "File exists";
+        case EACCES: return "Permission denied";
+        case EPERM: return "Operation not permitted";
+        case EISDIR: return "Is a directory";
+        case ENOTDIR: return "Not a directory";
+        case EBADF: return "Bad file descriptor";
+        case EIO: return "Input/output error";
+        case ENOSPC: return "No space left on device";
+        case EFBIG: return "File too large";
+        case EROFS: return "Read-only file system";
+        case EMFILE: return "Too many open files";
+        case ENFILE: return "Too many open files in system";
+        case ENOMEM: return "Cannot allocate memory";
+        case ENAMETOOLONG: return "File name too long";
+        default: return std::strerror(errorNumber);
     }
 }
+
+const int detail::kQuotaExceeded = -1;
 
 std::wstring ToUtf16(std::string_view text) {
     if (text.empty()) return {};
@@ -83,11 +93,6 @@ std::string SystemMessage(DWORD error) {
     return text;
 }
 
-// The reasons the POSIX side gives for the cases both sides check themselves.
-FsError ErrnoError(const std::string& path, int errorNumber) {
-    return FsError{path, std::strerror(errorNumber), CauseOf(errorNumber)};
-}
-
 // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
 constexpr DWORD kDiskQuotaExceeded = 1295;
 
@@ -98,6 +103,7 @@ FsCause CauseOfCode(DWORD error) {
         case kDiskQuotaExceeded:
         case ERROR_IO_DEVICE:
         case ERROR_CRC:
+        case ERROR_FILE_TOO_LARGE:
             return FsCause::Storage;
         case ERROR_TOO_MANY_OPEN_FILES:
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -276,16 +282,39 @@ bool DirExists(const std::string& dirName) {
     return IsFolder(Attributes(dirName));
 }
 
-FsError detail::ListEntries(const std::string& path, FolderListing& listing) {
+FsError detail::ReadFolder(const std::string& path, std::vector<FolderEntry>& entries) {
     if (!IsFolder(Attributes(path))) return LastError(path, ERROR_PATH_NOT_FOUND);
-    FsError fail = ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW& findData) {
-        if (IsLink(findData.dwFileAttributes, findData.dwReserved0)) return FsError{};  // links are not walked
-        (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? listing.folders : listing.files)
-            .push_back(std::move(name));
+    return ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW& findData) {
+        const DWORD attributes = findData.dwFileAttributes;
+        const EntryType type = IsLink(attributes, findData.dwReserved0)   ? EntryType::Link
+                               : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::Folder
+                                                                          : EntryType::File;
+        entries.push_back(FolderEntry{std::move(name), type});
         return FsError{};
     });
-    if (fail.Failed()) return fail;
+}
+
+FsError detail::TypeOf(const std::string& path, EntryType& type) {
+    const Entry entry = EntryOf(path);
+    if (entry.attributes == INVALID_FILE_ATTRIBUTES) return LastError(path);
+    type = entry.isLink ? EntryType::Link : IsFolder(entry.attributes) ? EntryType::Folder : EntryType::File;
     return {};
+}
+
+FsError detail::FolderFactsOf(const std::string& path, FolderFacts& facts) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(path);
+    FileId id;
+    if (!IdOf(path, id)) return LastError(path);
+    facts = FolderFacts{IsFolder(attributes), id.volume, (std::uint64_t{id.high} << 32) | id.low,
+                        static_cast<unsigned>(attributes)};
+    return {};
+}
+
+// Of a folder's attributes only hidden and system are the folder's own
+// choice; read-only on a folder means nothing to Windows Explorer.
+void detail::SetFolderBits(const std::string& copy, const FolderFacts& source) {
+    ::SetFileAttributesW(WidePath(copy).c_str(), source.bits & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
 FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* infoOut) {
@@ -474,9 +503,7 @@ void AppendFile::Close() {
     readOnlyAtClose_ = false;
 }
 
-FsError CopyFile(const std::string& from, const std::string& to) {
-    if (FsError fault = Injected(FsOp::CopyFile, from); fault.Failed()) return fault;
-    if (FsError fault = Injected(FsOp::CopyFile, to); fault.Failed()) return fault;
+FsError detail::CopyFileData(const std::string& from, const std::string& to) {
     const Entry entry = EntryOf(from);
     if (entry.attributes == INVALID_FILE_ATTRIBUTES) return LastError(from);
     if (entry.isLink) return FsError{from, kIsLinkRead};
@@ -497,78 +524,20 @@ FsError CopyFile(const std::string& from, const std::string& to) {
     return {};
 }
 
-namespace {
-
-struct CopyRules {
-    FileId skip;
-    const std::function<bool(const std::string&)>& leaveOut;
-    const std::function<bool()>& afterFolder;
-    const UnreadableEntry& unreadable;
-};
-
-// True when the copy names fail to unreadable and goes on: the entry
-// childFrom of the source could not be read, for a reason of its own.
-bool LeftOut(const FsError& fail, const std::string& childFrom, bool isFolder, const CopyRules& rules) {
-    if (!rules.unreadable || fail.path != childFrom || fail.cause == FsCause::Resources) return false;
-    rules.unreadable(fail, isFolder);
-    return true;
+// A link is copied as a link: a folder made with the link as its template,
+// or the link file itself.
+FsError detail::CopyLink(const std::string& from, const std::string& to) {
+    const DWORD attributes = Attributes(from);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(from);
+    const BOOL done = attributes & FILE_ATTRIBUTE_DIRECTORY
+                          ? ::CreateDirectoryExW(WidePath(from).c_str(), WidePath(to).c_str(), nullptr)
+                          : ::CopyFileExW(WidePath(from).c_str(), WidePath(to).c_str(), nullptr, nullptr, nullptr,
+                                          COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
+    return done ? FsError{} : LastError(to);
 }
-
-FsError CopyFolderContents(const std::string& from, const std::string& to, const CopyRules& rules) {
-    if (FsError fault = Injected(FsOp::ListFolder, from); fault.Failed()) return fault;
-    FsError fail = ForEachEntry(from, [&](const std::string& name, const WIN32_FIND_DATAW& findData) -> FsError {
-        const std::string childFrom = JoinPath(from, name);
-        const std::string childTo = JoinPath(to, name);
-        const DWORD attributes = findData.dwFileAttributes;
-        if (IsLink(attributes, findData.dwReserved0)) {
-            // A link is copied as a link: a folder made with the link as its
-            // template, or the link file itself.
-            const BOOL done =
-                attributes & FILE_ATTRIBUTE_DIRECTORY
-                    ? ::CreateDirectoryExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr)
-                    : ::CopyFileExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr, nullptr, nullptr,
-                                    COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
-            return done ? FsError{} : LastError(childTo);
-        }
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            FileId id;
-            if (IdOf(childFrom, id) && id == rules.skip) return {};  // the copy itself
-            if (!::CreateDirectoryW(WidePath(childTo).c_str(), nullptr)) return LastError(childTo);
-            if (FsError child = CopyFolderContents(childFrom, childTo, rules); child.Failed()) {
-                // A folder that cannot be listed is left out whole.
-                if (child.reason == kStopped || !LeftOut(child, childFrom, true, rules)) return child;
-                RemoveTree(childTo);
-                return {};
-            }
-            ::SetFileAttributesW(WidePath(childTo).c_str(),
-                                 attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-            return {};
-        }
-        if (rules.leaveOut && rules.leaveOut(name)) return {};
-        FsError copy = CopyFile(childFrom, childTo);
-        if (copy.Failed() && LeftOut(copy, childFrom, false, rules)) return {};
-        return copy;
-    });
-    if (fail.Failed()) return fail;
-    if (rules.afterFolder && !rules.afterFolder()) return FsError{to, kStopped};
-    return {};
-}
-
-}  // namespace
 
 FsError detail::MakeOwnFolder(const std::string& path) {
     return ::CreateDirectoryW(WidePath(path).c_str(), nullptr) ? FsError{} : LastError(path);
-}
-
-FsError CopyTreeInto(const std::string& source, const std::string& dest,
-                     const std::function<bool(const std::string& name)>& leaveOut,
-                     const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable) {
-    const DWORD sourceAttributes = Attributes(source);
-    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) return LastError(source);
-    if (!(sourceAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(source, ENOTDIR);
-    FileId destId;
-    if (!IdOf(dest, destId)) return LastError(dest);
-    return CopyFolderContents(source, dest, CopyRules{destId, leaveOut, afterFolder, unreadable});
 }
 
 // Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
@@ -580,30 +549,26 @@ FsError RenameNoReplace(const std::string& from, const std::string& to, bool& ex
     return LastError(to, error);
 }
 
-void RemoveTree(const std::string& path) {
+// A read-only entry is made writable first: Windows removes none.
+void detail::RemoveEntry(const std::string& path) {
     const std::wstring wide = WidePath(path);
-    const Entry entry = EntryOf(path);
-    const DWORD attributes = entry.attributes;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        ::RemoveDirectoryW(wide.c_str());  // a link to a folder goes as a link
+    else
         ::DeleteFileW(wide.c_str());
-        return;
-    }
-    if (!entry.isLink) {
-        // A link to a folder goes as a link; only a real folder is emptied.
-        // The names are read and the search closed before any subfolder is
-        // opened: one search open at a time, at any depth.
-        std::vector<std::string> names;
-        (void)ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW&) {
-            names.push_back(std::move(name));
-            return FsError{};
-        });
-        for (const std::string& name : names) RemoveTree(JoinPath(path, name));
-    }
-    ::RemoveDirectoryW(wide.c_str());
 }
+
+void detail::OpenToOwner(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+void detail::RemoveEmptyFolder(const std::string& path) { ::RemoveDirectoryW(WidePath(path).c_str()); }
 
 FsError RealPath(const std::string& path, std::string& real) {
     Handle file(OpenFile(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
