@@ -283,6 +283,31 @@ TEST(FaultHook, EndsWithItsScope) {
     EXPECT_EQ(data, "p");
 }
 
+// An injected errno value gives the system's text and kind, the same on
+// every platform.
+TEST(FaultHook, CodesGiveTheirTextAndKind) {
+    TempDir dir;
+    WriteFile(dir / "page.html", "p");
+    struct Case {
+        int code;
+        const char* reason;
+        fs::FsCause cause;
+    };
+    for (const Case& c : std::initializer_list<Case>{{EACCES, "Permission denied", fs::FsCause::Other},
+                                                      {ENOSPC, "No space left on device", fs::FsCause::Storage},
+                                                      {EIO, "Input/output error", fs::FsCause::Storage},
+                                                      {EFBIG, "File too large", fs::FsCause::Storage},
+                                                      {EMFILE, "Too many open files", fs::FsCause::Resources},
+                                                      {ENOMEM, "Cannot allocate memory", fs::FsCause::Resources},
+                                                      {ENAMETOOLONG, "File name too long", fs::FsCause::TooLong}}) {
+        fs::ScopedFaultHook hook([&](fs::FsOp, const std::string&) { return c.code; });
+        std::string data;
+        const fs::FsError error = fs::ReadWholeFile(dir / "page.html", data);
+        EXPECT_EQ(error.reason, c.reason) << c.code;
+        EXPECT_EQ(error.cause, c.cause) << c.code;
+    }
+}
+
 TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     TempDir dir;
     WriteFile(dir / "src/a.html", "a");
