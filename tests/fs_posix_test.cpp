@@ -1,5 +1,5 @@
 // The file operations where only POSIX systems have the case: special files,
-// owners and set-user-ID bits, holes, the file-size limit.
+// owners and set-user-ID bits, holes, the file-size limit, the path limit.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "convert/Conversion.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift {
@@ -164,6 +165,41 @@ TEST(FileSizeLimit, IsAStorageFailure) {
     EXPECT_EQ(error.reason, "File too large");
     EXPECT_EQ(error.cause, fs::FsCause::Storage);
     EXPECT_FALSE(test::Exists(dir / "copy.gif"));
+}
+
+// A folder whose path the system will not take is one failure, however
+// much lies below it, and the rest of its parent is converted.
+TEST(PathLimit, AFolderPastItFailsOnce) {
+    TempDir dir;
+    const std::string source = dir / "site";
+    // Sixteen levels reach 3,950 bytes, and the copy's 28 more fit; the
+    // seventeenth passes 4,096.
+    std::string deep = source + "/" + std::string(3950 - source.size() - 1 - 15 * 251, 'a');
+    for (int level = 0; level < 15; ++level) deep += "/" + std::string(250, 'b');
+    WriteFile(deep + "/p.html", "<object>p</object>");
+    const std::string tooDeep = std::string(250, 'c');
+    const int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::mkdirat(folder, tooDeep.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdirat(folder, (tooDeep + "/d").c_str(), 0755), 0);
+    ::close(::openat(folder, (tooDeep + "/d/q.html").c_str(), O_WRONLY | O_CREAT, 0644));
+    ::close(folder);
+
+    ConversionRequest request;
+    request.sourceFolder = source;
+    test::RecordingObserver host;
+    const ConversionResult result = Convert(request, host);
+    EXPECT_EQ(result.outcome, RunOutcome::CompletedWithFailures) << result.error;
+    EXPECT_EQ(result.pagesConverted, 1);
+    EXPECT_EQ(result.entriesNotCopied, 1);
+    ASSERT_EQ(result.failedEntries.size(), 1u);
+    EXPECT_EQ(result.failedEntries[0], "Failed Folder:" + source + "_Converted" + deep.substr(source.size()) + "/" +
+                                           tooDeep + " - not copied: File name too long");
+    // TempDir removes only what it can reach by name.
+    const int parent = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    ::unlinkat(parent, (tooDeep + "/d/q.html").c_str(), 0);
+    ::unlinkat(parent, (tooDeep + "/d").c_str(), AT_REMOVEDIR);
+    ::unlinkat(parent, tooDeep.c_str(), AT_REMOVEDIR);
+    ::close(parent);
 }
 
 }  // namespace

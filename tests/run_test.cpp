@@ -428,6 +428,21 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
               stdfs::last_write_time(f.Source() + Native("/page.html")));
 }
 
+// Paths past the 260 characters of the classic Windows calls, in the source
+// folder's own path and below it.
+TEST(ConversionRun, LongSourceAndPagePaths) {
+    Fixture f;
+    const std::string source = f.dir / (std::string(140, 's') + "/" + std::string(140, 'i') + "/site");
+    const std::string page = Native("/" + std::string(140, 'p') + "/" + std::string(140, 'q') + "/page.html");
+    ASSERT_GE(source.size(), 300u);
+    ASSERT_GE(page.size(), 290u);
+    WriteFile(source + page, "<object>x</object>");
+    f.request.sourceFolder = source;
+    f.Run();
+    EXPECT_EQ(f.result.outcome, RunOutcome::Completed) << f.result.error;
+    EXPECT_EQ(ReadFile(source + "_Converted" + page), kObj + "1();</script>");
+}
+
 // What the source will not give is a failure of that entry, logged and
 // counted, and the run goes on: the published tree holds everything else.
 TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
