@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 
@@ -66,18 +67,48 @@ std::string ToUtf8(std::wstring_view text) {
 
 namespace {
 
-// A path for the wide calls: UTF-16, and, past the length where the classic
-// calls stop (MAX_PATH), an absolute path in the "\\?\" form that has no such
-// limit (that form takes no '/' and no "." or ".." components).
+// A path for the wide calls: UTF-16 in the "\\?\" form, which has no limit
+// of 260 characters and takes every name as it is. The form takes no '/'
+// and no "." or ".." components: they are resolved here from the text, as
+// the classic calls resolve them. Messages keep the caller's own form.
 std::wstring WidePath(const std::string& path) {
     std::wstring wide = ToUtf16(path);
-    if (wide.size() < MAX_PATH - 12) return wide;  // CreateDirectoryW's limit is 12 below the others
     auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    const bool drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
-    const bool share = isSlash(wide[0]) && isSlash(wide[1]) && wide[2] != L'?' && wide[2] != L'.';
-    if (!drive && !share) return wide;
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return drive ? L"\\\\?\\" + wide : L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() >= 4 && wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    bool drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
+    bool share = wide.size() > 2 && isSlash(wide[0]) && isSlash(wide[1]) && wide[2] != L'?' && wide[2] != L'.';
+    if (!drive && !share) {
+        // A relative path: short ones go as they are, long ones are made
+        // absolute against the current folder first.
+        if (wide.size() < MAX_PATH - 12) return wide;  // CreateDirectoryW's limit is 12 below the others
+        const DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        std::wstring full(length, L'\0');
+        if (length == 0 || ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr) >= length) return wide;
+        full.resize(length - 1);
+        wide = full;
+        drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
+        share = wide.size() > 2 && isSlash(wide[0]) && isSlash(wide[1]);
+        if (!drive && !share) return wide;
+    }
+    // The root ("C:" or "server\share") and the components below it.
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (std::size_t i = drive ? 0 : 2; i <= wide.size(); ++i) {
+        if (i < wide.size() && !isSlash(wide[i])) {
+            part += wide[i];
+            continue;
+        }
+        const std::size_t rootParts = drive ? 1 : 2;
+        if (part == L".." && parts.size() > rootParts)
+            parts.pop_back();
+        else if (!part.empty() && part != L"." && part != L"..")
+            parts.push_back(part);
+        part.clear();
+    }
+    std::wstring result = drive ? L"\\\\?\\" : L"\\\\?\\UNC\\";
+    for (std::size_t i = 0; i < parts.size(); ++i) result += (i ? L"\\" : L"") + parts[i];
+    if (drive && parts.size() == 1) result += L'\\';  // "\\?\C:\", the root itself
+    return result;
 }
 
 std::string SystemMessage(DWORD error) {
@@ -158,7 +189,8 @@ private:
     HANDLE handle_;
 };
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
+DWORD Attributes(const std::wstring& widePath) { return ::GetFileAttributesW(widePath.c_str()); }
+DWORD Attributes(const std::string& path) { return Attributes(WidePath(path)); }
 
 bool IsLink(DWORD attributes, DWORD tag) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
@@ -169,9 +201,12 @@ bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+HANDLE OpenFile(const std::wstring& widePath, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return ::CreateFileW(widePath.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         disposition, flags, nullptr);
+}
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-    return ::CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, disposition, flags, nullptr);
+    return OpenFile(WidePath(path), access, disposition, flags);
 }
 
 // What path names itself (never what a link leads to): its attributes
@@ -182,10 +217,10 @@ struct Entry {
     bool isLink = false;
 };
 
-Entry EntryOf(const std::string& path) {
-    Entry entry{Attributes(path), false};
+Entry EntryOf(const std::wstring& widePath) {
+    Entry entry{Attributes(widePath), false};
     if (entry.attributes != INVALID_FILE_ATTRIBUTES && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        Handle file(OpenFile(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+        Handle file(OpenFile(widePath, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
         FILE_ATTRIBUTE_TAG_INFO tagInfo{};
         entry.isLink = !file.Valid() ||
@@ -194,6 +229,7 @@ Entry EntryOf(const std::string& path) {
     }
     return entry;
 }
+Entry EntryOf(const std::string& path) { return EntryOf(WidePath(path)); }
 
 // FILETIME counts 100 ns steps since 1601-01-01 UTC.
 constexpr std::int64_t kTicksPerSecond = 10000000;
@@ -570,19 +606,55 @@ void detail::OpenToOwner(const std::string& path) {
 
 void detail::RemoveEmptyFolder(const std::string& path) { ::RemoveDirectoryW(WidePath(path).c_str()); }
 
-FsError RealPath(const std::string& path, std::string& real) {
-    Handle file(OpenFile(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-    if (!file.Valid()) return LastError(path);
-    std::wstring wide(MAX_PATH, L'\0');
+namespace {
+
+// The path the system reaches an open file by ("\\?\C:\..."); false with
+// the system's error when it will not say.
+bool FinalPath(HANDLE file, std::wstring& wide) {
+    wide.assign(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), wide.data(), static_cast<DWORD>(wide.size()),
+        const DWORD length = ::GetFinalPathNameByHandleW(file, wide.data(), static_cast<DWORD>(wide.size()),
                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return LastError(path);
+        if (length == 0) return false;
         if (length < wide.size()) {
             wide.resize(length);
-            break;
+            return true;
         }
         wide.resize(length + 1);
+    }
+}
+
+// The real path of widePath found component by component, for when the
+// system will not give a long path whole (wine answers ERROR_MORE_DATA
+// however large the buffer): each component that is a link or junction is
+// replaced by the real path of its target, which is asked of the system
+// alone; the others are taken as they are.
+bool ResolvedByParts(const std::wstring& widePath, std::wstring& real) {
+    const bool unc = widePath.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+    std::size_t at = widePath.find(L'\\', unc ? 8 : 4);  // after "C:" or "server"
+    if (unc && at != std::wstring::npos) at = widePath.find(L'\\', at + 1);  // after "share"
+    real = widePath.substr(0, at);
+    while (at != std::wstring::npos && at + 1 < widePath.size()) {
+        const std::size_t next = widePath.find(L'\\', at + 1);
+        real += widePath.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at);
+        at = next;
+        if (!EntryOf(real).isLink) continue;
+        Handle target(OpenFile(real, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+        if (!target.Valid() || !FinalPath(target.Get(), real)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FsError RealPath(const std::string& path, std::string& real) {
+    const std::wstring widePath = WidePath(path);
+    Handle file(OpenFile(widePath, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file.Valid()) return LastError(path);
+    std::wstring wide;
+    if (!FinalPath(file.Get(), wide)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_MORE_DATA || !ResolvedByParts(widePath, wide)) return LastError(path, error);
     }
     // "\\?\C:\..." and "\\?\UNC\server\..." back to the usual forms.
     if (wide.rfind(L"\\\\?\\UNC\\", 0) == 0)
