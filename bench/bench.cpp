@@ -334,7 +334,7 @@ std::vector<SiteRow> BenchSites(const Options& options, const std::string& work,
 // Builds each block's script function, as the run does before writing it.
 class FunctionSink : public BlockSink {
 public:
-    void Add(TagKind kind, long long number, std::string_view block) override {
+    void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& /*place*/) override {
         AppendFunctionTo(text, kind, number, block);
     }
     std::string text;

@@ -8,6 +8,7 @@
 
 #include "cli/Console.h"
 #include "convert/Conversion.h"
+#include "convert/RunTexts.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -114,10 +115,17 @@ public:
 
     void TagLeftAlone(const tagshift::LeftAloneTag& tag) override {
         if (!verbose_) return;
-        std::cerr << tag.page << ':' << tag.line << ": " << tag.opening << " left as it is (" << tag.why << ")\n";
+        std::cerr << tagshift::LeftAloneLine(tag) << '\n';
     }
 
     bool ShouldStop() override { return interrupted != 0; }
+
+    // The progress line stays as it is; what follows starts on a line of its own.
+    void EndProgressLine() {
+        if (drawn_ == 0) return;
+        std::cerr << '\n' << std::flush;
+        drawn_ = 0;
+    }
 
     void ClearProgress() {
         if (drawn_ == 0) return;
@@ -211,7 +219,8 @@ int main(int argc, char** argv) {
         case tagshift::RunOutcome::Completed:
         case tagshift::RunOutcome::CompletedWithFailures:
             observer.Status(tagshift::texts::kStatusConverted);
-            PrintPrompt(std::cout, result.summary);
+            observer.EndProgressLine();
+            PrintPrompt(std::cout, tagshift::SummaryText(result));
             if (result.tagsLeftAlone > 0)
                 std::cout << tagshift::texts::kSummaryLeftAlone << result.tagsLeftAlone
                           << tagshift::texts::kSummaryUseVerbose << std::endl;
@@ -224,7 +233,7 @@ int main(int argc, char** argv) {
         case tagshift::RunOutcome::NotRun:
             break;
     }
-    for (const std::string& entry : result.failedEntries) std::cerr << entry << '\n';
+    for (const std::string& line : tagshift::FailureLines(result)) std::cerr << line << '\n';
 
     switch (result.outcome) {
         case tagshift::RunOutcome::Completed:

@@ -3,9 +3,11 @@
 // window program, the headless converter and the tests make the same call.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "convert/ScriptFiles.h"
 #include "convert/Texts.h"
 
 namespace tagshift {
@@ -55,6 +57,50 @@ enum class RunOutcome {
     Stopped,                // the observer asked the run to stop; nothing left
 };
 
+// A block the run moved into a script function.
+struct MovedBlock {
+    TagKind kind = TagKind::Object;
+    long long number = 0;  // the function's number (InsertObjectN, InsertEmbedN)
+    long long line = 0;    // the block's first line in the page as read, from 1
+    std::size_t offset = 0;  // the block's place in the page as read (sourcePath, else path) ...
+    std::size_t length = 0;  // ... and its length in bytes
+};
+
+// One selection of a page: the page matched one pattern and was rewritten
+// (or failed) once for it.
+struct PageSelection {
+    bool failed = false;
+    std::string failure;  // why, as the log says it after the page's path and " - "
+};
+
+// A selected page, in the order the walk met it.
+struct PageRecord {
+    std::string path;        // in the converted tree, under its final name
+    std::string sourcePath;  // its twin in the source tree
+    std::vector<PageSelection> selections;  // one per pattern it matched, in pattern order
+    std::vector<MovedBlock> blocks;         // in number order
+    std::vector<LeftAloneTag> leftAlone;    // the tags the first rewrite left as they were
+    bool Changed() const { return !blocks.empty(); }
+};
+
+// An entry other than a selected page that the run could not copy, or left
+// out, or whose copy it replaced.
+enum class EntryNoteKind {
+    FailedFile,    // the source would not give the file
+    FailedFolder,  // the source would not give the folder (nor what it holds)
+    LeftOut,       // not a file, a folder or a link (a pipe, a socket, a device)
+    Replaced,      // the source's own run log, which the run's log replaces
+};
+struct EntryNote {
+    EntryNoteKind kind = EntryNoteKind::FailedFile;
+    std::string path;    // in the converted tree, under its final name
+    std::string reason;  // the system's reason, or why it was left out
+    std::size_t beforePage = 0;  // how many pages of the record the walk had met before it
+};
+
+// The run's record: what it did, from which every text about it is made
+// (convert/RunTexts.h renders the log, the summary and the lines of a
+// terminal).
 struct ConversionResult {
     RunOutcome outcome = RunOutcome::NotRun;
     std::string sourceFolder;     // absolute and normal
@@ -63,13 +109,16 @@ struct ConversionResult {
     long long functionsReplaced = 0;  // blocks moved into script functions
     long long pagesFailed = 0;        // selections that could not be converted
     long long entriesNotCopied = 0;   // other files and folders the source would not let the run read
+    long long entriesLeftOut = 0;     // entries neither file, folder nor link
     long long tagsLeftAlone = 0;
-    std::vector<std::string> failedEntries;  // the log's "Failed File:" and "Failed Folder:" lines, in order
-    std::string summary;  // the summary box's text, for a completed run
+    long long pagesSelected = -1;     // pages to rewrite, once the copy has counted them
+    std::vector<PageRecord> pages;  // every selected page the walk reached, in walk order
+    std::vector<EntryNote> entries;  // in the order the run met them
+    const char* refusal = nullptr;  // for Refused: the log's line (texts::kLog...)
     std::string error;    // the error box's text, for a refused or failed run
     std::string failure;  // for Failed: the path and the reason
-    std::string log;      // the run log, as written to converter_log.txt when the run completed
-    std::string logPath;  // where it was written; empty when it was not
+    std::string logPath;  // where the log was written; empty when it was not
+    double seconds = 0;   // how long the run took
 };
 
 ConversionResult Convert(const ConversionRequest& request, ConversionObserver& observer);

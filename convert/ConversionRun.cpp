@@ -1,9 +1,12 @@
 #include "convert/ConversionRun.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <new>
 
 #include "convert/PageRewriter.h"
+#include "convert/RunTexts.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -17,36 +20,41 @@ using fs::JoinPath;
 // Collects a page's functions per kind; they are written to the script files
 // only once the whole page has been converted in memory. Large pages flush
 // early so that memory stays bounded; the marks let a failed page be taken
-// back from the script files.
+// back from the script files. The moved blocks and the tags left alone go
+// into the page's record.
 class PageFunctions : public BlockSink {
 public:
     // A script file the page's functions create takes info's bits. Tags
-    // left alone are reported to report (when given) and logged in log.
+    // left alone are recorded and told to observer, when given.
     PageFunctions(const PageFile& file, const fs::FileInfo& info, fs::AppendFile (&scripts)[2],
-                  ConversionObserver* report, const std::string& shownPath, long long& leftAlone,
-                  std::string& log)
-        : file_(file), info_(info), scripts_(scripts), report_(report), shownPath_(shownPath),
-          leftAlone_(leftAlone), log_(log) {}
+                  ConversionObserver* observer, PageRecord& record, long long& leftAlone)
+        : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone) {}
 
-    void Add(TagKind kind, long long number, std::string_view block) override {
+    void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
         Kind& kindState = kinds_[static_cast<int>(kind)];
         AppendFunctionTo(kindState.buffer, kind, number, block);
+        blocks_.push_back(MovedBlock{kind, number, place.line, place.offset, block.size()});
         if (kindState.buffer.size() >= kFlushSize) Flush(kind);
     }
 
     void LeftAlone(TagKind, std::string_view opening, long long lineNumber, LeftAloneReason why) override {
-        if (!report_) return;
+        if (!observer_) return;
         ++leftAlone_;
-        const LeftAloneTag tag{shownPath_, std::string(opening), lineNumber, LeftAloneText(why)};
-        log_ += kLogLeftAlone + tag.page + ':' + std::to_string(tag.line) + ": " + tag.opening +
-                  kLogLeftAloneWhy + tag.why + ')' + kCrLf;
-        report_->TagLeftAlone(tag);
+        record_.leftAlone.push_back(LeftAloneTag{record_.path, std::string(opening), lineNumber, LeftAloneText(why)});
+        observer_->TagLeftAlone(record_.leftAlone.back());
     }
 
     // Writes what is still buffered. Returns the first error of the page.
     const fs::FsError& Finish() {
         for (TagKind kind : kTagKinds) Flush(kind);
         return error_;
+    }
+
+    // The page is written: its blocks join its record, in number order.
+    void Keep() {
+        std::sort(blocks_.begin(), blocks_.end(),
+                  [](const MovedBlock& a, const MovedBlock& b) { return a.number < b.number; });
+        record_.blocks.insert(record_.blocks.end(), blocks_.begin(), blocks_.end());
     }
 
     // Takes back everything this page appended.
@@ -80,10 +88,10 @@ private:
     const PageFile& file_;
     const fs::FileInfo& info_;
     fs::AppendFile (&scripts_)[2];
-    ConversionObserver* report_;  // null: the page's openings were reported before
-    const std::string& shownPath_;
+    ConversionObserver* observer_;  // null: the page's openings were reported before
+    PageRecord& record_;
     long long& leftAlone_;
-    std::string& log_;
+    std::vector<MovedBlock> blocks_;
     Kind kinds_[2];
     fs::FsError error_;
 };
@@ -124,21 +132,21 @@ void ConversionRun::Yield() {
 }
 
 ConversionResult ConversionRun::Run() {
-    result_.outcome = RunSteps();
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        result_.outcome = RunSteps();
+    } catch (const std::bad_alloc&) {
+        // Memory ran out somewhere in the run: it ends like any fault that
+        // stops a run, naming what it was doing, and leaves nothing.
+        result_.outcome = Fail(kErrorConvertFailed, (current_.empty() ? result_.sourceFolder : current_) +
+                                                        " - " + kReasonNoMemory);
+    }
     CloseScriptFiles();
     // A new tree that did not take its final name is not left behind.
     if (!workDir_.empty()) fs::RemoveTree(workDir_);
     workDir_.clear();
     if (result_.outcome == RunOutcome::Stopped) result_.error.clear();
-    result_.log = log_;
-    for (std::size_t at = 0; at < log_.size();) {
-        std::size_t end = log_.find(kCrLf, at);
-        if (end == std::string::npos) end = log_.size();
-        const std::string_view line(log_.data() + at, end - at);
-        if (line.rfind(kLogFailed, 0) == 0 || line.rfind(kLogFailedFolder, 0) == 0)
-            result_.failedEntries.emplace_back(line);
-        at = end + 2;
-    }
+    result_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result_;
 }
 
@@ -150,11 +158,11 @@ bool ConversionRun::Status(const std::string& text) {
 
 RunOutcome ConversionRun::Refuse(const std::string& message, const char* logLine) {
     result_.error = message;
-    log_ += logLine;
-    log_ += kCrLf;
+    result_.refusal = logLine;
     return RunOutcome::Refused;
 }
 
+// pathAndReason is shown as it stands: its path is Visible already.
 RunOutcome ConversionRun::Fail(const char* what, const std::string& pathAndReason) {
     result_.failure = pathAndReason;
     result_.error = what + pathAndReason;
@@ -171,17 +179,16 @@ void ConversionRun::ReportProgress() { observer_.Progress(pagesDone_, pagesInAll
 RunOutcome ConversionRun::CheckDestinationOutsideSource(const std::string& source, const std::string& dest) {
     std::string realSource, realParent;
     if (fs::FsError real = fs::RealPath(source, realSource); real.Failed())
-        return Fail(kErrorCopyFailed, real.path + " - " + real.reason);
+        return Fail(kErrorCopyFailed, Visible(real.path) + " - " + real.reason);
     if (fs::FsError real = fs::RealPath(fs::ParentFolder(dest), realParent); real.Failed())
-        return Fail(kErrorCopyFailed, real.path + " - " + real.reason);
+        return Fail(kErrorCopyFailed, Visible(real.path) + " - " + real.reason);
     const std::string realDest = JoinPath(realParent, dest.substr(dest.find_last_of(fs::kSeparators) + 1));
     if (fs::LiesInside(realDest, realSource))
-        return Refuse(kErrorDestInside + realDest + kErrorDestInsideOf + realSource, kLogDestInside);
+        return Refuse(kErrorDestInside + Visible(realDest) + kErrorDestInsideOf + Visible(realSource), kLogDestInside);
     return RunOutcome::NotRun;
 }
 
 RunOutcome ConversionRun::RunSteps() {
-    log_ = std::string(kLogStarted) + kCrLf;
     if (!Status(kStatusDisabling)) return RunOutcome::Stopped;
 
     if (!Status(kStatusCheckingDirectory)) return RunOutcome::Stopped;
@@ -207,13 +214,13 @@ RunOutcome ConversionRun::RunSteps() {
     // The new tree is built under a name that says it is incomplete and
     // takes its final name only when the walk is done and its log written.
     if (fs::FsError create = fs::CreateUniqueFolder(dest + kIncompleteSuffix, workDir_); create.Failed())
-        return Fail(kErrorCopyFailed, create.path + " - " + create.reason);
+        return Fail(kErrorCopyFailed, Named(create) + " - " + create.reason);
     // Selected pages are left out of the copy: the walk writes each of them
     // once, converted or as it is. Counting them gives the pages in all.
     // Entries the source will not give are left out and logged after the
     // two folders.
     long long selected = 0;
-    std::string notCopied;
+    current_ = Visible(source);
     const fs::FsError copy = fs::CopyTreeInto(
         source, workDir_,
         [this, &selected](const std::string& name) {
@@ -225,14 +232,12 @@ RunOutcome ConversionRun::RunSteps() {
             Yield();
             return !stop_;
         },
-        [this, &notCopied](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder, notCopied); });
+        [this](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder); });
     if (stop_) return RunOutcome::Stopped;
     if (copy.Failed()) return Fail(kErrorCopyFailed, Named(copy) + " - " + copy.reason);
     pagesInAll_ = selected;
+    result_.pagesSelected = selected;
     ReportProgress();
-    log_ += kLogCopying + source + kCrLf;
-    log_ += kLogDestination + dest + kCrLf;
-    log_ += notCopied;
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
     ProcessFolder(source, workDir_);
@@ -245,31 +250,18 @@ RunOutcome ConversionRun::RunSteps() {
     // source goes first, so that this run's log is a new file of its own
     // (not taking the copy's permission bits).
     fs::RemoveFile(JoinPath(workDir_, kLogFileName));
-    const std::string log = log_ + kLogComplete;
-    if (fs::FsError writeError = fs::WriteFileAtomic(JoinPath(workDir_, kLogFileName), log); writeError.Failed())
+    if (fs::FsError writeError = fs::WriteFileAtomic(JoinPath(workDir_, kLogFileName), LogText(result_, true));
+        writeError.Failed())
         return Fail(kErrorLogFailed, Named(writeError) + " - " + writeError.reason);
-    log_ = log;
     bool existed = false;
     if (fs::FsError renameError = fs::RenameNoReplace(workDir_, dest, existed); renameError.Failed()) {
         if (existed) return Refuse(kErrorDestExists, kLogDestExists);
-        return Fail(kErrorRenameFailed, renameError.path + " - " + renameError.reason);
+        return Fail(kErrorRenameFailed, Named(renameError) + " - " + renameError.reason);
     }
     workDir_.clear();
     result_.logPath = JoinPath(dest, kLogFileName);
-    result_.summary = SummaryText();
     return result_.pagesFailed > 0 || result_.entriesNotCopied > 0 ? RunOutcome::CompletedWithFailures
                                                                        : RunOutcome::Completed;
-}
-
-std::string ConversionRun::SummaryText() const {
-    std::string text = kSummaryFiles + std::to_string(result_.pagesConverted) + kSummaryFunctions +
-                        std::to_string(result_.functionsReplaced) + kCrLf + kSummaryVisible +
-                        result_.convertedFolder;
-    if (result_.pagesFailed > 0)
-        text += kCrLf + (kSummaryNotConverted + std::to_string(result_.pagesFailed)) + kSummarySeeLog;
-    if (result_.entriesNotCopied > 0)
-        text += kCrLf + (kSummaryNotCopied + std::to_string(result_.entriesNotCopied)) + kSummarySeeLog;
-    return text;
 }
 
 bool ConversionRun::IsSelected(const std::string& name) const {
@@ -292,8 +284,14 @@ std::string ConversionRun::Shown(const std::string& path) const {
 // The path an error names, as the user reads it: shown under the final name,
 // except a path that was too long, which is named as it was (the temporary
 // name is longer than the final one, which might well fit).
+// The new tree itself is named as the user knows it, with the name it is
+// built under after it.
 std::string ConversionRun::Named(const fs::FsError& error) const {
-    return error.cause == fs::FsCause::TooLong ? error.path : Shown(error.path);
+    const std::string& dest = result_.convertedFolder;
+    const std::string building = dest + kIncompleteSuffix;
+    if (error.path.compare(0, building.size(), building) == 0 && error.path.find_first_of(fs::kSeparators, building.size()) == std::string::npos)
+        return Visible(dest) + " (being built as " + Visible(error.path.substr(error.path.find_last_of(fs::kSeparators) + 1)) + ")";
+    return Visible(error.cause == fs::FsCause::TooLong ? error.path : Shown(error.path));
 }
 
 // Which failures end the run. A tree that takes the final name holds every
@@ -324,14 +322,17 @@ void ConversionRun::EndRun(const char* what, const fs::FsError& error) {
 }
 
 // A file or folder other than a page that the source would not give: left
-// out of the new tree, and logged (to log) under the name it would have had
-// there.
-void ConversionRun::NotCopied(const fs::FsError& error, bool isFolder, std::string& log) {
+// out of the new tree, and recorded under the name it would have had there.
+void ConversionRun::NotCopied(const fs::FsError& error, bool isFolder) {
     ++result_.entriesNotCopied;
-    const std::string source = result_.sourceFolder;
-    std::string path = error.path;
+    Note(isFolder ? EntryNoteKind::FailedFolder : EntryNoteKind::FailedFile, error.path, error.reason);
+}
+
+void ConversionRun::Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason) {
+    const std::string& source = result_.sourceFolder;
+    std::string path = sourcePath;
     if (fs::LiesInside(path, source)) path = result_.convertedFolder + path.substr(source.size());
-    log += (isFolder ? kLogFailedFolder : kLogFailed) + path + kLogUnreadable + error.reason + kCrLf;
+    result_.entries.push_back(EntryNote{kind, path, reason, result_.pages.size()});
 }
 
 // The walk lists each folder's twin in the source tree: the copy left the
@@ -340,7 +341,7 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
     fs::FolderListing listing;
     if (fs::FsError list = fs::ListFolder(source, listing); list.Failed()) {
         if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
-        return NotCopied(list, true, log_);
+        return NotCopied(list, true);
     }
     Yield();
     for (const std::string& name : listing.files) {
@@ -364,7 +365,7 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
 
 void ConversionRun::ProcessFile(const PageFile& file) {
     // A stopped run's new tree is removed: nothing more is written.
-    if (stop_ || !Status(kStatusCheckingFile + file.name)) return;
+    if (stop_ || !Status(kStatusCheckingFile + Visible(file.name))) return;
     if (!IsSelected(file.name)) return;
     PageFile pageFile = file;
     rewrittenBefore_ = false;
@@ -381,8 +382,11 @@ void ConversionRun::ProcessFile(const PageFile& file) {
 }
 
 void ConversionRun::RewritePage(const PageFile& file) {
-    currentFile_ = Shown(file.path);
-    log_ += kLogProcessing + currentFile_ + kCrLf;
+    current_ = Visible(Shown(file.path));
+    if (result_.pages.empty() || result_.pages.back().path != Shown(file.path))
+        result_.pages.push_back(PageRecord{Shown(file.path), file.sourcePath, {}, {}, {}});
+    PageRecord& record = result_.pages.back();
+    record.selections.emplace_back();
     const bool fromSource = !file.sourcePath.empty();
     std::string page;
     fs::FileInfo info;
@@ -392,22 +396,24 @@ void ConversionRun::RewritePage(const PageFile& file) {
 
     long long& functions = result_.functionsReplaced;
     const long long countBefore = functions;
-    PageFunctions pageFunctions(file, info, scriptFiles_, rewrittenBefore_ ? nullptr : &observer_,
-                             currentFile_, result_.tagsLeftAlone, log_);
+    PageFunctions pageFunctions(file, info, scriptFiles_, rewrittenBefore_ ? nullptr : &observer_, record,
+                                result_.tagsLeftAlone);
     fs::FsError error;
-    if (RewriteText(page, functions, pageFunctions, request_.anyCase) == 0) {
+    PagePieces converted;
+    if (RewriteText(page, functions, pageFunctions, request_.anyCase, converted) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
         if (error.Failed()) FailPage(file, error);
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, page, &info);
+    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, converted.Pieces(), &info);
     if (error.Failed()) {
         pageFunctions.Undo();
         functions = countBefore;
-        FailPage(file, error);
+        return FailPage(file, error);
     }
+    pageFunctions.Keep();
 }
 
 void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {
@@ -418,22 +424,20 @@ void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {
     // Neither ends the run.
     --result_.pagesConverted;
     ++result_.pagesFailed;
-    log_ += kLogFailed + currentFile_ + " - ";
+    PageSelection& selection = result_.pages.back().selections.back();
+    selection.failed = true;
     const bool otherPath = error.path != file.path && error.path != file.sourcePath;
-    if (otherPath || error.cause == fs::FsCause::TooLong) log_ += Named(error) + ": ";
-    log_ += error.reason;
+    if (otherPath || error.cause == fs::FsCause::TooLong) selection.failure = Named(error) + ": ";
+    selection.failure += error.reason;
     if (!file.sourcePath.empty()) {
         // The page's copy as it was; a copy the new tree cannot take ends
         // the run: the tree would lack an entry the source gave.
         if (fs::FsError copy = fs::CopyFile(file.sourcePath, file.path); copy.Failed()) {
-            if (EndsTheRun(copy) || copy.path != file.sourcePath) {
-                log_ += kCrLf;
+            if (EndsTheRun(copy) || copy.path != file.sourcePath)
                 return EndRun(copy.cause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, copy);
-            }
-            log_ += kLogNotCopied + copy.reason;
+            selection.failure += kLogNotCopied + copy.reason;
         }
     }
-    log_ += kCrLf;
 }
 
 void ConversionRun::CloseScriptFiles() {

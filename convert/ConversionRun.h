@@ -34,7 +34,8 @@ private:
     void ProcessFolder(const std::string& source, const std::string& path);
     void ProcessFile(const PageFile& file);
     void FailPage(const PageFile& file, const fs::FsError& error);
-    void NotCopied(const fs::FsError& error, bool folder, std::string& log);
+    void NotCopied(const fs::FsError& error, bool folder);
+    void Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason);
     bool EndsTheRun(const fs::FsError& error) const;
     void EndRun(const char* what, const fs::FsError& error);
     bool Ended() const { return fatalWhat_ != nullptr; }
@@ -42,15 +43,13 @@ private:
     std::string Shown(const std::string& path) const;
     std::string Named(const fs::FsError& error) const;
     void CloseScriptFiles();
-    std::string SummaryText() const;
     void ReportProgress();
 
     ConversionObserver& observer_;
     ConversionRequest request_;
     ConversionResult result_;
     std::vector<std::string> patterns_;
-    std::string log_;
-    std::string currentFile_;
+    std::string current_;  // what the run is doing, as shown: the page being rewritten, or the source
     long long pagesDone_ = 0;
     long long pagesInAll_ = -1;
     bool stop_ = false;

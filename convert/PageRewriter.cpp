@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <deque>
 
 namespace tagshift {
 
@@ -60,7 +61,8 @@ const RawElement kRawElements[] = {
 };
 
 // Line numbers of offsets asked for in increasing order, counted forward
-// from the last one asked for.
+// from the last one asked for; and the offsets in the page as it was read
+// before an earlier pass replaced blocks.
 class LineCounter {
 public:
     LineCounter(std::string_view text, const std::vector<TakenLines>* takenBefore) : text_(text), takenBefore_(takenBefore) {}
@@ -69,10 +71,17 @@ public:
         line_ += CountLineEnds(text_, at_, offset);
         at_ = offset;
         if (takenBefore_) {
-            while (takenIndex_ < takenBefore_->size() && (*takenBefore_)[takenIndex_].offset <= offset)
-                line_ += (*takenBefore_)[takenIndex_++].lineEnds;
+            while (takenIndex_ < takenBefore_->size() && (*takenBefore_)[takenIndex_].offset <= offset) {
+                line_ += (*takenBefore_)[takenIndex_].lineEnds;
+                growth_ += (*takenBefore_)[takenIndex_++].growth;
+            }
         }
         return line_;
+    }
+
+    BlockPlace PlaceOf(std::size_t offset) {
+        const long long line = LineOf(offset);
+        return BlockPlace{line, static_cast<std::size_t>(static_cast<long long>(offset) - growth_)};
     }
 
 private:
@@ -81,6 +90,7 @@ private:
     std::size_t takenIndex_ = 0;
     std::size_t at_ = 0;
     long long line_ = 1;
+    long long growth_ = 0;
 };
 
 // The end of a void tag: the first '>' outside quoted values. A walk that
@@ -151,8 +161,42 @@ const char* LeftAloneText(LeftAloneReason why) {
     return "";
 }
 
-long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
-                        BlockSink& sink, const PassOptions& options) {
+namespace {
+
+// What a pass writes its page into: the page's text in one string, or the
+// pieces that make it up.
+class StringOutput {
+public:
+    explicit StringOutput(std::string& text) : text_(text) {}
+    void Clear() { text_.clear(); }
+    void Reserve(std::size_t size) { text_.reserve(size); }
+    void Page(const char* bytes, std::size_t length) { text_.append(bytes, length); }
+    void Text(std::string_view text) { text_ += text; }
+    void Number(std::string_view digits) { text_ += digits; }
+    std::size_t Size() const { return text_.size(); }
+
+private:
+    std::string& text_;
+};
+
+// A pass's output as pieces (see PagePieces).
+class PieceOutput {
+public:
+    explicit PieceOutput(PagePieces& pieces) : pieces_(pieces) {}
+    void Clear() { pieces_.Clear(); }
+    void Reserve(std::size_t) {}
+    void Page(const char* bytes, std::size_t length) { pieces_.View(std::string_view(bytes, length)); }
+    void Text(std::string_view text) { pieces_.View(text); }  // the kinds' texts: static
+    void Number(std::string_view digits) { pieces_.Copy(digits); }
+    std::size_t Size() const { return pieces_.Size(); }
+
+private:
+    PagePieces& pieces_;
+};
+
+template <typename Output>
+long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& functionCount, Output& out,
+                            BlockSink& sink, const PassOptions& options) {
     const TagKindTexts& texts = KindTexts(kind);
     // Both texts are lower case already.
     const std::string_view opening = texts.opening;
@@ -172,7 +216,7 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
             leaveAlone(at, why);
     };
 
-    out.clear();
+    out.Clear();
     long long blocks = 0;
     bool noClosing = false;  // no closing text is left in the rest of the page
     std::size_t copied = 0;  // everything before this offset is in out
@@ -233,44 +277,108 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
             continue;
         }
 
-        if (blocks == 0) out.reserve(page.size() + 128);
+        if (blocks == 0) out.Reserve(page.size() + 128);
         ++blocks;
         ++functionCount;
-        out.append(page.data() + copied, lt - copied);
-        out += texts.includeTag;
-        out += texts.callStart;
+        const BlockPlace place = lines.PlaceOf(lt);
+        out.Page(page.data() + copied, lt - copied);
+        const std::size_t callStart = out.Size();
+        out.Text(texts.includeTag);
+        out.Text(texts.callStart);
         char digits[24];
         auto digitsEnd = std::to_chars(digits, digits + sizeof digits, functionCount);
-        out.append(digits, digitsEnd.ptr);
-        out += kCallEnd;
+        out.Number(std::string_view(digits, static_cast<std::size_t>(digitsEnd.ptr - digits)));
+        out.Text(kCallEnd);
         if (options.linesTaken)
-            options.linesTaken->push_back(TakenLines{out.size(), CountLineEnds(page, lt, end)});
-        sink.Add(kind, functionCount, page.substr(lt, end - lt));
+            options.linesTaken->push_back(TakenLines{out.Size(), CountLineEnds(page, lt, end),
+                                                     static_cast<long long>(out.Size() - callStart) -
+                                                         static_cast<long long>(end - lt)});
+        sink.Add(kind, functionCount, page.substr(lt, end - lt), place);
         copied = at = end;
     }
-    if (blocks > 0) out.append(page.data() + copied, page.size() - copied);
+    if (blocks > 0) out.Page(page.data() + copied, page.size() - copied);
     return blocks;
 }
 
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
-    long long total = 0;
-    std::string next;
+}  // namespace
+
+long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
+                        BlockSink& sink, const PassOptions& options) {
+    StringOutput output(out);
+    return ReplaceBlocksInto(page, kind, functionCount, output, sink, options);
+}
+
+void PagePieces::Clear() {
+    pieces_.clear();
+    copies_.clear();
+    size_ = 0;
+}
+
+void PagePieces::View(std::string_view bytes) {
+    if (bytes.empty()) return;
+    pieces_.push_back(bytes);
+    size_ += bytes.size();
+}
+
+void PagePieces::Copy(std::string_view bytes) {
+    // Copies share blocks of storage that never grow past their capacity,
+    // so that a view into one stays where it is.
+    if (copies_.empty() || copies_.back().size() + bytes.size() > copies_.back().capacity()) {
+        copies_.emplace_back();
+        copies_.back().reserve(std::max<std::size_t>(4096, bytes.size()));
+    }
+    std::string& block = copies_.back();
+    const std::size_t at = block.size();
+    block += bytes;
+    View(std::string_view(block).substr(at));
+}
+
+bool PagePieces::ViewsOfContain(std::string_view page, std::string_view word) const {
+    for (const std::string_view piece : pieces_)
+        if (piece.data() >= page.data() && piece.data() < page.data() + page.size() &&
+            FindAnyCase(piece, word, 0) != kNpos)
+            return true;
+    return false;
+}
+
+std::string PagePieces::Joined() const {
+    std::string text;
+    text.reserve(size_);
+    for (const std::string_view piece : pieces_) text += piece;
+    return text;
+}
+
+// Both passes, object blocks first, then embed blocks of the result. The
+// embed pass needs the object pass's result as one text only when the page
+// has embed openings outside its object blocks; otherwise the object pass's
+// pieces are the page (the embed pass would find nothing in them), and a
+// page without object blocks goes to the embed pass as it was read.
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out) {
     std::vector<TakenLines> taken;
     PassOptions options;
     options.anyCase = anyCase;
     options.linesTaken = &taken;
-    for (TagKind kind : kTagKinds) {
-        const long long blocks = ReplaceBlocks(page, kind, functionCount, next, sink, options);
-        if (blocks > 0) {
-            page.swap(next);
-            std::string().swap(next);  // give the old text's memory back before the next pass
-            total += blocks;
-        }
-        // The object pass's blocks shift the embed pass's line numbers.
-        options.linesTakenBefore = blocks > 0 ? &taken : nullptr;
-        options.linesTaken = nullptr;
+    PieceOutput output(out);
+    const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, output, sink, options);
+    options.linesTaken = nullptr;
+    if (objects > 0) {
+        if (!out.ViewsOfContain(page, KindTexts(TagKind::Embed).opening)) return objects;
+        std::string next = out.Joined();
+        out.Clear();
+        page.swap(next);
+        std::string().swap(next);  // give the old text's memory back before the next pass
+        options.linesTakenBefore = &taken;
     }
-    return total;
+    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, output, sink, options);
+    if (embeds == 0 && objects > 0) out.View(page);
+    return objects + embeds;
+}
+
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+    PagePieces pieces;
+    const long long blocks = RewriteText(page, functionCount, sink, anyCase, pieces);
+    if (blocks > 0) page = pieces.Joined();
+    return blocks;
 }
 
 }  // namespace tagshift

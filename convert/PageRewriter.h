@@ -2,6 +2,7 @@
 // putting the include and call elements in their place.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,12 +26,19 @@ enum class LeftAloneReason {
 // The words the user reads for a reason ("inside a script").
 const char* LeftAloneText(LeftAloneReason why);
 
+// Where a block stood in the page as it was read: its first line (from 1)
+// and its first byte's offset.
+struct BlockPlace {
+    long long line = 0;
+    std::size_t offset = 0;
+};
+
 // Receives every block that a pass cuts out, in page order, and every
 // opening text that a pass leaves alone.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;
-    virtual void Add(TagKind kind, long long number, std::string_view block) = 0;
+    virtual void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) = 0;
     // opening is the opening text as it stands in the page; line counts
     // from 1 in the page as it was read.
     virtual void LeftAlone(TagKind /*kind*/, std::string_view /*opening*/, long long /*line*/,
@@ -38,16 +46,18 @@ public:
 };
 
 // A replaced block as the later pass sees it: its call element ends at
-// offset of the pass's output, and the block held lineEnds line ends.
+// offset of the pass's output, the block held lineEnds line ends, and the
+// elements that took its place are growth bytes longer than it was.
 struct TakenLines {
     std::size_t offset;
     long long lineEnds;
+    long long growth;
 };
 
 struct PassOptions {
     bool anyCase = false;  // opening and closing texts match in any letter case
     // The blocks an earlier pass over this page replaced (its linesTaken),
-    // so that line numbers name the page as read.
+    // so that lines and offsets name the page as read.
     const std::vector<TakenLines>* linesTakenBefore = nullptr;
     std::vector<TakenLines>* linesTaken = nullptr;  // filled with this pass's blocks
 };
@@ -64,8 +74,34 @@ struct PassOptions {
 long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
                         BlockSink& sink, const PassOptions& options = {});
 
-// Both passes, object blocks first, then embed blocks of the result. page
-// becomes the converted page. Returns the number of blocks replaced.
+// A converted page as the pieces that make it up, in order: views into the
+// page as the rewrite left it, into the texts that replace the blocks, and
+// into copies of their own (the functions' numbers). The page is written
+// from them, never put together in memory a second time.
+class PagePieces {
+public:
+    const std::vector<std::string_view>& Pieces() const { return pieces_; }
+    std::size_t Size() const { return size_; }
+    void Clear();
+    void View(std::string_view bytes);  // bytes must outlive the pieces
+    void Copy(std::string_view bytes);
+    // True when a piece that views into page holds word (lower case, from '<') in any letter case.
+    bool ViewsOfContain(std::string_view page, std::string_view word) const;
+    std::string Joined() const;
+
+private:
+    std::vector<std::string_view> pieces_;
+    std::deque<std::string> copies_;
+    std::size_t size_ = 0;
+};
+
+// Both passes, object blocks first, then embed blocks of the result. out
+// receives the converted page as pieces that view into page (which the
+// rewrite may replace by the object pass's result) and into out itself.
+// Returns the number of blocks replaced; out is empty when it is 0.
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out);
+
+// The same, with page becoming the converted page.
 long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase = false);
 
 }  // namespace tagshift

@@ -37,8 +37,12 @@ inline constexpr const char* kSummaryVisible = "Your new website(s) are visible 
 inline constexpr const char* kSummaryNotConverted = "Pages Not Converted: ";
 inline constexpr const char* kSummaryNotCopied = "Files and Folders Not Copied: ";
 inline constexpr const char* kSummarySeeLog = " (see converter_log.txt)";
+inline constexpr const char* kSummaryLeftOut = "Entries Left Out: ";
+inline constexpr const char* kSummaryPagesChanged = "Pages Changed: ";
 inline constexpr const char* kSummaryLeftAlone = "Tags Left Alone: ";
 inline constexpr const char* kSummaryUseVerbose = " (use --verbose to list them)";
+
+inline constexpr const char* kReasonNoMemory = "not enough memory";
 
 // Run log lines.
 inline constexpr const char* kLogStarted = "Process Started";
@@ -58,6 +62,9 @@ inline constexpr const char* kLogLeftAloneWhy = " left as it is (";
 inline constexpr const char* kLogNotCopied = "; not copied either: ";
 inline constexpr const char* kLogUnreadable = " - not copied: ";  // a file or folder the source would not give
 inline constexpr const char* kLogComplete = "Process Complete";
+inline constexpr const char* kLogLeftOut = "Left Out: ";    // "Left Out: PATH - a named pipe, not a file"
+inline constexpr const char* kLogReplaced = "Replaced: ";   // the source's own log, which the run's replaces
+inline constexpr const char* kWhyOwnLog = "the source's own converter_log.txt";
 
 // Names.
 inline constexpr const char* kDestSuffix = "_Converted";

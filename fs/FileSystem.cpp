@@ -74,6 +74,24 @@ bool LacksFinalLineEnd(const std::string& path, std::uint64_t size) {
     return last != '\r' && last != '\n';
 }
 
+int WriteGathered(const ByteSpans& pieces, const std::function<int(const char* bytes, std::size_t length)>& write) {
+    constexpr std::size_t kGather = 64 * 1024;
+    std::string gathered;
+    for (const std::string_view piece : pieces) {
+        if (gathered.size() + piece.size() > kGather && !gathered.empty()) {
+            if (int error = write(gathered.data(), gathered.size())) return error;
+            gathered.clear();
+        }
+        if (piece.size() >= kGather) {
+            if (int error = write(piece.data(), piece.size())) return error;
+        } else {
+            if (gathered.capacity() < kGather) gathered.reserve(kGather);
+            gathered += piece;
+        }
+    }
+    return gathered.empty() ? 0 : write(gathered.data(), gathered.size());
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -120,6 +138,10 @@ bool FileExists(const std::string& fileName) {
         if (WildcardMatches(name, candidate) && IsNormalFile(JoinPath(folder, candidate))) return true;
     }
     return false;
+}
+
+FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like, bool keepTimes) {
+    return WriteFileAtomic(path, ByteSpans{data}, like, keepTimes);
 }
 
 FsError AppendToFile(const std::string& path, std::string_view data, AppendMark& mark) {

@@ -119,6 +119,12 @@ FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* info
 // existing link at path is replaced by the file, never followed.
 FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like = nullptr,
                         bool keepTimes = false);
+// The same with the bytes given as pieces, written one after the other:
+// a page rewritten in place of its blocks is written without being put
+// together in memory first.
+using ByteSpans = std::vector<std::string_view>;
+FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const FileInfo* like = nullptr,
+                        bool keepTimes = false);
 
 // State of a file before an append, so that the append can be undone.
 struct AppendMark {

@@ -221,7 +221,9 @@ TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
          [](const std::string& work, const CliResult& result) {
              const std::string source = work + "/" + ReadFile(work + "/longpath");
              ASSERT_EQ(source.size(), 4080u);
-             EXPECT_NE(result.err.find(source + "_Converted.incomplete-"), std::string::npos) << result.err;
+             // The new tree is named as the user knows it, the name it is built under after it.
+             EXPECT_NE(result.err.find(source + "_Converted (being built as site_Converted.incomplete-"), std::string::npos)
+                 << result.err;
              EXPECT_NE(result.err.find(" - File name too long\n"), std::string::npos) << result.err;
              EXPECT_EQ(result.err.find(source + "_Converted - "), std::string::npos) << result.err;
          }},
@@ -387,9 +389,6 @@ TEST(HeadlessConverter, AKilledRunLeavesTheDestinationAbsentOrComplete) {
     }
 }
 
-// A file system that runs out of room while the new tree is written: the
-// run ends with a message that says what failed and leaves nothing, neither
-// the new tree nor its temporary folder. Needs a small tmpfs (root).
 TEST(HeadlessConverter, OnATerminalTheProgressLineShowsEveryStageAndThePageCount) {
     if (RunShell("command -v script >/dev/null") != 0) GTEST_SKIP() << "needs script(1) to give the converter a terminal";
     TempDir tempDir;
@@ -403,9 +402,15 @@ TEST(HeadlessConverter, OnATerminalTheProgressLineShowsEveryStageAndThePageCount
     for (const char* line : {"\rProgress: Disabling Interface", "\rProgress: Copying Directory",
                               "\r[0/2 pages] Progress: Preparing Javascript"})
         EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
-    EXPECT_NE(out.find("Files Converted: 2 | Functions Replaced: 2"), std::string::npos) << out;
+    // The summary starts on a line of its own, after the last stage.
+    EXPECT_NE(out.find("\r[2/2 pages] Progress: Website Converted\r\nFiles Converted: 2 | Functions Replaced: 2\r\n"),
+              std::string::npos)
+        << out;
 }
 
+// A file system that runs out of room while the new tree is written: the
+// run ends with a message that says what failed and leaves nothing, neither
+// the new tree nor its temporary folder. Needs a small tmpfs (root).
 TEST(HeadlessConverter, AFullFileSystemLeavesNothing) {
     struct Case {
         const char* name;
@@ -444,6 +449,74 @@ TEST(HeadlessConverter, AFullFileSystemLeavesNothing) {
         message.replace(message.find("{work}"), 6, work);
         EXPECT_EQ(out.rfind(message, 0), 0u) << testCase.name << "\n" << out;
         EXPECT_NE(out.find("No space left on device"), std::string::npos) << testCase.name << "\n" << out;
+        EXPECT_TRUE(Leftovers(work).empty()) << testCase.name;
+    }
+}
+
+// Names may hold any byte but '/' and NUL: each control byte is shown as
+// its picture, so that no name can write a line of its own into the log or
+// onto standard error, and the files keep their names.
+TEST(HeadlessConverter, ControlBytesInNamesAreShownAsTheirPictures) {
+    TempDir tempDir;
+    const std::string work = tempDir.Path();
+    for (const char* page : {"/site/a\r\nFailed File: b.html", "/site/del\x7f.html", "/site/esc\x1b.html",
+                             "/site/e\nf/g\th.html"})
+        WriteFile(work + page, "<object>x</object>");
+    WriteFile(work + "/site/bad\nfolder/p.html", "<embed>y</embed>");
+    stdfs::create_directories(work + "/site/bad\nfolder/embed.js");  // the page fails: its script file is a folder
+    std::string out;
+    const int status = RunShell("cd " + ShellQuote(work) + " && " + ShellQuote(TAGSHIFT_CLI) + " site 2>err.txt", &out);
+    EXPECT_EQ(status, 3) << ReadFile(work + "/err.txt");
+    const std::string d = work + "/site_Converted";
+    EXPECT_EQ(ReadFile(d + "/converter_log.txt"),
+              "Process Started\r\nCopying Folder:" + work + "/site\r\nDestination Folder:" + d +
+                  "\r\nProcessing File:" + d + "/a\u240d\u240aFailed File: b.html\r\nProcessing File:" + d +
+                  "/del\u2421.html\r\nProcessing File:" + d + "/esc\u241b.html\r\nProcessing File:" + d +
+                  "/bad\u240afolder/p.html\r\nFailed File:" + d + "/bad\u240afolder/p.html - " + d +
+                  "/bad\u240afolder/embed.js: Is a directory\r\nProcessing File:" + d +
+                  "/e\u240af/g\u2409h.html\r\nProcess Complete");
+    EXPECT_EQ(ReadFile(work + "/err.txt"), "Failed File:" + d + "/bad\u240afolder/p.html - " + d +
+                                               "/bad\u240afolder/embed.js: Is a directory\n");
+    EXPECT_EQ(out, "Files Converted: 4 | Functions Replaced: 4\nYour new website(s) are visible at " + d +
+                       "\nPages Not Converted: 1 (see converter_log.txt)\n");
+    EXPECT_EQ(ReadFile(d + "/a\r\nFailed File: b.html"), kObj + "1();</script>");
+    EXPECT_EQ(ReadFile(d + "/e\nf/g\th.html"), kObj + "4();</script>");
+}
+
+// Memory and the file-size limit run out: the run ends like any other fault
+// that stops it, says what it was doing and why, and leaves nothing. The
+// page is sparse: it costs no room, only memory to read.
+TEST(HeadlessConverter, MemoryAndFileSizeLimitsEndTheRunAndLeaveNothing) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's runtime cannot start under a memory limit";
+#endif
+    struct Case {
+        const char* name;
+        const char* limit;
+        const char* bigFile;
+        const char* message;  // standard error's first line, after "{work}/site_Converted/"
+    };
+    const std::vector<Case> cases = {
+        {"memory", "ulimit -v 120000", "big.html",
+         "The site could not be converted: {work}/site_Converted/big.html - not enough memory"},
+        {"file size", "ulimit -f 1000", "big.gif",
+         "The folder could not be copied: {work}/site_Converted/big.gif - File too large"},
+    };
+    for (const Case& testCase : cases) {
+        TempDir tempDir;
+        const std::string work = tempDir.Path();
+        WriteFile(work + "/site/a.html", "<object>a</object>");
+        const std::string big = work + "/site/" + testCase.bigFile;
+        WriteFile(big, "<object>");
+        stdfs::resize_file(big, 200u << 20);
+        std::string out;
+        const int status = RunShell("cd " + ShellQuote(work) + " && " + testCase.limit + " && " +
+                                        ShellQuote(TAGSHIFT_CLI) + " site 2>&1 >/dev/null",
+                                    &out);
+        EXPECT_EQ(status, 4) << testCase.name << "\n" << out;
+        std::string message = testCase.message;
+        message.replace(message.find("{work}"), 6, work);
+        EXPECT_EQ(out.substr(0, out.find('\n')), message) << testCase.name;
         EXPECT_TRUE(Leftovers(work).empty()) << testCase.name;
     }
 }

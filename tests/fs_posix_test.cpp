@@ -15,6 +15,7 @@
 
 #include "TestSupport.h"
 #include "convert/Conversion.h"
+#include "convert/RunTexts.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift {
@@ -191,8 +192,9 @@ TEST(PathLimit, AFolderPastItFailsOnce) {
     EXPECT_EQ(result.outcome, RunOutcome::CompletedWithFailures) << result.error;
     EXPECT_EQ(result.pagesConverted, 1);
     EXPECT_EQ(result.entriesNotCopied, 1);
-    ASSERT_EQ(result.failedEntries.size(), 1u);
-    EXPECT_EQ(result.failedEntries[0], "Failed Folder:" + source + "_Converted" + deep.substr(source.size()) + "/" +
+    const std::vector<std::string> failures = FailureLines(result);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], "Failed Folder:" + source + "_Converted" + deep.substr(source.size()) + "/" +
                                            tooDeep + " - not copied: File name too long");
     // TempDir removes only what it can reach by name.
     const int parent = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);

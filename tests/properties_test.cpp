@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "convert/Conversion.h"
+#include "convert/RunTexts.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
 
@@ -38,7 +39,8 @@ int ConvertAndCheck(const std::string& source, const std::string& patterns = tex
     request.sourceFolder = source;
     request.patterns = patterns;
     const ConversionResult run = Convert(request, observer);
-    EXPECT_EQ(run.outcome, RunOutcome::Completed) << run.log;
+    const std::string runLog = LogText(run);
+    EXPECT_EQ(run.outcome, RunOutcome::Completed) << runLog;
     EXPECT_TRUE(Snapshot(source) == before) << "the source tree changed";
 
     const std::string dest = run.convertedFolder;
@@ -60,9 +62,9 @@ int ConvertAndCheck(const std::string& source, const std::string& patterns = tex
     command.insert(command.end(), {source, dest});
     int pages = 0;
     const std::string prefix = "Processing File:" + dest + fs::kSeparator;
-    for (std::size_t at = 0; (at = run.log.find(prefix, at)) != std::string::npos;) {
+    for (std::size_t at = 0; (at = runLog.find(prefix, at)) != std::string::npos;) {
         at += prefix.size();
-        command.push_back(run.log.substr(at, run.log.find("\r\n", at) - at));
+        command.push_back(runLog.substr(at, runLog.find("\r\n", at) - at));
         ++pages;
     }
     std::string output;

@@ -24,7 +24,7 @@ struct Left {
 
 class CollectingSink : public BlockSink {
 public:
-    void Add(TagKind kind, long long number, std::string_view block) override {
+    void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& /*place*/) override {
         blocks.push_back(Block{kind, number, std::string(block)});
     }
     void LeftAlone(TagKind, std::string_view, long long lineNumber, LeftAloneReason why) override {

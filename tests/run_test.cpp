@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "convert/Conversion.h"
+#include "convert/RunTexts.h"
 #include "fs/FileSystem.h"
 
 namespace tagshift {
@@ -65,8 +66,9 @@ TEST(ConversionRun, CompletedRunShowsLogsAndWritesEverything) {
     // Three pages selected by the copy, each reported when done.
     EXPECT_EQ(f.host.progress, (std::vector<std::pair<long long, long long>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
 
-    EXPECT_EQ(f.result.summary,
-              "Files Converted: 3 | Functions Replaced: 3\r\nYour new website(s) are visible at " + f.Dest());
+    // plain.htm is selected but has no block: it stays as it was.
+    EXPECT_EQ(SummaryText(f.result), "Files Converted: 3 | Functions Replaced: 3\r\nPages Changed: 2\r\n"
+                                     "Your new website(s) are visible at " + f.Dest());
     EXPECT_TRUE(f.result.error.empty());
     EXPECT_EQ(f.result.outcome, RunOutcome::Completed);
     EXPECT_EQ(f.result.logPath, f.Dest() + Native("/converter_log.txt"));
@@ -167,12 +169,12 @@ TEST(ConversionRun, ForeseenFailuresRefuseBeforeAnythingIsWritten) {
         f.Run();
         EXPECT_EQ(Snapshot(f.dir.Path()), before) << testCase.name;
         EXPECT_EQ(f.result.outcome, RunOutcome::Refused) << testCase.name;
-        EXPECT_EQ(f.result.log, "Process Started\r\n" + testCase.logLine + "\r\n") << testCase.name;
+        EXPECT_EQ(LogText(f.result), "Process Started\r\n" + testCase.logLine + "\r\n") << testCase.name;
         EXPECT_EQ(f.host.statuses.back(), testCase.status) << testCase.name;
         EXPECT_EQ(f.result.pagesConverted, 0) << testCase.name;
         EXPECT_EQ(f.result.functionsReplaced, 0) << testCase.name;
         EXPECT_EQ(f.result.error, testCase.error) << testCase.name;
-        EXPECT_TRUE(f.result.summary.empty()) << testCase.name;
+        EXPECT_TRUE(SummaryText(f.result).empty()) << testCase.name;
     }
 }
 
@@ -198,9 +200,9 @@ TEST(ConversionRun, PatternSelection) {
         std::vector<std::string> processed;
         std::size_t at = 0;
         const std::string prefix = "Processing File:" + f.Dest() + Native("/");
-        while ((at = f.result.log.find(prefix, at)) != std::string::npos) {
+        while ((at = LogText(f.result).find(prefix, at)) != std::string::npos) {
             at += prefix.size();
-            processed.push_back(f.result.log.substr(at, f.result.log.find('\r', at) - at));
+            processed.push_back(LogText(f.result).substr(at, LogText(f.result).find('\r', at) - at));
         }
         EXPECT_EQ(processed, testCase.processed) << testCase.patterns;
         EXPECT_EQ(f.result.pagesConverted, static_cast<long long>(testCase.processed.size())) << testCase.patterns;
@@ -260,10 +262,10 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     EXPECT_EQ(f.result.pagesFailed, 4);
     EXPECT_EQ(f.result.pagesConverted, 3);      // a, c, z
     EXPECT_EQ(f.result.functionsReplaced, 3);  // one block each
-    EXPECT_EQ(f.result.summary, "Files Converted: 3 | Functions Replaced: 3\r\n"
+    EXPECT_EQ(SummaryText(f.result), "Files Converted: 3 | Functions Replaced: 3\r\n"
                                  "Your new website(s) are visible at " + f.Dest() +
                                      "\r\nPages Not Converted: 4 (see converter_log.txt)");
-    EXPECT_EQ(f.result.failedEntries.size(), 4u);
+    EXPECT_EQ(FailureLines(f.result).size(), 4u);
     const std::string log = ReadFile(f.Dest() + Native("/converter_log.txt"));
     // A name too long is named as it failed: under the temporary name.
     EXPECT_NE(log.find("Failed File:" + f.Dest() + Native("/f.html - ") + f.Dest() + ".incomplete-"), std::string::npos)
@@ -485,22 +487,22 @@ TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
         for (std::size_t at; (at = line.find("{reason}")) != std::string::npos;)
             line.replace(at, 8, testCase.reason);
         EXPECT_EQ(f.result.outcome, RunOutcome::CompletedWithFailures) << testCase.name << f.result.error;
-        EXPECT_EQ(f.result.failedEntries, std::vector<std::string>{line}) << testCase.name;
+        EXPECT_EQ(FailureLines(f.result), std::vector<std::string>{line}) << testCase.name;
         EXPECT_EQ(f.result.pagesFailed, testCase.pagesFailed) << testCase.name;
         EXPECT_EQ(f.result.entriesNotCopied, testCase.notCopied) << testCase.name;
-        EXPECT_NE(f.result.summary.find(testCase.notCopied ? "\r\nFiles and Folders Not Copied: 1 (see converter_log.txt)"
+        EXPECT_NE(SummaryText(f.result).find(testCase.notCopied ? "\r\nFiles and Folders Not Copied: 1 (see converter_log.txt)"
                                                           : "\r\nPages Not Converted: 1 (see converter_log.txt)"),
                   std::string::npos)
-            << testCase.name << f.result.summary;
+            << testCase.name << SummaryText(f.result);
         // Everything else is there, the converted page included.
         auto expected = Snapshot(f.Source());
         for (auto it = expected.begin(); it != expected.end();)
             it = it->first.rfind(Native(testCase.entry.substr(1)), 0) == 0 ? expected.erase(it) : std::next(it);
         expected[Native("z/c.htm")] = "F:" + kObj + "1();</script>";
         expected[Native("z/object.js")] = "F:function InsertObject1()\r\n{\r\ndocument.write('<object></object>');\r\n}\r\n";
-        expected["converter_log.txt"] = "F:" + f.result.log;
+        expected["converter_log.txt"] = "F:" + LogText(f.result);
         EXPECT_EQ(Snapshot(f.Dest()), expected) << testCase.name;
-        EXPECT_NE(f.result.log.find(line + "\r\n"), std::string::npos) << testCase.name;
+        EXPECT_NE(LogText(f.result).find(line + "\r\n"), std::string::npos) << testCase.name;
     }
 }
 
@@ -560,10 +562,10 @@ TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
         EXPECT_EQ(f.result.error, error) << testCase.name;
         EXPECT_TRUE(Leftovers(f.dir.Path()).empty()) << testCase.name;
         EXPECT_TRUE(f.result.logPath.empty()) << testCase.name;
-        EXPECT_TRUE(f.result.summary.empty()) << testCase.name;
+        EXPECT_TRUE(SummaryText(f.result).empty()) << testCase.name;
         const std::vector<std::string> failed = {"Failed File:" + f.Dest() + Native("/a.html - Permission denied"),
                                                   "Failed File:" + f.Dest() + Native("/b.html - Operation not permitted")};
-        EXPECT_EQ(f.result.failedEntries,
+        EXPECT_EQ(FailureLines(f.result),
                   std::vector<std::string>(failed.begin(), failed.begin() + testCase.failedBefore))
             << testCase.name;
         // The cause removed, the same source converts.
@@ -638,7 +640,7 @@ TEST(HeadlessConverter, TagsLeftAloneAreCountedAndListedAndAnyCaseConvertsThem) 
     // A page selected twice is reported once.
     CliResult plain = RunCli({"--patterns=*.html;*.html", dir / "plain"});
     EXPECT_EQ(plain.exitStatus, 0);
-    EXPECT_EQ(plain.out, "Files Converted: 2 | Functions Replaced: 0\nYour new website(s) are visible at " +
+    EXPECT_EQ(plain.out, "Files Converted: 2 | Functions Replaced: 0\nPages Changed: 0\nYour new website(s) are visible at " +
                                (dir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them)\n");
     EXPECT_EQ(plain.err, "");
     // The log lists each tag once, with its page, line and why.

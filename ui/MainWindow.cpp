@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "convert/RunTexts.h"
+
 #include <cstdio>
 
 #include "fs/FileSystem.h"
@@ -70,15 +72,9 @@ std::string FindHelpFile(const std::string& currentFolder, const std::string& pr
 }
 
 std::string SummaryPrompt(const ConversionResult& result) {
-    std::string prompt = result.summary;
-    const std::string seeLog = tagshift::texts::kSummarySeeLog;
-    const std::string seeFullPath = " (see " + result.logPath + ")";
-    for (std::size_t at = 0; !result.logPath.empty() && (at = prompt.find(seeLog, at)) != std::string::npos;
-         at += seeFullPath.size())
-        prompt.replace(at, seeLog.size(), seeFullPath);
+    std::string prompt = SummaryText(result, result.logPath.empty() ? texts::kLogFileName : result.logPath);
     if (result.tagsLeftAlone > 0)
-        prompt += std::string(tagshift::texts::kCrLf) + tagshift::texts::kSummaryLeftAlone +
-                  std::to_string(result.tagsLeftAlone);
+        prompt += std::string(texts::kCrLf) + texts::kSummaryLeftAlone + std::to_string(result.tagsLeftAlone);
     return prompt;
 }
 

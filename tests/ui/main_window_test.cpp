@@ -350,23 +350,30 @@ TEST(MainWindowProgress, StagesShowAtOnceFilesOnceAFrameAndTheCountIsAValue) {
 
 TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
     struct Case {
-        const char* summary;
-        long long leftAlone;
+        long long pagesFailed, notCopied, leftAlone;
         const char* logPath;
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {"Files Converted: 1 | Functions Replaced: 0", 0, "/x/log", "Files Converted: 1 | Functions Replaced: 0"},
-        {"Files Converted: 1 | Functions Replaced: 0", 2, "/x/log",
-         "Files Converted: 1 | Functions Replaced: 0\r\nTags Left Alone: 2"},
-        {"A\r\nPages Not Converted: 4 (see converter_log.txt)", 1, "/s_Converted/converter_log.txt",
-         "A\r\nPages Not Converted: 4 (see /s_Converted/converter_log.txt)\r\nTags Left Alone: 1"},
-        {"A\r\nP: 4 (see converter_log.txt)\r\nF: 1 (see converter_log.txt)", 0, "/l",
-         "A\r\nP: 4 (see /l)\r\nF: 1 (see /l)"},
+        {0, 0, 0, "/x/log", "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted"},
+        {0, 0, 2, "/x/log",
+         "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
+         "Tags Left Alone: 2"},
+        {4, 0, 1, "/s_Converted/converter_log.txt",
+         "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
+         "Pages Not Converted: 4 (see /s_Converted/converter_log.txt)\r\nTags Left Alone: 1"},
+        {4, 1, 0, "/l",
+         "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
+         "Pages Not Converted: 4 (see /l)\r\nFiles and Folders Not Copied: 1 (see /l)"},
     };
     for (const Case& c : cases) {
         ConversionResult result;
-        result.summary = c.summary;
+        result.outcome = RunOutcome::CompletedWithFailures;
+        result.convertedFolder = "/s_Converted";
+        result.pagesConverted = 1;
+        result.pages.push_back(PageRecord{"/s_Converted/a.htm", "/s/a.htm", {{}}, {MovedBlock{}}, {}});
+        result.pagesFailed = c.pagesFailed;
+        result.entriesNotCopied = c.notCopied;
         result.tagsLeftAlone = c.leftAlone;
         result.logPath = c.logPath;
         EXPECT_EQ(SummaryPrompt(result), c.expected);
