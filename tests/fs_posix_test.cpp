@@ -78,6 +78,36 @@ TEST(SpecialFiles, AreLeftOutAndNamedWithWhy) {
     EXPECT_EQ(fs::CopyFile(dir / "src/pipe.html", dir / "copy").reason, "a named pipe, not a file");
 }
 
+// In a run each one is a line of the log and counted in the summary, and
+// no failure; so is a page that became a pipe after the copy.
+TEST(SpecialFiles, AreNamedByTheRun) {
+    TempDir dir;
+    const std::string source = dir / "site";
+    WriteFile(source + "/a.html", "<object>a</object>");
+    WriteFile(source + "/sub/b.html", "<object>b</object>");
+    ASSERT_EQ(::mkfifo((source + "/pipe.html").c_str(), 0644), 0);
+    MakeSocket(source + "/sub/socket");
+    ConversionRequest request;
+    request.sourceFolder = source;
+    test::RecordingObserver host;
+    host.onStatus = [&](const std::string& status) {
+        if (status != "Progress: Preparing Javascript") return;
+        ::unlink((source + "/sub/b.html").c_str());
+        ::mkfifo((source + "/sub/b.html").c_str(), 0644);
+    };
+    const ConversionResult result = Convert(request, host);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << result.error;
+    EXPECT_EQ(result.entriesLeftOut, 3);
+    const std::string dest = source + "_Converted";
+    const std::string log = LogText(result);
+    for (const std::string& line : {"Left Out: " + dest + "/pipe.html - a named pipe, not a file\r\n",
+                                    "Left Out: " + dest + "/sub/socket - a socket, not a file\r\n",
+                                    "Left Out: " + dest + "/sub/b.html - a named pipe, not a file\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+    EXPECT_NE(SummaryText(result).find("\r\nEntries Left Out: 3 (see converter_log.txt)"), std::string::npos)
+        << SummaryText(result);
+}
+
 // A copy keeps set-user-ID and set-group-ID bits only when it has its
 // source's owner and group, as cp does; a script file never takes them.
 TEST(Bits, SetIdBitsOnlyWithTheSourcesOwner) {
