@@ -173,10 +173,8 @@ bool IsRootPath(const std::string& path) {
 }
 
 bool EntryExists(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code error;
-    const stdfs::file_status status = stdfs::symlink_status(detail::PathOf(path), error);
-    return !error && status.type() != stdfs::file_type::not_found;
+    EntryType type = EntryType::Unknown;
+    return !path.empty() && !detail::TypeOf(path, type).Failed();
 }
 
 FsError CreateUniqueFolder(const std::string& prefix, std::string& path) {
@@ -200,11 +198,8 @@ FsError CreateUniqueFolder(const std::string& prefix, std::string& path) {
 }
 
 void RemoveFile(const std::string& path) {
-    std::error_code error;  // best effort
-    const stdfs::path fsPath = detail::PathOf(path);
-    const stdfs::file_status status = stdfs::symlink_status(fsPath, error);
-    if (!error && status.type() != stdfs::file_type::not_found && status.type() != stdfs::file_type::directory)
-        stdfs::remove(fsPath, error);
+    EntryType type = EntryType::Unknown;
+    if (!detail::TypeOf(path, type).Failed() && type != EntryType::Folder) detail::RemoveEntry(path);
 }
 
 FsError CreateFolders(const std::string& path) {
