@@ -1,4 +1,7 @@
 // tagshift-convert: the conversion without a window.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,10 +24,10 @@ constexpr int kExitPagesFailed = 3;
 constexpr int kExitFailed = 4;
 constexpr int kExitInterrupted = 130;
 
-const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] SOURCE\n";
+const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--] SOURCE\n";
 
 const char* const kHelp =
-    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] SOURCE\n"
+    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--] SOURCE\n"
     "\n"
     "Copies the folder SOURCE to SOURCE_Converted and, in the copy, moves every\n"
     "<object>...</object> and <embed>...</embed> block of the selected pages into\n"
@@ -34,16 +37,22 @@ const char* const kHelp =
     "Options:\n"
     "  --patterns LIST  pages to convert, ';'-separated; a page is selected when its\n"
     "                   name ends like the pattern after the pattern's first two\n"
-    "                   characters (default \"%s\")\n"
+    "                   characters (default \"%s\"); a pattern\n"
+    "                   that does not start with \"*.\" is warned about\n"
     "  --verbose        print every status text to standard error, and every\n"
     "                   <object or <embed left as it was, with its page, line and\n"
     "                   why (capital letters, no closing tag, inside a script,\n"
     "                   style, textarea, title, noscript or comment)\n"
-    "  --any-case       match <object ...></object> and <embed ...></embed> in any\n"
-    "                   letter case (<OBJECT ...></OBJECT>); the generated texts\n"
-    "                   stay the same\n"
+    "  --any-case       match page names and tags in any letter case: INDEX.HTM\n"
+    "                   by *.htm, <OBJECT ...></OBJECT> and <EMBED> as <object>\n"
+    "                   and <embed>; the generated texts stay the same\n"
+    "  --noscript       after each replaced block that follows the page's first\n"
+    "                   <body tag, keep the block itself in a <noscript> element,\n"
+    "                   for visitors, browsers and crawlers without script\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
+    "  --               end of the options: what follows is SOURCE, even when it\n"
+    "                   starts with '-' (tagshift-convert -- -rf)\n"
     "\n"
     "Exit status:\n"
     "  0    converted; the summary is printed on standard output, with a line\n"
@@ -169,39 +178,48 @@ int UsageError(const std::string& what) {
 
 int main(int argc, char** argv) {
     tagshift::console::Prepare();
-    const std::vector<std::string> arguments = tagshift::console::Arguments(argc, argv);
+    std::vector<std::string> arguments = tagshift::console::Arguments(argc, argv);
     std::string patterns = tagshift::texts::kDefaultPatterns;
-    bool verboseOutput = false;
-    bool anyCase = false;
+    bool verboseOutput = false, anyCase = false, noscript = false, help = false, version = false;
     std::vector<std::string> sources;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& arg = arguments[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            sources.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << HelpText();
-            return kExitOk;
-        } else if (arg == "--version") {
-            std::cout << "tagshift-convert " << TAGSHIFT_VERSION << '\n';
-            return kExitOk;
-        } else if (arg == "--verbose" || arg == "-v") {
-            verboseOutput = true;
-        } else if (arg == "--any-case") {
-            anyCase = true;
-        } else if (arg == "--patterns") {
-            if (i + 1 >= arguments.size()) return UsageError("--patterns needs a list");
-            patterns = arguments[++i];
-        } else if (arg.rfind("--patterns=", 0) == 0) {
-            patterns = arg.substr(11);
-        } else {
-            return UsageError("unknown option " + arg);
+
+    // The help text is ours (with the exit statuses); CLI11 only parses.
+    CLI::App app("tagshift-convert");
+    app.set_help_flag();
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.add_flag("-v,--verbose", verboseOutput);
+    app.add_flag("--any-case", anyCase);
+    app.add_flag("--noscript", noscript);
+    app.add_option("--patterns", patterns)->expected(1);
+    app.add_option("SOURCE", sources);
+    app.allow_extras(false);
+    // "--patterns=" gives the empty list, as "--patterns ''" does (CLI11
+    // would take the next argument for its value).
+    for (std::size_t i = 0; i < arguments.size() && arguments[i] != "--"; ++i)
+        if (arguments[i].size() > 3 && arguments[i].rfind("--", 0) == 0 && arguments[i].back() == '=') {
+            arguments[i].pop_back();
+            arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::string());
+            ++i;
         }
+    std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them from the back
+    try {
+        app.parse(arguments);
+    } catch (const CLI::ParseError& error) {
+        return UsageError(error.what());
+    }
+    if (help) {
+        std::cout << HelpText();
+        return kExitOk;
+    }
+    if (version) {
+        std::cout << "tagshift-convert " << TAGSHIFT_VERSION << '\n';
+        return kExitOk;
     }
     if (sources.empty()) return UsageError("no SOURCE folder given");
     if (sources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
+    for (const std::string& warning : tagshift::PatternWarnings(patterns))
+        std::cerr << "tagshift-convert: warning: " << warning << '\n';
 
     tagshift::console::CatchInterrupts(interrupted);
 
@@ -212,6 +230,7 @@ int main(int argc, char** argv) {
     request.sourceFolder = sources.front();
     request.patterns = patterns;
     request.anyCase = anyCase;
+    request.noscriptFallback = noscript;
     const tagshift::ConversionResult result = tagshift::Convert(request, observer);
     observer.ClearProgress();
 

@@ -15,7 +15,8 @@ namespace tagshift {
 struct ConversionRequest {
     std::string sourceFolder;                        // made absolute and normal by the run
     std::string patterns = texts::kDefaultPatterns;  // ';'-separated page patterns
-    bool anyCase = false;                            // <OBJECT ...></OBJECT> matches too
+    bool anyCase = false;  // page names (INDEX.HTM by *.htm) and tags (<OBJECT ...></OBJECT>) match in any letter case
+    bool noscriptFallback = false;  // each block after the page's first <body also stays, in a <noscript> after its call
 };
 
 // An opening text that a rewrite left in a page as markup.
@@ -64,6 +65,7 @@ struct MovedBlock {
     long long line = 0;    // the block's first line in the page as read, from 1
     std::size_t offset = 0;  // the block's place in the page as read (sourcePath, else path) ...
     std::size_t length = 0;  // ... and its length in bytes
+    bool fallback = false;   // a copy of it follows its call, in a <noscript> element
 };
 
 // One selection of a page: the page matched one pattern and was rewritten
@@ -128,7 +130,8 @@ ConversionResult Convert(const ConversionRequest& request, ConversionObserver& o
 std::vector<std::string> SplitPatterns(const std::string& text);
 
 // The page-pattern rule: the last (length of p - 2) bytes of the name equal
-// those of the pattern. Patterns shorter than two bytes select nothing.
-bool PatternMatches(const std::string& pattern, const std::string& name);
+// those of the pattern (with anyCase, in any letter case of A-Z). Patterns
+// shorter than two bytes select nothing.
+bool PatternMatches(const std::string& pattern, const std::string& name, bool anyCase = false);
 
 }  // namespace tagshift

@@ -28,12 +28,14 @@ public:
     // left alone are recorded and told to observer, when given.
     PageFunctions(const PageFile& file, const fs::FileInfo& info, fs::AppendFile (&scripts)[2],
                   ConversionObserver* observer, PageRecord& record, long long& leftAlone)
-        : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone) {}
+        : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone),
+          blocksBefore_(record.blocks.size()) {}
 
     void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
         Kind& kindState = kinds_[static_cast<int>(kind)];
         AppendFunctionTo(kindState.buffer, kind, number, block);
-        blocks_.push_back(MovedBlock{kind, number, place.line, place.offset, block.size()});
+        // Numbers grow through the page: the record stays in number order.
+        record_.blocks.push_back(MovedBlock{kind, number, place.line, place.offset, block.size(), place.fallback});
         if (kindState.buffer.size() >= kFlushSize) Flush(kind);
     }
 
@@ -50,15 +52,9 @@ public:
         return error_;
     }
 
-    // The page is written: its blocks join its record, in number order.
-    void Keep() {
-        std::sort(blocks_.begin(), blocks_.end(),
-                  [](const MovedBlock& a, const MovedBlock& b) { return a.number < b.number; });
-        record_.blocks.insert(record_.blocks.end(), blocks_.begin(), blocks_.end());
-    }
-
-    // Takes back everything this page appended.
+    // Takes back everything this page appended, and its blocks from its record.
     void Undo() {
+        record_.blocks.resize(blocksBefore_);
         for (TagKind kind : kTagKinds) {
             const Kind& kindState = kinds_[static_cast<int>(kind)];
             if (kindState.marked) scripts_[static_cast<int>(kind)].Undo(kindState.mark);
@@ -91,7 +87,7 @@ private:
     ConversionObserver* observer_;  // null: the page's openings were reported before
     PageRecord& record_;
     long long& leftAlone_;
-    std::vector<MovedBlock> blocks_;
+    std::size_t blocksBefore_;
     Kind kinds_[2];
     fs::FsError error_;
 };
@@ -113,11 +109,16 @@ std::vector<std::string> SplitPatterns(const std::string& text) {
     }
 }
 
-bool PatternMatches(const std::string& pattern, const std::string& name) {
+bool PatternMatches(const std::string& pattern, const std::string& name, bool anyCase) {
     if (pattern.size() < 2) return false;
     const std::size_t compared = pattern.size() - 2;
     if (name.size() < compared) return false;
-    return std::memcmp(name.data() + name.size() - compared, pattern.data() + 2, compared) == 0;
+    const char* tail = name.data() + name.size() - compared;
+    if (!anyCase) return std::memcmp(tail, pattern.data() + 2, compared) == 0;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < compared; ++i)
+        if (lower(tail[i]) != lower(pattern[2 + i])) return false;
+    return true;
 }
 
 ConversionResult Convert(const ConversionRequest& request, ConversionObserver& observer) {
@@ -267,11 +268,15 @@ RunOutcome ConversionRun::RunSteps() {
 
 bool ConversionRun::IsSelected(const std::string& name) const {
     // The script files are the conversion's own output: rewriting one would
-    // lose the functions appended to it.
-    if (name == KindTexts(TagKind::Object).scriptFile || name == KindTexts(TagKind::Embed).scriptFile)
-        return false;
+    // lose the functions appended to it. ("**" + the name is a pattern that
+    // matches the name alone; with anyCase, OBJECT.JS, which is object.js on
+    // Windows, too.)
+    for (TagKind kind : kTagKinds)
+        if (const std::string own = "**" + std::string(KindTexts(kind).scriptFile);
+            name.size() == own.size() - 2 && PatternMatches(own, name, request_.anyCase))
+            return false;
     for (const std::string& pattern : patterns_)
-        if (PatternMatches(pattern, name)) return true;
+        if (PatternMatches(pattern, name, request_.anyCase)) return true;
     return false;
 }
 
@@ -381,7 +386,7 @@ void ConversionRun::ProcessFile(const PageFile& file) {
     PageFile pageFile = file;
     rewrittenBefore_ = false;
     for (const std::string& pattern : patterns_) {
-        if (!PatternMatches(pattern, file.name)) continue;
+        if (!PatternMatches(pattern, file.name, request_.anyCase)) continue;
         ++result_.pagesConverted;
         RewritePage(pageFile);
         rewrittenBefore_ = true;
@@ -411,20 +416,21 @@ void ConversionRun::RewritePage(const PageFile& file) {
                                 result_.tagsLeftAlone);
     fs::FsError error;
     PagePieces converted;
-    if (RewriteText(page, functions, pageFunctions, request_.anyCase, converted) == 0) {
+    if (RewriteText(page, functions, pageFunctions, RewriteOptions{request_.anyCase, request_.noscriptFallback},
+                    converted) == 0) {
         // Nothing to replace: the page is a plain copy.
         if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
         if (error.Failed()) FailPage(file, error);
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed()) error = fs::WriteFileAtomic(file.path, converted.Pieces(), &info);
+    if (!error.Failed()) error = fs::WriteFileAtomic(
+            file.path, [&converted](const fs::PieceEmitter& emit) { return converted.Emit(emit); }, &info);
     if (error.Failed()) {
         pageFunctions.Undo();
         functions = countBefore;
         return FailPage(file, error);
     }
-    pageFunctions.Keep();
 }
 
 void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {

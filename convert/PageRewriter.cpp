@@ -2,13 +2,14 @@
 
 #include <charconv>
 #include <cstring>
-#include <deque>
 
 namespace tagshift {
 
 namespace {
 
 constexpr std::size_t kNpos = std::string_view::npos;
+constexpr std::string_view kNoscriptOpen = "<noscript>";
+constexpr std::string_view kNoscriptClose = "</noscript>";
 
 std::size_t Find(std::string_view text, std::string_view needle, std::size_t from) {
     return text.find(needle, from);
@@ -163,6 +164,34 @@ const char* LeftAloneText(LeftAloneReason why) {
 
 namespace {
 
+// The include element and the call element that take a block's place.
+template <typename Emit>
+auto EmitCallText(TagKind kind, long long number, Emit emit) {
+    const TagKindTexts& texts = KindTexts(kind);
+    char digits[24];
+    const auto digitsEnd = std::to_chars(digits, digits + sizeof digits, number);
+    if (auto failed = emit(texts.includeTag)) return failed;
+    if (auto failed = emit(texts.callStart)) return failed;
+    if (auto failed = emit(std::string_view(digits, static_cast<std::size_t>(digitsEnd.ptr - digits)))) return failed;
+    return emit(kCallEnd);
+}
+
+void AppendCallText(std::string& text, TagKind kind, long long number) {
+    EmitCallText(kind, number, [&](std::string_view piece) {
+        text += piece;
+        return 0;
+    });
+}
+
+std::size_t CallTextSize(TagKind kind, long long number) {
+    std::size_t size = 0;
+    EmitCallText(kind, number, [&](std::string_view piece) {
+        size += piece.size();
+        return 0;
+    });
+    return size;
+}
+
 // What a pass writes its page into: the page's text in one string, or the
 // pieces that make it up.
 class StringOutput {
@@ -171,27 +200,34 @@ public:
     void Clear() { text_.clear(); }
     void Reserve(std::size_t size) { text_.reserve(size); }
     void Page(const char* bytes, std::size_t length) { text_.append(bytes, length); }
-    void Text(std::string_view text) { text_ += text; }
-    void Number(std::string_view digits) { text_ += digits; }
+    void Call(TagKind kind, long long number) { AppendCallText(text_, kind, number); }
+    void Fallback(std::string_view block) {
+        text_ += kNoscriptOpen;
+        text_ += block;
+        text_ += kNoscriptClose;
+    }
     std::size_t Size() const { return text_.size(); }
 
 private:
     std::string& text_;
 };
 
-// A pass's output as pieces (see PagePieces).
+// A pass's output as runs of its page (see PagePieces).
 class PieceOutput {
 public:
-    explicit PieceOutput(PagePieces& pieces) : pieces_(pieces) {}
-    void Clear() { pieces_.Clear(); }
+    PieceOutput(PagePieces& pieces, std::string_view page) : pieces_(pieces), page_(page) {}
+    void Clear() { pieces_.Clear(page_); }
     void Reserve(std::size_t) {}
-    void Page(const char* bytes, std::size_t length) { pieces_.View(std::string_view(bytes, length)); }
-    void Text(std::string_view text) { pieces_.View(text); }  // the kinds' texts: static
-    void Number(std::string_view digits) { pieces_.Copy(digits); }
+    void Page(const char* bytes, std::size_t length) {
+        pieces_.AddRun(static_cast<std::size_t>(bytes - page_.data()), length);
+    }
+    void Call(TagKind kind, long long number) { pieces_.AddCall(kind, number); }
+    void Fallback(std::string_view block) { pieces_.AddFallback(block.size()); }
     std::size_t Size() const { return pieces_.Size(); }
 
 private:
     PagePieces& pieces_;
+    std::string_view page_;
 };
 
 template <typename Output>
@@ -205,9 +241,19 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
     VoidTagEnd voidEnd(page);
     if (options.linesTaken) options.linesTaken->clear();
 
+    std::size_t fallbackIndex = 0;  // the first of fallbacksBefore that may still hold an offset asked for
+    auto inOwnFallback = [&](std::size_t at) {
+        if (!options.fallbacksBefore) return false;
+        const std::vector<OutputRange>& ranges = *options.fallbacksBefore;
+        while (fallbackIndex < ranges.size() && ranges[fallbackIndex].end <= at) ++fallbackIndex;
+        return fallbackIndex < ranges.size() && ranges[fallbackIndex].begin <= at;
+    };
     auto leaveAlone = [&](std::size_t at, LeftAloneReason why) {
+        if (inOwnFallback(at)) return;
         sink.LeftAlone(kind, page.substr(at, opening.size()), lines.LineOf(at), why);
     };
+    bool afterBody = false;  // the scan has met the page's first <body tag
+    if (options.fallbacks) options.fallbacks->clear();
     // Every opening text (in any letter case) in [from, to) stays.
     auto leaveAllAlone = [&](std::size_t from, std::size_t to, LeftAloneReason why) {
         const std::string_view region = page.substr(0, to);
@@ -254,6 +300,9 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
             at = end;
             continue;
         }
+        if (!afterBody && StandsAnyCase(page, lt, "<body") &&
+            (lt + 5 >= page.size() || IsSpace(page[lt + 5]) || page[lt + 5] == '>' || page[lt + 5] == '/'))
+            afterBody = true;
         if (!StandsAnyCase(page, lt, opening)) continue;
         if (!options.anyCase && page.compare(lt, opening.size(), opening) != 0) {
             leaveAlone(lt, LeftAloneReason::CapitalLetters);
@@ -280,17 +329,23 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
         if (blocks == 0) out.Reserve(page.size() + 128);
         ++blocks;
         ++functionCount;
-        const BlockPlace place = lines.PlaceOf(lt);
+        BlockPlace place = lines.PlaceOf(lt);
+        place.fallback = options.noscriptFallback && afterBody;
         out.Page(page.data() + copied, lt - copied);
         const std::size_t callStart = out.Size();
-        out.Text(texts.includeTag);
-        out.Text(texts.callStart);
-        char digits[24];
-        auto digitsEnd = std::to_chars(digits, digits + sizeof digits, functionCount);
-        out.Number(std::string_view(digits, static_cast<std::size_t>(digitsEnd.ptr - digits)));
-        out.Text(kCallEnd);
+        out.Call(kind, functionCount);
+        long long lineEnds = CountLineEnds(page, lt, end);
+        if (place.fallback) {
+            const std::size_t fallbackStart = out.Size();
+            out.Fallback(page.substr(lt, end - lt));
+            if (options.fallbacks) options.fallbacks->push_back(OutputRange{fallbackStart, out.Size()});
+            // The copy's line ends are in the output, where a later pass
+            // counts them itself (a block ends in '>', never in a CR that
+            // an LF after it would join).
+            lineEnds = 0;
+        }
         if (options.linesTaken)
-            options.linesTaken->push_back(TakenLines{out.Size(), CountLineEnds(page, lt, end),
+            options.linesTaken->push_back(TakenLines{out.Size(), lineEnds,
                                                      static_cast<long long>(out.Size() - callStart) -
                                                          static_cast<long long>(end - lt)});
         sink.Add(kind, functionCount, page.substr(lt, end - lt), place);
@@ -308,43 +363,55 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
     return ReplaceBlocksInto(page, kind, functionCount, output, sink, options);
 }
 
-void PagePieces::Clear() {
-    pieces_.clear();
-    copies_.clear();
+void PagePieces::Clear(std::string_view page) {
+    page_ = page;
+    runs_.clear();
     size_ = 0;
 }
 
-void PagePieces::View(std::string_view bytes) {
-    if (bytes.empty()) return;
-    pieces_.push_back(bytes);
-    size_ += bytes.size();
+void PagePieces::AddFallback(std::size_t blockLength) {
+    runs_.back().fallback = true;
+    size_ += kNoscriptOpen.size() + blockLength + kNoscriptClose.size();
 }
 
-void PagePieces::Copy(std::string_view bytes) {
-    // Copies share blocks of storage that never grow past their capacity,
-    // so that a view into one stays where it is.
-    if (copies_.empty() || copies_.back().size() + bytes.size() > copies_.back().capacity()) {
-        copies_.emplace_back();
-        copies_.back().reserve(std::max<std::size_t>(4096, bytes.size()));
-    }
-    std::string& block = copies_.back();
-    const std::size_t at = block.size();
-    block += bytes;
-    View(std::string_view(block).substr(at));
+void PagePieces::AddCall(TagKind kind, long long number) {
+    if (runs_.empty() || runs_.back().number != 0) AddRun(0, 0);
+    runs_.back().number = number;
+    runs_.back().kind = kind;
+    size_ += CallTextSize(kind, number);
 }
 
-bool PagePieces::ViewsOfContain(std::string_view page, std::string_view word) const {
-    for (const std::string_view piece : pieces_)
-        if (piece.data() >= page.data() && piece.data() < page.data() + page.size() &&
-            FindAnyCase(piece, word, 0) != kNpos)
-            return true;
+bool PagePieces::RunsContain(std::string_view word) const {
+    for (const Run& run : runs_)
+        if (FindAnyCase(page_.substr(run.offset, run.length), word, 0) != kNpos) return true;
     return false;
+}
+
+int PagePieces::Emit(const std::function<int(std::string_view)>& emit) const {
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        const Run& run = runs_[i];
+        if (run.length > 0)
+            if (int failed = emit(page_.substr(run.offset, run.length))) return failed;
+        if (run.number > 0)
+            if (int failed = EmitCallText(run.kind, run.number, emit)) return failed;
+        if (run.fallback) {
+            // The block stands between this run and the next one.
+            const std::size_t block = run.offset + run.length;
+            if (int failed = emit(kNoscriptOpen)) return failed;
+            if (int failed = emit(page_.substr(block, runs_[i + 1].offset - block))) return failed;
+            if (int failed = emit(kNoscriptClose)) return failed;
+        }
+    }
+    return 0;
 }
 
 std::string PagePieces::Joined() const {
     std::string text;
     text.reserve(size_);
-    for (const std::string_view piece : pieces_) text += piece;
+    Emit([&](std::string_view piece) {
+        text += piece;
+        return 0;
+    });
     return text;
 }
 
@@ -353,32 +420,45 @@ std::string PagePieces::Joined() const {
 // has embed openings outside its object blocks; otherwise the object pass's
 // pieces are the page (the embed pass would find nothing in them), and a
 // page without object blocks goes to the embed pass as it was read.
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out) {
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& rewrite,
+                      PagePieces& out) {
     std::vector<TakenLines> taken;
+    std::vector<OutputRange> fallbacks;
     PassOptions options;
-    options.anyCase = anyCase;
+    options.anyCase = rewrite.anyCase;
+    options.noscriptFallback = rewrite.noscriptFallback;
     options.linesTaken = &taken;
-    PieceOutput output(out);
-    const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, output, sink, options);
+    options.fallbacks = &fallbacks;
+    PieceOutput objectOutput(out, page);
+    const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, objectOutput, sink, options);
     options.linesTaken = nullptr;
+    options.fallbacks = nullptr;
     if (objects > 0) {
-        if (!out.ViewsOfContain(page, KindTexts(TagKind::Embed).opening)) return objects;
+        if (!out.RunsContain(KindTexts(TagKind::Embed).opening)) return objects;
         std::string next = out.Joined();
-        out.Clear();
         page.swap(next);
         std::string().swap(next);  // give the old text's memory back before the next pass
         options.linesTakenBefore = &taken;
+        options.fallbacksBefore = &fallbacks;
     }
-    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, output, sink, options);
-    if (embeds == 0 && objects > 0) out.View(page);
+    PieceOutput embedOutput(out, page);
+    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, sink, options);
+    if (embeds == 0 && objects > 0) {
+        out.Clear(page);
+        out.AddRun(0, page.size());
+    }
     return objects + embeds;
 }
 
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& options) {
     PagePieces pieces;
-    const long long blocks = RewriteText(page, functionCount, sink, anyCase, pieces);
+    const long long blocks = RewriteText(page, functionCount, sink, options, pieces);
     if (blocks > 0) page = pieces.Joined();
     return blocks;
+}
+
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase) {
+    return RewriteText(page, functionCount, sink, RewriteOptions{anyCase, false});
 }
 
 }  // namespace tagshift

@@ -2,7 +2,7 @@
 // putting the include and call elements in their place.
 #pragma once
 
-#include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +31,7 @@ const char* LeftAloneText(LeftAloneReason why);
 struct BlockPlace {
     long long line = 0;
     std::size_t offset = 0;
+    bool fallback = false;  // a copy of the block follows its call, in a <noscript> element
 };
 
 // Receives every block that a pass cuts out, in page order, and every
@@ -54,12 +55,31 @@ struct TakenLines {
     long long growth;
 };
 
+// A range of a pass's output [begin, end).
+struct OutputRange {
+    std::size_t begin;
+    std::size_t end;
+};
+
 struct PassOptions {
     bool anyCase = false;  // opening and closing texts match in any letter case
+    // After the call of each block that follows the page's first <body tag,
+    // the block again inside <noscript>...</noscript>, for visitors
+    // without script.
+    bool noscriptFallback = false;
     // The blocks an earlier pass over this page replaced (its linesTaken),
     // so that lines and offsets name the page as read.
     const std::vector<TakenLines>* linesTakenBefore = nullptr;
     std::vector<TakenLines>* linesTaken = nullptr;  // filled with this pass's blocks
+    // The fallbacks an earlier pass wrote (its fallbacks): what they hold is
+    // the rewrite's own copy, and no tag in them is reported.
+    const std::vector<OutputRange>* fallbacksBefore = nullptr;
+    std::vector<OutputRange>* fallbacks = nullptr;  // filled with this pass's fallbacks
+};
+
+struct RewriteOptions {
+    bool anyCase = false;
+    bool noscriptFallback = false;
 };
 
 // One forward pass over page for one tag kind. Markup only is converted: the
@@ -74,24 +94,38 @@ struct PassOptions {
 long long ReplaceBlocks(std::string_view page, TagKind kind, long long& functionCount, std::string& out,
                         BlockSink& sink, const PassOptions& options = {});
 
-// A converted page as the pieces that make it up, in order: views into the
-// page as the rewrite left it, into the texts that replace the blocks, and
-// into copies of their own (the functions' numbers). The page is written
-// from them, never put together in memory a second time.
+// A converted page as the runs that make it up, in order: a run of the
+// page as the rewrite left it, then the two elements that replaced the
+// block after it. The page is written from them, never put together in
+// memory a second time; a run costs a few words, whatever the page's size.
 class PagePieces {
 public:
-    const std::vector<std::string_view>& Pieces() const { return pieces_; }
+    struct Run {
+        std::size_t offset = 0;  // into the page
+        std::size_t length = 0;
+        long long number = 0;    // the block after the run (0: none, the page's end)
+        TagKind kind = TagKind::Object;
+        bool fallback = false;   // the block (up to the next run) again, in <noscript>
+    };
+
+    void Clear(std::string_view page);
+    void AddRun(std::size_t offset, std::size_t length) {
+        runs_.push_back(Run{offset, length, 0, TagKind::Object});
+        size_ += length;
+    }
+    void AddCall(TagKind kind, long long number);
+    void AddFallback(std::size_t blockLength);  // to the last call
     std::size_t Size() const { return size_; }
-    void Clear();
-    void View(std::string_view bytes);  // bytes must outlive the pieces
-    void Copy(std::string_view bytes);
-    // True when a piece that views into page holds word (lower case, from '<') in any letter case.
-    bool ViewsOfContain(std::string_view page, std::string_view word) const;
+    bool Empty() const { return runs_.empty(); }
+    // True when a run of the page holds word (lower case, from '<') in any letter case.
+    bool RunsContain(std::string_view word) const;
+    // Calls emit with each piece in order; returns emit's first nonzero answer.
+    int Emit(const std::function<int(std::string_view)>& emit) const;
     std::string Joined() const;
 
 private:
-    std::vector<std::string_view> pieces_;
-    std::deque<std::string> copies_;
+    std::string_view page_;
+    std::vector<Run> runs_;
     std::size_t size_ = 0;
 };
 
@@ -99,9 +133,11 @@ private:
 // receives the converted page as pieces that view into page (which the
 // rewrite may replace by the object pass's result) and into out itself.
 // Returns the number of blocks replaced; out is empty when it is 0.
-long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase, PagePieces& out);
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& options,
+                      PagePieces& out);
 
 // The same, with page becoming the converted page.
+long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& options);
 long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, bool anyCase = false);
 
 }  // namespace tagshift

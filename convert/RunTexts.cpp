@@ -113,6 +113,18 @@ std::string EntryLine(const EntryNote& note) {
     return kLogFailed + Visible(note.path) + kLogUnreadable + note.reason;
 }
 
+std::vector<std::string> PatternWarnings(const std::string& patterns) {
+    std::vector<std::string> warnings;
+    for (const std::string& pattern : SplitPatterns(patterns)) {
+        if (pattern.empty() || pattern.rfind("*.", 0) == 0) continue;
+        const std::string meant = "*." + pattern.substr(std::min(pattern.find_first_not_of("*."), pattern.size()));
+        const std::string selects =
+            pattern.size() <= 2 ? " selects nothing" : " selects every name that ends in `" + pattern.substr(2) + "`";
+        warnings.push_back("`" + Visible(pattern) + "`" + Visible(selects) + "; did you mean `" + Visible(meant) + "`?");
+    }
+    return warnings;
+}
+
 long long PagesChanged(const ConversionResult& result) {
     long long changed = 0;
     for (const PageRecord& page : result.pages) changed += page.Changed();

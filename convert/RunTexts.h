@@ -36,6 +36,11 @@ std::string LeftAloneLine(const LeftAloneTag& tag);
 // An entry left out or replaced, as the log says it ("Left Out: PATH - why").
 std::string EntryLine(const EntryNote& note);
 
+// A warning for each non-empty piece of the pattern list that does not
+// start with "*." (the rule reads it from its third character all the same):
+// "`html` selects every name that ends in `ml`; did you mean `*.html`?"
+std::vector<std::string> PatternWarnings(const std::string& patterns);
+
 // Pages of the record that a rewrite changed.
 long long PagesChanged(const ConversionResult& result);
 

@@ -74,21 +74,20 @@ bool LacksFinalLineEnd(const std::string& path, std::uint64_t size) {
     return last != '\r' && last != '\n';
 }
 
-int WriteGathered(const ByteSpans& pieces, const std::function<int(const char* bytes, std::size_t length)>& write) {
+int WriteGathered(const PieceSource& source, const std::function<int(const char* bytes, std::size_t length)>& write) {
     constexpr std::size_t kGather = 64 * 1024;
     std::string gathered;
-    for (const std::string_view piece : pieces) {
+    gathered.reserve(kGather);
+    const int error = source([&](std::string_view piece) {
         if (gathered.size() + piece.size() > kGather && !gathered.empty()) {
-            if (int error = write(gathered.data(), gathered.size())) return error;
+            if (int failed = write(gathered.data(), gathered.size())) return failed;
             gathered.clear();
         }
-        if (piece.size() >= kGather) {
-            if (int error = write(piece.data(), piece.size())) return error;
-        } else {
-            if (gathered.capacity() < kGather) gathered.reserve(kGather);
-            gathered += piece;
-        }
-    }
+        if (piece.size() >= kGather) return write(piece.data(), piece.size());
+        gathered += piece;
+        return 0;
+    });
+    if (error) return error;
     return gathered.empty() ? 0 : write(gathered.data(), gathered.size());
 }
 
@@ -141,7 +140,7 @@ bool FileExists(const std::string& fileName) {
 }
 
 FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like, bool keepTimes) {
-    return WriteFileAtomic(path, ByteSpans{data}, like, keepTimes);
+    return WriteFileAtomic(path, [data](const PieceEmitter& emit) { return emit(data); }, like, keepTimes);
 }
 
 FsError AppendToFile(const std::string& path, std::string_view data, AppendMark& mark) {

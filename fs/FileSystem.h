@@ -119,11 +119,13 @@ FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* info
 // existing link at path is replaced by the file, never followed.
 FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like = nullptr,
                         bool keepTimes = false);
-// The same with the bytes given as pieces, written one after the other:
-// a page rewritten in place of its blocks is written without being put
-// together in memory first.
-using ByteSpans = std::vector<std::string_view>;
-FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const FileInfo* like = nullptr,
+// The same with the bytes given piece by piece: source calls emit for each
+// piece in order and returns emit's first nonzero answer (0 when there is
+// none). A page rewritten in place of its blocks is written so, without
+// being put together in memory first.
+using PieceEmitter = std::function<int(std::string_view piece)>;
+using PieceSource = std::function<int(const PieceEmitter& emit)>;
+FsError WriteFileAtomic(const std::string& path, const PieceSource& source, const FileInfo* like = nullptr,
                         bool keepTimes = false);
 
 // State of a file before an append, so that the append can be undone.

@@ -28,10 +28,10 @@ std::filesystem::path PathOf(const std::string& path);  // a UTF-8 path for std:
 // byte cannot be read (one line end more is harmless; one too few joins lines).
 bool LacksFinalLineEnd(const std::string& path, std::uint64_t size);
 
-// Writes pieces one after the other through write (which returns 0 or an
-// error code), gathering short ones so that a page of many small pieces
-// takes few writes. Returns write's first error.
-int WriteGathered(const ByteSpans& pieces, const std::function<int(const char* bytes, std::size_t length)>& write);
+// Writes source's pieces one after the other through write (which returns
+// 0 or an error code), gathering short ones so that a page of many small
+// pieces takes few writes. Returns write's first error.
+int WriteGathered(const PieceSource& source, const std::function<int(const char* bytes, std::size_t length)>& write);
 
 // What an entry of a folder is, as the entry itself says (links are never
 // followed). Unknown: the listing could not tell; TypeOf asks the entry.

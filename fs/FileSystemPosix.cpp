@@ -384,7 +384,7 @@ FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* info
     return {};
 }
 
-FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const FileInfo* like, bool keepTimes) {
+FsError WriteFileAtomic(const std::string& path, const PieceSource& source, const FileInfo* like, bool keepTimes) {
     if (FsError fault = Injected(FsOp::WriteAtomic, path); fault.Failed()) return fault;
     // Without like the file takes the permission bits of the one it replaces;
     // a new file without either takes those the umask leaves. Mode 0 is a
@@ -424,7 +424,7 @@ FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const 
     }
     if (file.Get() < 0) return ErrnoError(path, EEXIST);
     int errorCode = WriteGathered(
-        pieces, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length); });
+        source, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length); });
     if (haveMode) mode = KeptBits(mode, owner, group, file.Get());
     if (!errorCode && haveMode && mode != (0666 & ~CreationMask()) && ::fchmod(file.Get(), mode) != 0)
         errorCode = errno;

@@ -409,7 +409,7 @@ bool MoveOver(const std::string& from, const std::string& to, DWORD& error) {
 
 }  // namespace
 
-FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const FileInfo* like, bool keepTimes) {
+FsError WriteFileAtomic(const std::string& path, const PieceSource& source, const FileInfo* like, bool keepTimes) {
     if (FsError fault = Injected(FsOp::WriteAtomic, path); fault.Failed()) return fault;
     // Without like the file takes the read-only state of the one it replaces.
     const Entry old = EntryOf(path);
@@ -431,7 +431,7 @@ FsError WriteFileAtomic(const std::string& path, const ByteSpans& pieces, const 
     }
     if (!file.Valid()) return LastError(path, ERROR_FILE_EXISTS);
     DWORD error = 0;
-    WriteGathered(pieces, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length, error); });
+    WriteGathered(source, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length, error); });
     if (!error && like && keepTimes) {
         const FILETIME accessed = FiletimeOf(like->accessed), modified = FiletimeOf(like->modified);
         ::SetFileTime(file.Get(), nullptr, &accessed, &modified);

@@ -3,7 +3,7 @@
 # need, when they are missing. Usage: scripts/deps.sh [build|test]
 set -euo pipefail
 
-want=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
+want=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libgmock-dev chromium desktop-file-utils clang-tidy help2man)
   command -v node >/dev/null 2>&1 || want+=(nodejs)

@@ -27,7 +27,7 @@ done
 # manual-page maker and what CPack's Debian generator calls (dpkg-shlibdeps
 # from dpkg-dev, file).
 bash scripts/deps.sh build
-want=(g++-mingw-w64-x86-64-posix nsis help2man dpkg-dev file zip)
+want=(g++-mingw-w64-x86-64-posix libcli11-dev nsis help2man dpkg-dev file zip)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")

@@ -15,7 +15,7 @@ root=$PWD
 # The cross compiler, wine and its fonts, GoogleTest's sources, a virtual
 # screen with a window manager (and for a screenshot xdotool and ImageMagick),
 # from Debian.
-want=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils clang-tidy)
+want=(g++-mingw-w64-x86-64-posix libcli11-dev wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils clang-tidy)
 [ -z "${TAGSHIFT_SCREENSHOT:-}" ] || want+=(xdotool imagemagick)
 missing=()
 for pkg in "${want[@]}"; do

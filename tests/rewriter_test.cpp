@@ -253,6 +253,48 @@ TEST(PageRewrite, OnlyMarkupIsConvertedAndTheRestIsReported) {
     EXPECT_EQ(page, Call(TagKind::Object, 1));
 }
 
+// The fallback for visitors without script: after the call of each block
+// that follows the page's first <body, the block again in a <noscript>;
+// what the fallback holds is the rewrite's own copy, never reported.
+TEST(PageRewrite, NoscriptFallbackFollowsTheBlocksOfTheBodyOnly) {
+    struct Case {
+        const char* name;
+        std::string page;
+        std::string converted;  // {O1}, {E2}: the calls
+        std::vector<Left> left;
+    };
+    using R = LeftAloneReason;
+    const std::vector<Case> cases = {
+        {"in the body", "<head></head><body><object a></object></body>",
+         "<head></head><body>{O1}<noscript><object a></object></noscript></body>", {}},
+        {"in a table cell", "<BODY bgcolor=white><table><tr><td><embed src=x></embed></td></tr>",
+         "<BODY bgcolor=white><table><tr><td>{E1}<noscript><embed src=x></embed></noscript></td></tr>", {}},
+        {"inside a noscript already", "<body><noscript><object></object></noscript>",
+         "<body><noscript><object></object></noscript>", {{1, R::InsideNoscript}}},
+        {"in the head", "<head><object a></object></head><body><embed b></embed>",
+         "<head>{O1}</head><body>{E2}<noscript><embed b></embed></noscript>", {}},
+        {"inside a conditional comment", "<body><!--[if IE]><object a></object><![endif]-->",
+         "<body><!--[if IE]>{O1}<noscript><object a></object></noscript><![endif]-->", {}},
+        {"no body", "<object a></object><bodyx>", "{O1}<bodyx>", {}},
+        {"an embed in an object, then one in capitals",
+         "<body>\r\n<object a>\r\n<embed c></embed>\r\n</object>\r\n<EMBED d>",
+         "<body>\r\n{O1}<noscript><object a>\r\n<embed c></embed>\r\n</object></noscript>\r\n<EMBED d>",
+         {{5, R::CapitalLetters}}},
+    };
+    for (const Case& testCase : cases) {
+        std::string page = testCase.page;
+        long long count = 0;
+        CollectingSink sink;
+        RewriteText(page, count, sink, RewriteOptions{false, true});
+        std::string expected = testCase.converted;
+        for (const auto& [mark, call] : {std::pair{"{O1}", Call(TagKind::Object, 1)}, {"{E1}", Call(TagKind::Embed, 1)},
+                                         {"{E2}", Call(TagKind::Embed, 2)}})
+            if (const std::size_t at = expected.find(mark); at != std::string::npos) expected.replace(at, 4, call);
+        EXPECT_EQ(page, expected) << testCase.name;
+        EXPECT_TRUE(sink.left == testCase.left) << testCase.name;
+    }
+}
+
 TEST(PageRewrite, NoSixteenBitLimits) {
     // Blocks far beyond byte 32767 and more than 32767 blocks in one page.
     std::string page(70000, 'x');

@@ -609,12 +609,26 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     EXPECT_EQ(noPatterns.exitStatus, 1);
     EXPECT_EQ(noPatterns.err, "You must select a pattern...\n");
 
-    for (const std::vector<std::string>& bad : std::initializer_list<std::vector<std::string>>{
-             {}, {"--bogus", "x"}, {"a", "b"}, {"--patterns"}}) {
-        CliResult usage = RunCli(bad);
-        EXPECT_EQ(usage.exitStatus, 2) << bad.size();
-        EXPECT_NE(usage.err.find("Usage: tagshift-convert"), std::string::npos) << bad.size();
+    // Bad usage: exit status 2, a message naming what was wrong, the usage line.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{}, "tagshift-convert: no SOURCE folder given\n"},
+        {{"--bogus", "x"}, "tagshift-convert: The following argument was not expected: --bogus\n"},
+        {{"a", "b"}, "tagshift-convert: only one SOURCE folder can be converted at a time\n"},
+        {{"--patterns"}, "tagshift-convert: --patterns: 1 required TEXT missing\n"},
+        {{"-rf"}, "tagshift-convert: The following argument was not expected: -rf\n"},
+    };
+    for (const auto& [arguments, message] : bad) {
+        CliResult usage = RunCli(arguments);
+        EXPECT_EQ(usage.exitStatus, 2) << message;
+        EXPECT_EQ(usage.err.rfind(message + "Usage: tagshift-convert", 0), 0u) << usage.err;
     }
+    // After "--" a folder may start with '-'; a pattern without "*." is warned about.
+    WriteFile(dir / "-rf/c.html", "<object></object>");
+    CliResult dashed = RunCli({"--patterns=html", "--", dir / "-rf"});
+    EXPECT_EQ(dashed.exitStatus, 0) << dashed.err;
+    EXPECT_EQ(dashed.err, "tagshift-convert: warning: `html` selects every name that ends in `ml`; did you mean "
+                          "`*.html`?\n");
+    EXPECT_TRUE(Exists(dir / "-rf_Converted/c.html"));
     CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})
