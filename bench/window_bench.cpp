@@ -37,8 +37,7 @@ public:
         lastPrompt = prompt;
         return kind == MessageKind::Question ? Answer::No : Answer::Ok;
     }
-    bool OpenWebPage(const std::string&) override { return false; }
-    bool OpenTextFile(const std::string&) override { return false; }
+    bool Launch(const tagshift::ui::LaunchStep&) override { return false; }
     bool OpenFolder(const std::string&) override { return false; }
     std::string CurrentFolder() override { return "."; }
     std::string ProgramFolder() override { return "."; }

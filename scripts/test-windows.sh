@@ -6,7 +6,7 @@
 # examples/sample-site, and drives tagshift.exe's windows under wine in a
 # virtual screen (Xvfb, with openbox as the window manager).
 # The build folder is $BUILD_DIR, default build/windows; the wine prefix lives
-# inside it. TAGSHIFT_SCREENSHOT=file.png also saves a picture of the main
+# inside it (or at $TAGSHIFT_WINEPREFIX) and is made afresh for every run. TAGSHIFT_SCREENSHOT=file.png also saves a picture of the main
 # window there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,29 +41,53 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 toolchain=$root/cmake/mingw-w64.cmake
 
-export WINEPREFIX=$build/wine-prefix
+# The wine prefix: inside the build folder unless TAGSHIFT_WINEPREFIX names
+# one (it is made afresh there, whatever it held).
+export WINEPREFIX=${TAGSHIFT_WINEPREFIX:-$build/wine-prefix}
+case $WINEPREFIX in
+  / | "$HOME" | "$HOME/.wine" | "$root" | "$build") echo "TAGSHIFT_WINEPREFIX=$WINEPREFIX: not a prefix of its own" >&2; exit 1 ;;
+esac
 export WINEDEBUG=-all
 export LC_ALL=C.UTF-8  # wine reads and writes the file names as UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer dialogs
 # One wine server for the whole suite instead of one per test, and one
 # virtual screen with its window manager for the windows, all stopped at the
 # end however the script ends.
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true  # one left over from an interrupted run
-wineserver -p
 screen_pids=()
 stop_all() {
   wineserver -k 2>/dev/null || true
   for pid in "${screen_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap stop_all EXIT
-wineboot -u >/dev/null 2>&1 || true  # creates the prefix on the first run
-# The fonts wine draws its frames and boxes with (Marlett, Tahoma), from
-# Debian's fonts-wine, where the prefix lacks them.
-for font in /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf; do
-  [ -f "$font" ] || continue
-  [ -f "$WINEPREFIX/drive_c/windows/Fonts/$(basename "$font")" ] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-done
+# Every run starts from the same prefix, so that a second run gives what the
+# first gave: what a run leaves in it (the skip marker in the profile, the
+# screen's dpi, the code pages wine records for its fonts) never reaches the
+# next. The prefix is made once for this wine, with the fonts wine draws its
+# frames and boxes with (Marlett, Tahoma, from Debian's fonts-wine), kept
+# untouched beside it and copied afresh for each run.
+pristine=$WINEPREFIX.pristine
+made_by="$(wine --version) $(dpkg-query -W -f='${Version}' fonts-wine 2>/dev/null || true)"
+wineserver -k 2>/dev/null || true  # one left over from an interrupted run
+rm -rf "$WINEPREFIX"
+if [ ! -f "$pristine.made-by" ] || [ "$(cat "$pristine.made-by")" != "$made_by" ]; then
+  # Made where the runs use it: a prefix may hold its own path.
+  rm -rf "$pristine" "$pristine.made-by"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  for font in /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf; do
+    [ -f "$font" ] || continue
+    cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
+  wineserver -w
+  cp -a "$WINEPREFIX" "$pristine"
+  echo "$made_by" >"$pristine.made-by"
+else
+  cp -a "$pristine" "$WINEPREFIX"
+fi
+wineserver -p
+# The prefix's own services, started here with no output to hold: started by
+# a test instead, they would keep its output pipe open after it ended.
+wineboot -u >/dev/null 2>&1 || true
 
 # GoogleTest from Debian's sources, built with the same toolchain.
 gtest=$build/googletest

@@ -32,12 +32,14 @@ std::string AcornModules() {
 // Converts the tree at source and checks the three properties (and, with
 // acorn, that every script file parses as ES5). Returns the number of pages
 // rewritten.
-int ConvertAndCheck(const std::string& source, const std::string& patterns = texts::kDefaultPatterns) {
+int ConvertAndCheck(const std::string& source, const std::string& patterns = texts::kDefaultPatterns,
+                    bool anyCase = false) {
     const auto before = Snapshot(source);
     RecordingObserver observer;
     ConversionRequest request;
     request.sourceFolder = source;
     request.patterns = patterns;
+    request.anyCase = anyCase;
     const ConversionResult run = Convert(request, observer);
     const std::string runLog = LogText(run);
     EXPECT_EQ(run.outcome, RunOutcome::Completed) << runLog;
@@ -110,6 +112,27 @@ TEST(ConversionProperties, AwkwardPages) {
     // holds the object's call.
     WriteFile(site + "/call-in-block.html", "<embed alt=\"<object>x</object>\">\n<embed title='<object></object>'>");
     EXPECT_EQ(ConvertAndCheck(site, "*.htm;*.html;*.php;*.html"), 15);
+}
+
+// Pages as the editors of the time named and wrote them: with --any-case
+// their names and tags are converted, and every page still rebuilds.
+TEST(ConversionProperties, PagesInCapitalLetters) {
+    if (!test::NodeAvailable()) GTEST_SKIP() << "node is not installed: the generated scripts cannot be run";
+    struct Case {
+        bool anyCase;
+        int pages;
+    };
+    for (const Case& testCase : {Case{false, 1}, Case{true, 4}}) {
+        TempDir dir;
+        const std::string site = dir / "era";
+        WriteFile(site + "/INDEX.HTM", "<OBJECT data=a>\r\n<EMBED src=a></EMBED>\r\n</object>");
+        WriteFile(site + "/Page.Html", "<Embed src=b></embed><object></OBJECT>");
+        WriteFile(site + "/a.CFM", "<embed src=c></embed>");
+        WriteFile(site + "/lower.htm", "<object></object><OBJECT></OBJECT>");
+        EXPECT_EQ(ConvertAndCheck(site, std::string(texts::kDefaultPatterns) + ";*.cfm", testCase.anyCase),
+                  testCase.pages)
+            << testCase.anyCase;
+    }
 }
 
 // Engines before ES2019 end a string at LINE SEPARATOR and PARAGRAPH

@@ -1,7 +1,6 @@
 #include "ui/Design.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 #include "convert/Texts.h"
@@ -11,72 +10,182 @@ namespace tagshift::ui {
 namespace {
 
 constexpr const char* kChooseTip = "Click to choose the directory containing the website(s) you wish to update";
+// The Convert picture and link do the same: one name and description.
+constexpr const char* kConvertName = "Convert website";
+constexpr const char* kConvertDescription = "Copies the chosen folder beside it and converts the copy";
 
 // Controls are listed in reading order, top to bottom and left to right,
 // which is the order a screen reader walks them; none overlap.
 WindowDesign BuildMainWindow() {
     using K = ControlKind;
-    const Colour none = kBlack;
-    WindowDesign design{"Tagshift", 6900, 4500, kWhite, "background.png", "icon.png", 825, {}};
+    WindowDesign design{.caption = "Tagshift",
+                        .widthTwips = 6900,
+                        .heightTwips = 4500,
+                        .background = kWhite,
+                        .backgroundPicture = "background.png",
+                        .icon = "icon.png",
+                        .pointSize100 = 825};
     design.controls = {
-        {ControlId::IntroText, "introText", K::Label, {1965, 1155, 4830, 825},
-         "This program is designed to convert <object> and <embed> tags within a website to be compatible with "
-         "Internet Explorer after their patch (KB912945)  disabled active content.",
-         kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::FolderHeading, "folderHeading", K::Label, {1980, 2130, 4860, 225},
-         "STEP 1: Choose the directory containing your website(s)", kDarkGrey, false, true, 825, nullptr, nullptr,
-         -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::FolderButton, "folderButton", K::Picture, {2025, 2400, 330, 375}, "", none, false, false, 825,
-         kChooseTip, "folder.png", 0, Role::Button, "Choose the folder of your web site", kChooseTip, 0},
-        {ControlId::FolderName, "folderName", K::Label, {2415, 2430, 4395, 480}, "No Directory Chosen", kBlack,
-         false, false, 825, kChooseTip, nullptr, 1, Role::Button, nullptr, kChooseTip, 0},
-        {ControlId::ConvertHeading, "convertHeading", K::Label, {1980, 2985, 2130, 225}, "STEP 2: Press Convert",
-         kDarkGrey, false, true, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::ConvertButton, "convertButton", K::Picture, {1995, 3255, 645, 555}, "", none, false, false, 825,
-         nullptr, "icon.png", 2, Role::Button, "Convert website",
-         "Copies the chosen folder beside it and converts the copy", 0},
-        {ControlId::ConvertLink, "convertLink", K::Label, {2640, 3375, 2130, 330}, "Convert Website!", kLinkBlue,
-         false, true, 1200, nullptr, nullptr, 3, Role::Button, "Convert website",
-         "Copies the chosen folder beside it and converts the copy", 0},
-        {ControlId::DonateHeading, "donateHeading", K::Label, {5120, 2985, 2130, 225}, "STEP 3: Donate!",
-         kDarkGrey, false, true, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::DonateButton, "donateButton", K::Picture, {5115, 3255, 945, 480}, "", none, false, false, 825,
-         "Click here if you wish to donate", "donate.png", 4, Role::Link, "Donate",
-         "Opens the donation page in your web browser", 0},
-        {ControlId::InfoText, "infoText", K::Label, {315, 1590, 1200, 660},
-         "Find out why you need to apply this patch:", kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text,
-         nullptr, nullptr, 0},
-        {ControlId::InfoLink, "infoLink", K::Label, {315, 2205, 1200, 270}, "Microsoft info", kLinkBlue, false,
-         false, 825, "Launch Internet Explorer and read about the patch Microsoft has applied stopping ActiveX",
-         nullptr, 5, Role::Link, "Why you need this patch (web page)", nullptr, 0},
-        {ControlId::FileTypesText, "fileTypesText", K::Label, {315, 2535, 1200, 660},
-         "Change which files this program scans:", kBlack, false, false, 825, nullptr, nullptr, -1, Role::Text,
-         nullptr, nullptr, 0},
+        {.id = ControlId::IntroText,
+         .name = "introText",
+         .kind = K::Label,
+         .twips = {1965, 1155, 4830, 825},
+         .text = "This program is designed to convert <object> and <embed> tags within a website to be compatible "
+                 "with Internet Explorer after their patch (KB912945)  disabled active content.",
+         .role = Role::Text},
+        {.id = ControlId::FolderHeading,
+         .name = "folderHeading",
+         .kind = K::Label,
+         .twips = {1980, 2130, 4860, 225},
+         .text = "STEP 1: Choose the directory containing your website(s)",
+         .textColour = kDarkGrey,
+         .bold = true,
+         .role = Role::Text},
+        {.id = ControlId::FolderButton,
+         .name = "folderButton",
+         .kind = K::Picture,
+         .twips = {2025, 2400, 330, 375},
+         .tooltip = kChooseTip,
+         .picture = "folder.png",
+         .tabIndex = 0,
+         .role = Role::Button,
+         .accessibleName = "Choose the folder of your web site",
+         .accessibleDescription = kChooseTip},
+        {.id = ControlId::FolderName,
+         .name = "folderName",
+         .kind = K::Label,
+         .twips = {2415, 2430, 4395, 480},
+         .text = "No Directory Chosen",
+         .tooltip = kChooseTip,
+         .tabIndex = 1,
+         .role = Role::Button,
+         .accessibleDescription = kChooseTip},
+        {.id = ControlId::ConvertHeading,
+         .name = "convertHeading",
+         .kind = K::Label,
+         .twips = {1980, 2985, 2130, 225},
+         .text = "STEP 2: Press Convert",
+         .textColour = kDarkGrey,
+         .bold = true,
+         .role = Role::Text},
+        {.id = ControlId::ConvertButton,
+         .name = "convertButton",
+         .kind = K::Picture,
+         .twips = {1995, 3255, 645, 555},
+         .picture = "icon.png",
+         .tabIndex = 2,
+         .role = Role::Button,
+         .accessibleName = kConvertName,
+         .accessibleDescription = kConvertDescription},
+        {.id = ControlId::ConvertLink,
+         .name = "convertLink",
+         .kind = K::Label,
+         .twips = {2640, 3375, 2130, 330},
+         .text = "Convert Website!",
+         .textColour = kLinkBlue,
+         .bold = true,
+         .pointSize100 = 1200,
+         .tabIndex = 3,
+         .role = Role::Button,
+         .accessibleName = kConvertName,
+         .accessibleDescription = kConvertDescription},
+        {.id = ControlId::DonateHeading,
+         .name = "donateHeading",
+         .kind = K::Label,
+         .twips = {5120, 2985, 2130, 225},
+         .text = "STEP 3: Donate!",
+         .textColour = kDarkGrey,
+         .bold = true,
+         .role = Role::Text},
+        {.id = ControlId::DonateButton,
+         .name = "donateButton",
+         .kind = K::Picture,
+         .twips = {5115, 3255, 945, 480},
+         .tooltip = "Click here if you wish to donate",
+         .picture = "donate.png",
+         .tabIndex = 4,
+         .role = Role::Link,
+         .accessibleName = "Donate",
+         .accessibleDescription = "Opens the donation page in your web browser"},
+        {.id = ControlId::InfoText,
+         .name = "infoText",
+         .kind = K::Label,
+         .twips = {315, 1590, 1200, 660},
+         .text = "Find out why you need to apply this patch:",
+         .role = Role::Text},
+        {.id = ControlId::InfoLink,
+         .name = "infoLink",
+         .kind = K::Label,
+         .twips = {315, 2205, 1200, 270},
+         .text = "Microsoft info",
+         .textColour = kLinkBlue,
+         .tooltip = "Launch Internet Explorer and read about the patch Microsoft has applied stopping ActiveX",
+         .tabIndex = 5,
+         .role = Role::Link,
+         .accessibleName = "Why you need this patch (web page)"},
+        {.id = ControlId::FileTypesText,
+         .name = "fileTypesText",
+         .kind = K::Label,
+         .twips = {315, 2535, 1200, 660},
+         .text = "Change which files this program scans:",
+         .role = Role::Text},
         // Switched off in the design: shown disabled, with no action.
-        {ControlId::FileTypesLabel, "fileTypesLabel", K::Label, {315, 3150, 1260, 270}, "Change file types", kGrey,
-         false, false, 825, nullptr, nullptr, -1, Role::Text, nullptr, nullptr, 0},
-        {ControlId::HelpLink, "helpLink", K::Label, {330, 3555, 1200, 270}, "I need help!", kLinkBlue, false, false,
-         825, "Click here to launch the help file", nullptr, 6, Role::Link, "Open the help file", nullptr, 0},
-        {ControlId::StatusLine, "statusLine", K::Label, {105, 4230, 5505, 270},
-         "Progress: No Directory Selected     Version: " TAGSHIFT_VERSION, kWhite, false, false, 825, nullptr,
-         nullptr, -1, Role::Status, nullptr, nullptr, 0},
+        {.id = ControlId::FileTypesLabel,
+         .name = "fileTypesLabel",
+         .kind = K::Label,
+         .twips = {315, 3150, 1260, 270},
+         .text = "Change file types",
+         .textColour = kGrey,
+         .role = Role::Text},
+        {.id = ControlId::HelpLink,
+         .name = "helpLink",
+         .kind = K::Label,
+         .twips = {330, 3555, 1200, 270},
+         .text = "I need help!",
+         .textColour = kLinkBlue,
+         .tooltip = "Click here to launch the help file",
+         .tabIndex = 6,
+         .role = Role::Link,
+         .accessibleName = "Open the help file"},
+        {.id = ControlId::StatusLine,
+         .name = "statusLine",
+         .kind = K::Label,
+         .twips = {105, 4230, 5505, 270},
+         .text = "Progress: No Directory Selected     Version: " TAGSHIFT_VERSION,
+         .textColour = kWhite,
+         .role = Role::Status},
         // Beside the status line on the bottom band, seen only during a run.
-        {ControlId::ProgressBar, "progressBar", K::ProgressBar, {5700, 4260, 1110, 180}, "", kWhite, false, false,
-         825, nullptr, nullptr, -1, Role::ProgressBar, "Pages converted", nullptr, 0},
+        {.id = ControlId::ProgressBar,
+         .name = "progressBar",
+         .kind = K::ProgressBar,
+         .twips = {5700, 4260, 1110, 180},
+         .textColour = kWhite,
+         .role = Role::ProgressBar,
+         .accessibleName = "Pages converted"},
         // The page-pattern list every run reads. It lies below the client
         // area, where it is never seen, and takes neither focus nor keys.
-        {ControlId::PatternBox, "patternBox", K::TextBox, {135, 4590, 5715, 345}, texts::kDefaultPatterns, kBlack,
-         true, false, 825, nullptr, nullptr, -1, Role::None, nullptr, nullptr, 0},
+        {.id = ControlId::PatternBox,
+         .name = "patternBox",
+         .kind = K::TextBox,
+         .twips = {135, 4590, 5715, 345},
+         .text = texts::kDefaultPatterns,
+         .opaque = true},
     };
     return design;
 }
 
 WindowDesign BuildDisclaimer() {
     using K = ControlKind;
-    WindowDesign design{"Pagemend Disclaimer", 5220, 4935, kWhite, nullptr, nullptr, 825, {}};
+    WindowDesign design{.caption = "Pagemend Disclaimer", .widthTwips = 5220, .heightTwips = 4935};
     auto paragraph = [](ControlId id, const char* name, Rect rect, const char* text, bool bold) {
-        return Control{id, name, K::Label, rect, text, kBlack, true, bold, 825, nullptr, nullptr, -1, Role::Text,
-                       nullptr, nullptr, 0};
+        return Control{.id = id,
+                       .name = name,
+                       .kind = K::Label,
+                       .twips = rect,
+                       .text = text,
+                       .opaque = true,
+                       .bold = bold,
+                       .role = Role::Text};
     };
     design.controls = {
         paragraph(ControlId::AsIsParagraph, "asIsParagraph", {150, 165, 4920, 660},
@@ -105,26 +214,34 @@ WindowDesign BuildDisclaimer() {
                   "your life a bit easier!",
                   true),
         // A one-pixel rule from (120, 4260) to (5010, 4260).
-        {ControlId::Rule, "rule", K::Line, {120, 4260, 4890, 15}, "", kBlack, false, false, 825, nullptr, nullptr,
-         -1, Role::None, nullptr, nullptr, 0},
-        {ControlId::DontShowAgain, "dontShowAgain", K::CheckBox, {150, 4425, 2670, 270},
-         "Do not show this message again", kBlack, true, false, 825, nullptr, nullptr, 0, Role::CheckBox, nullptr,
-         nullptr, 'D'},
-        {ControlId::ContinueButton, "continueButton", K::Button, {3015, 4395, 1185, 345}, "Continue", kBlack, false,
-         false, 825, nullptr, nullptr, 1, Role::Button, nullptr, nullptr, 'C'},
-        {ControlId::ExitButton, "exitButton", K::Button, {4290, 4395, 750, 345}, "Exit", kBlack, false, false, 825,
-         nullptr, nullptr, 2, Role::Button, nullptr, nullptr, 'x'},
+        {.id = ControlId::Rule, .name = "rule", .kind = K::Line, .twips = {120, 4260, 4890, 15}},
+        {.id = ControlId::DontShowAgain,
+         .name = "dontShowAgain",
+         .kind = K::CheckBox,
+         .twips = {150, 4425, 2670, 270},
+         .text = "Do not show this message again",
+         .opaque = true,
+         .tabIndex = 0,
+         .role = Role::CheckBox,
+         .mnemonic = 'D'},
+        {.id = ControlId::ContinueButton,
+         .name = "continueButton",
+         .kind = K::Button,
+         .twips = {3015, 4395, 1185, 345},
+         .text = "Continue",
+         .tabIndex = 1,
+         .role = Role::Button,
+         .mnemonic = 'C'},
+        {.id = ControlId::ExitButton,
+         .name = "exitButton",
+         .kind = K::Button,
+         .twips = {4290, 4395, 750, 345},
+         .text = "Exit",
+         .tabIndex = 2,
+         .role = Role::Button,
+         .mnemonic = 'x'},
     };
     return design;
-}
-
-double Linear(std::uint8_t channel) {
-    const double c = channel / 255.0;
-    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double Luminance(Colour colour) {
-    return 0.2126 * Linear(colour.red) + 0.7152 * Linear(colour.green) + 0.0722 * Linear(colour.blue);
 }
 
 }  // namespace
@@ -163,11 +280,6 @@ int TwipsToPixels(int twips, int dotsPerInch) {
 double TextScale(double systemPointSize, double designPointSize) {
     if (systemPointSize <= 0 || designPointSize <= 0) return 1.0;
     return std::clamp(systemPointSize / designPointSize, 1.0, 2.0);
-}
-
-double ContrastRatio(Colour a, Colour b) {
-    const double la = Luminance(a), lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 }  // namespace tagshift::ui

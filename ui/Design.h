@@ -45,10 +45,10 @@ enum class ControlKind { Picture, Label, TextBox, Button, CheckBox, Line, Progre
 
 // What a control is to a screen reader.
 enum class Role {
-    None,        // not announced on its own (a hidden box, a rule)
-    Text,        // a paragraph or a heading, read in design order
-    Button,      // does something in this program
-    Link,        // opens something outside it (a web page, a file)
+    None,    // not announced on its own (a hidden box, a rule)
+    Text,    // a paragraph or a heading, read in design order
+    Button,  // does something in this program
+    Link,    // opens something outside it (a web page, a file)
     CheckBox,
     Status,      // the status line: its changes are announced
     ProgressBar  // exposes how far the run is as a value
@@ -70,33 +70,36 @@ struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
+// A row of the design. Rows name their fields; what a row leaves out is
+// the common case below (black, transparent 8.25 pt text, no tooltip, no
+// picture, no focus, nothing for a screen reader).
 struct Control {
     ControlId id;
     const char* name;  // the widget's object name: "folderButton"
     ControlKind kind;
     Rect twips;
-    const char* text;  // caption or content; "" for pictures
-    Colour textColour;
-    bool opaque;        // fills its box with the window's background colour
-    bool bold;
-    int pointSize100;   // 825: 8.25 pt
-    const char* tooltip;  // nullptr: none
-    const char* picture;  // resource name ("folder.png"); nullptr: none
-    int tabIndex;         // keyboard order; -1: takes no focus
-    Role role;
-    const char* accessibleName;         // nullptr: the text is the name
-    const char* accessibleDescription;  // nullptr: none
-    char mnemonic;                      // Alt + this letter activates it; 0: none
+    const char* text = "";  // caption or content; "" for pictures
+    Colour textColour = kBlack;
+    bool opaque = false;  // fills its box with the window's background colour
+    bool bold = false;
+    int pointSize100 = 825;         // 825: 8.25 pt
+    const char* tooltip = nullptr;  // nullptr: none
+    const char* picture = nullptr;  // resource name ("folder.png"); nullptr: none
+    int tabIndex = -1;              // keyboard order; -1: takes no focus
+    Role role = Role::None;
+    const char* accessibleName = nullptr;         // nullptr: the text is the name
+    const char* accessibleDescription = nullptr;  // nullptr: none
+    char mnemonic = 0;                            // Alt + this letter activates it; 0: none
 };
 
 struct WindowDesign {
     const char* caption;
     int widthTwips, heightTwips;  // the client area
-    Colour background;
-    const char* backgroundPicture;  // nullptr: plain background colour
-    const char* icon;               // nullptr: none
-    int pointSize100;               // the window font's size
-    std::vector<Control> controls;  // in design order (back to front)
+    Colour background = kWhite;
+    const char* backgroundPicture = nullptr;  // nullptr: plain background colour
+    const char* icon = nullptr;               // nullptr: none
+    int pointSize100 = 825;                   // the window font's size
+    std::vector<Control> controls = {};       // in design order (back to front)
 };
 
 const WindowDesign& MainWindowDesign();
@@ -116,9 +119,5 @@ int TwipsToPixels(int twips, int dotsPerInch);
 // text size: 1.0 at the standard size. Faces scale the window's layout and
 // fonts by it (up to 2.0) so that no text is clipped.
 double TextScale(double systemPointSize, double designPointSize);
-
-// The contrast ratio of two colours (1 to 21), as the accessibility
-// guidelines define it.
-double ContrastRatio(Colour a, Colour b);
 
 }  // namespace tagshift::ui

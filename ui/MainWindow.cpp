@@ -1,17 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "convert/RunTexts.h"
-
-#include <cstdio>
-
 #include "fs/FileSystem.h"
-
-#ifndef TAGSHIFT_DONATION_ACCOUNT
-#define TAGSHIFT_DONATION_ACCOUNT "donations@example.com"
-#endif
-#ifndef TAGSHIFT_DONATION_BUTTON_SOURCE
-#define TAGSHIFT_DONATION_BUTTON_SOURCE "Tagshift_Donate_WPS_GB"
-#endif
 
 namespace tagshift::ui {
 
@@ -19,40 +9,14 @@ namespace {
 
 using namespace windowTexts;
 
-// Letters, digits and "-._~" stay; every other byte becomes %XX.
-std::string PercentEncoded(const std::string& text) {
-    std::string encoded;
-    for (unsigned char c : text) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                           c == '.' || c == '_' || c == '~';
-        if (plain) {
-            encoded += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            encoded += escaped;
-        }
-    }
-    return encoded;
-}
-
 bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
 
 }  // namespace
 
-std::string DonationAddress() {
-    return "https://www.paypal.com/cgi-bin/webscr?cmd=_xclick&business=" + PercentEncoded(TAGSHIFT_DONATION_ACCOUNT) +
-           "&no_shipping=1&cn=Any%20comments%3a&tax=0&currency_code=GBP&bn=" +
-           PercentEncoded(TAGSHIFT_DONATION_BUTTON_SOURCE) + "&charset=UTF%2d8";
-}
-
-std::string InformationAddress() {
-    return "http://msdn.microsoft.com/library/default.asp?url=/workshop/author/dhtml/overview/activating_activex.asp";
-}
-
 std::string FolderFromArgumentText(const std::string& text) {
     std::string folder = text;
-    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') folder = folder.substr(1, folder.size() - 2);
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+        folder = folder.substr(1, folder.size() - 2);
     // "site/" would otherwise give "site/_Converted", a folder inside the
     // source that the copy would have to copy into itself.
     while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
@@ -60,15 +24,6 @@ std::string FolderFromArgumentText(const std::string& text) {
         folder.pop_back();
     }
     return folder;
-}
-
-std::string FindHelpFile(const std::string& currentFolder, const std::string& programFolder) {
-    for (const std::string& folder : {currentFolder, programFolder}) {
-        if (folder.empty()) continue;
-        const std::string path = fs::JoinPath(folder, kHelpFileName);
-        if (fs::FileExists(path)) return path;
-    }
-    return std::string();
 }
 
 std::string SummaryPrompt(const ConversionResult& result) {
@@ -150,9 +105,17 @@ void MainWindow::Activate(ControlId id) {
             break;
         case ControlId::ConvertButton:
         case ControlId::ConvertLink: Convert(); break;
-        case ControlId::DonateButton: OpenPage(DonationAddress(), "the donation page "); break;
-        case ControlId::InfoLink: OpenPage(InformationAddress(), "the information page "); break;
-        case ControlId::HelpLink: OpenHelpFile(); break;
+        case ControlId::DonateButton:
+            Launch(WebPagePlan(ThisPlatform(), DonationAddress(), "the donation page "));
+            break;
+        case ControlId::InfoLink:
+            Launch(WebPagePlan(ThisPlatform(), InformationAddress(), "the information page "));
+            break;
+        case ControlId::HelpLink: {
+            const std::string current = services_.CurrentFolder(), program = services_.ProgramFolder();
+            Launch(HelpFilePlan(ThisPlatform(), FindHelpFile(current, program), current, program));
+            break;
+        }
         default: break;  // the other controls do nothing
     }
 }
@@ -174,20 +137,10 @@ void MainWindow::ChooseFolder() {
     view_.SetText(ControlId::FolderName, sourceFolder_);
 }
 
-void MainWindow::OpenPage(const std::string& address, const char* what) {
-    if (!services_.OpenWebPage(address)) Message(MessageKind::Error, kTitleError, std::string("Could not open ") + what + address);
-}
-
-void MainWindow::OpenHelpFile() {
-    const std::string current = services_.CurrentFolder(), program = services_.ProgramFolder();
-    const std::string path = FindHelpFile(current, program);
-    if (path.empty()) {
-        Message(MessageKind::Error, kTitleError,
-                std::string("The help file could not be opened: there is no ") + kHelpFileName + " in " + current +
-                    " nor in " + program + ".");
-        return;
-    }
-    if (!services_.OpenTextFile(path)) Message(MessageKind::Error, kTitleError, "Could not open the help file " + path);
+void MainWindow::Launch(const LaunchPlan& plan) {
+    for (const LaunchStep& step : plan.steps)
+        if (services_.Launch(step)) return;
+    Message(MessageKind::Error, kTitleError, plan.failure);
 }
 
 Answer MainWindow::Message(MessageKind kind, const std::string& title, const std::string& prompt) {
@@ -215,7 +168,9 @@ void MainWindow::Convert() {
     firstStatusOfRun_ = true;
     ConversionRequest request;
     request.sourceFolder = sourceFolder_;
-    request.patterns = patterns;
+    request.patterns = settings_.patterns;
+    request.anyCase = settings_.anyCase;
+    request.noscriptFallback = settings_.noscript;
     lastResult_ = tagshift::Convert(request, *this);
     FlushStatus();
     const ConversionResult& result = lastResult_;

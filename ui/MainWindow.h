@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/Conversion.h"
+#include "ui/Launch.h"
 #include "ui/Services.h"
 
 namespace tagshift::ui {
@@ -25,21 +26,21 @@ inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
 }  // namespace windowTexts
 
-// The two web addresses the window opens.
-std::string DonationAddress();
-std::string InformationAddress();
-
 // The folder an argument text names: one pair of surrounding double quotes
 // is removed, and trailing separators are dropped (a root stays a root).
 std::string FolderFromArgumentText(const std::string& text);
 
-// The help file: readme.txt of the current folder, failing that the one
-// beside the program; empty when neither exists.
-std::string FindHelpFile(const std::string& currentFolder, const std::string& programFolder);
-
 // The summary box's prompt: the run's summary, with the tags left alone and
 // the log's full path when the summary points to the log.
 std::string SummaryPrompt(const ConversionResult& result);
+
+// What a run is asked to do, as the window's controls set it: the pattern
+// list (the hidden pattern box's text) and two switches no control sets yet.
+struct RunSettings {
+    std::string patterns = tagshift::texts::kDefaultPatterns;
+    bool anyCase = false;   // page names and tags match in any letter case
+    bool noscript = false;  // each block of the body also stays, in a <noscript> after its call
+};
 
 class MainWindow : private ConversionObserver {
 public:
@@ -67,8 +68,9 @@ public:
     bool Running() const { return running_; }
     const std::string& SourceFolder() const { return sourceFolder_; }
     const ConversionResult& LastResult() const { return lastResult_; }
-    // The pattern list a run uses (the hidden pattern box's text).
-    std::string patterns = tagshift::texts::kDefaultPatterns;
+    // The settings the next run uses.
+    void SetSettings(const RunSettings& settings) { settings_ = settings; }
+    const RunSettings& Settings() const { return settings_; }
 
     // Shortest time between two repaints of a per-file status text, and
     // between two announcements to a screen reader.
@@ -78,8 +80,7 @@ public:
 private:
     void ChooseFolder();
     void Convert();
-    void OpenPage(const std::string& address, const char* what);
-    void OpenHelpFile();
+    void Launch(const LaunchPlan& plan);
     Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);
     void SetEnabled(ControlId id, bool enabled);
     bool Enabled(ControlId id) const { return disabled_.count(id) == 0; }
@@ -97,6 +98,7 @@ private:
     MainView& view_;
     Services& services_;
     std::string sourceFolder_;
+    RunSettings settings_;
     ConversionResult lastResult_;
     bool running_ = false;
     bool stopRequested_ = false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/Design.h"
+#include "ui/Launch.h"
 
 namespace tagshift::ui {
 
@@ -30,9 +31,9 @@ public:
     // A modal message box; returns the button the user pressed (closing the
     // box counts as its default button).
     virtual Answer ShowMessage(MessageKind kind, const std::string& title, const std::string& prompt) = 0;
-    // Launches, without waiting; false when nothing could be opened.
-    virtual bool OpenWebPage(const std::string& address) = 0;
-    virtual bool OpenTextFile(const std::string& path) = 0;
+    // Launches, in a normal window, without waiting; false when nothing
+    // could be started or opened.
+    virtual bool Launch(const LaunchStep& step) = 0;
     virtual bool OpenFolder(const std::string& path) = 0;
 
     virtual std::string CurrentFolder() = 0;

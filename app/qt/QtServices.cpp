@@ -80,21 +80,15 @@ ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& titl
     return ui::Answer::Ok;
 }
 
-bool QtServices::OpenWebPage(const std::string& address) {
-    const QString page = FromUtf8(address);
-#ifdef Q_OS_WIN
-    const QString browser = QStringLiteral("c:\\Program Files\\Internet Explorer\\iexplore.exe");
-    if (QFileInfo::exists(browser) && QProcess::startDetached(browser, {page})) return true;
-#endif
-    return QDesktopServices::openUrl(QUrl(page, QUrl::StrictMode));
-}
-
-bool QtServices::OpenTextFile(const std::string& path) {
-    const QString file = FromUtf8(path);
-#ifdef Q_OS_WIN
-    if (QProcess::startDetached(QStringLiteral("notepad.exe"), {file})) return true;
-#endif
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+bool QtServices::Launch(const ui::LaunchStep& step) {
+    const QString subject = FromUtf8(step.subject);
+    switch (step.kind) {
+        case ui::LaunchStep::Kind::StartProgram: return QProcess::startDetached(FromUtf8(step.program), {subject});
+        case ui::LaunchStep::Kind::OpenAddress: return QDesktopServices::openUrl(QUrl(subject, QUrl::StrictMode));
+        case ui::LaunchStep::Kind::OpenFile:
+            return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(subject).absoluteFilePath()));
+    }
+    return false;
 }
 
 bool QtServices::OpenFolder(const std::string& path) {

@@ -99,7 +99,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-        if (IsSelf(child) && facts_.role == ui::Role::Status) return ReturnString(facts_.name, value);
+        if (IsSelf(child) && facts_.role == ui::Role::Status) return ReturnString(facts_.value, value);
         return standard_->get_accValue(child, value);
     }
 

@@ -14,6 +14,7 @@ namespace tagshift::win32 {
 struct AccessibleFacts {
     std::wstring name;
     std::wstring description;
+    std::wstring value;  // the status line's: what it shows
     ui::Role role = ui::Role::None;
 };
 

@@ -3,7 +3,7 @@
 #include <oleacc.h>
 
 #include "app/win32/Accessible.h"
-#include "app/win32/Screen.h"
+#include "app/win32/Frame.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -14,6 +14,7 @@ struct ControlState {
     const ui::Control* design;
     ControlHost* host;
     std::wstring text;
+    std::wstring announcement = {};  // the status line's: the stage last announced
     bool underline = false;
     bool border = false;
     bool pressed = false;
@@ -88,6 +89,8 @@ void SetFlag(HWND window, bool& flag, bool on, const wchar_t* property) {
 
 bool TakesFocus(const ControlState& state) { return state.design->tabIndex >= 0; }
 
+bool IsStatus(const ControlState& state) { return state.design->role == ui::Role::Status; }
+
 LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ControlState* state = StateOf(window);
     if (message == WM_NCCREATE) {
@@ -143,6 +146,11 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (static_cast<long>(lParam) == OBJID_CLIENT) {
                 AccessibleFacts facts;
                 facts.name = control::AccessibleName(*state->design, state->text);
+                if (IsStatus(*state)) {
+                    // Its name is the stage announced, its value what it shows now.
+                    if (!state->announcement.empty()) facts.name = state->announcement;
+                    facts.value = state->text;
+                }
                 if (state->design->accessibleDescription)
                     facts.description = fs::ToUtf16(state->design->accessibleDescription);
                 facts.role = state->design->role;
@@ -180,8 +188,17 @@ void SetText(HWND window, const std::wstring& text) {
     ControlState* state = StateOf(window);
     if (!state || state->text == text) return;
     state->text = text;
-    if (!state->design->accessibleName) SetWindowTextW(window, text.c_str());
+    // The status line's name changes when a stage is announced, not with
+    // every file shown.
+    if (!state->design->accessibleName && !IsStatus(*state)) SetWindowTextW(window, text.c_str());
     InvalidateRect(window, nullptr, FALSE);
+}
+
+void SetAnnouncement(HWND window, const std::wstring& text) {
+    ControlState* state = StateOf(window);
+    if (!state) return;
+    state->announcement = text;
+    SetWindowTextW(window, text.c_str());
 }
 
 std::wstring Text(HWND window) {

@@ -48,6 +48,8 @@ HWND Create(HWND parent, const ui::Control& design, ControlHost& host);
 // The text shown; the accessible name follows it when the design gives none.
 void SetText(HWND window, const std::wstring& text);
 std::wstring Text(HWND window);
+// The status line's name for a screen reader; what it shows stays.
+void SetAnnouncement(HWND window, const std::wstring& text);
 void SetUnderline(HWND window, bool underline);
 void SetBorder(HWND window, bool border);
 

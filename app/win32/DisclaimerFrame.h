@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-#include <map>
-
+#include "app/win32/Frame.h"
 #include "app/win32/PlatformServices.h"
 #include "ui/Disclaimer.h"
 
@@ -14,12 +13,10 @@ namespace tagshift::win32 {
 
 inline constexpr const wchar_t* kDisclaimerClass = L"TagshiftDisclaimer";
 
-class DisclaimerFrame final : public ui::DisclaimerView {
+class DisclaimerFrame final : public ui::DisclaimerView, private Frame {
 public:
-    explicit DisclaimerFrame(PlatformServices& services) : services_(services) {}
+    explicit DisclaimerFrame(PlatformServices& services) : Frame(ui::DisclaimerDesign()), services_(services) {}
     ~DisclaimerFrame() override;
-    DisclaimerFrame(const DisclaimerFrame&) = delete;
-    DisclaimerFrame& operator=(const DisclaimerFrame&) = delete;
 
     void SetLogic(ui::DisclaimerWindow* logic) { logic_ = logic; }
 
@@ -30,18 +27,15 @@ public:
     void SetFocus(ui::ControlId id) override;
 
 private:
-    bool Create();
-    void Layout(int screenDpi, bool centre);
+    // Frame
+    void CreateControls() override;
+    void Layout(int screenDpi, bool centre) override;
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+
     void ClearFonts();
-    HWND ControlWindow(ui::ControlId id) const;
-    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     PlatformServices& services_;
     ui::DisclaimerWindow* logic_ = nullptr;
-    const ui::WindowDesign& design_ = ui::DisclaimerDesign();
-    HWND window_ = nullptr;
-    std::map<ui::ControlId, HWND> controls_;
     HFONT regular_ = nullptr, bold_ = nullptr;
     bool ticked_ = false;  // kept when the window is gone
 };

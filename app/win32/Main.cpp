@@ -10,8 +10,8 @@
 #include "app/win32/DisclaimerFrame.h"
 #include "app/win32/FaceText.h"
 #include "app/win32/MainFrame.h"
+#include "app/win32/MessageLoop.h"
 #include "app/win32/PlatformServices.h"
-#include "app/win32/Screen.h"
 #include "fs/Utf16.h"
 #include "ui/CommandLine.h"
 #include "ui/Disclaimer.h"
@@ -44,9 +44,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         actions.warn = [&](const std::string& text) {
             services.ShowMessage(ui::MessageKind::Information, ui::DisclaimerDesign().caption, text);
         };
-        ui::DisclaimerWindow disclaimer(disclaimerFrame,
-                                        ui::StartUpPaths{services.ProgramFolder(), win32::PlatformServices::ConfigFolder()},
-                                        std::move(actions));
+        ui::DisclaimerWindow disclaimer(
+            disclaimerFrame, ui::StartUpPaths{services.ProgramFolder(), win32::PlatformServices::ConfigFolder()},
+            std::move(actions));
         disclaimerFrame.SetLogic(&disclaimer);
         disclaimer.Start();
         exitCode = win32::RunMessageLoop();

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/win32/Accessible.h"
-#include "app/win32/Screen.h"
+#include "app/win32/MessageLoop.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -19,25 +19,23 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr int kAppIconId = 1;
 
-RECT PixelRect(const ui::Rect& twips, int dpi) {
-    const int left = ui::TwipsToPixels(twips.left, dpi), top = ui::TwipsToPixels(twips.top, dpi);
-    return RECT{left, top, left + ui::TwipsToPixels(twips.width, dpi), top + ui::TwipsToPixels(twips.height, dpi)};
-}
-
 }  // namespace
 
 MainFrame::MainFrame(PlatformServices& services)
-    : services_(services), logic_(*this, services), design_(ui::MainWindowDesign()) {}
+    : Frame(ui::MainWindowDesign()), services_(services), logic_(*this, services) {}
 
 MainFrame::~MainFrame() {
-    if (window_) DestroyWindow(window_);
+    DestroyFrame();
     ClearFonts();
     if (bigIcon_) DestroyIcon(bigIcon_);
     if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
 bool MainFrame::Start(const std::string& argumentText, int showCommand) {
-    if (!window_ && !Create()) return false;
+    if (!window_) {
+        control::Register(GetModuleHandleW(nullptr));
+        if (!CreateFrame(kMainWindowClass, kStyle, kExStyle)) return false;
+    }
     // The command-line run happens before the window is first seen, as the
     // window's own Load did.
     logic_.Load(argumentText);
@@ -48,31 +46,10 @@ bool MainFrame::Start(const std::string& argumentText, int showCommand) {
     return true;
 }
 
-bool MainFrame::Create() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    control::Register(instance);
-    if (!RegisterWindowClass(instance, kMainWindowClass, WindowProc)) return false;
-    const std::wstring caption = ToUtf16(design_.caption);
-    window_ = CreateWindowExW(kExStyle, kMainWindowClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
-    if (!window_) return false;
-    services_.SetOwner(window_);
-    AddKeyboardWindow(window_);
-    CreateControls();
-    Layout(DpiOf(window_), true);
-    return true;
-}
-
 void MainFrame::CreateControls() {
-    // Created in tab order, then the rest: the dialog keys walk the
-    // children in the order they were made.
-    std::vector<const ui::Control*> order;
-    for (ui::ControlId id : ui::TabOrder(design_)) order.push_back(&ui::ControlOf(design_, id));
-    for (const ui::Control& control : design_.controls)
-        if (control.tabIndex < 0) order.push_back(&control);
-
+    services_.SetOwner(window_);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const ui::Control* control : order) {
+    for (const ui::Control* control : CreationOrder()) {
         HWND child = nullptr;
         const HMENU childId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(WindowIdOf(control->id)));
         switch (control->kind) {
@@ -88,17 +65,23 @@ void MainFrame::CreateControls() {
                 const std::wstring text = ToUtf16(control->text);
                 child = CreateWindowExW(0, L"EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_READONLY,
                                         0, 0, 0, 0, window_, childId, instance, nullptr);
-                logic_.patterns = control->text;
+                ui::RunSettings settings;
+                settings.patterns = control->text;
+                logic_.SetSettings(settings);
                 break;
             }
             default: child = control::Create(window_, *control, *this); break;
         }
         if (child) controls_[control->id] = child;
     }
+    CreateTooltips();
+}
 
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
-                               nullptr);
+void MainFrame::CreateTooltips() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
     for (const ui::Control& control : design_.controls) {
         HWND child = ControlWindow(control.id);
         if (!control.tooltip || !child || !tooltip_) continue;
@@ -112,29 +95,27 @@ void MainFrame::CreateControls() {
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
-    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 void MainFrame::Layout(int screenDpi, bool centre) {
-    layoutDpi_ = LayoutDpi(screenDpi, design_.pointSize100);
-    const int dpi = layoutDpi_;
-    const int width = ui::TwipsToPixels(design_.widthTwips, dpi), height = ui::TwipsToPixels(design_.heightTwips, dpi);
-    SizeWindow(window_, width, height, screenDpi, centre);
+    const DpiScale scale(screenDpi, design_.pointSize100);
+    layoutDpi_ = scale.LayoutDpi();
+    PlaceControls(scale, centre);
     ClearFonts();
     for (const ui::Control& control : design_.controls) {
         HWND child = ControlWindow(control.id);
         if (!child) continue;
-        const RECT rect = PixelRect(control.twips, dpi);
-        MoveWindow(child, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FALSE);
         if (control.kind == ui::ControlKind::TextBox)
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control, false)), FALSE);
         if (control.picture) {
             // The pictures are drawn for 96 dpi, at their own size there.
-            const SIZE own = Bitmap::NaturalSize(control.picture);
-            pictures_[control.id].Load(control.picture, MulDiv(own.cx, dpi, 96), MulDiv(own.cy, dpi, 96));
+            const SIZE size = scale.PictureSize(Bitmap::NaturalSize(control.picture));
+            pictures_[control.id].Load(control.picture, size.cx, size.cy);
         }
     }
-    if (design_.backgroundPicture) background_.Load(design_.backgroundPicture, width, height);
+    if (design_.backgroundPicture)
+        background_.Load(design_.backgroundPicture, scale.Pixels(design_.widthTwips),
+                         scale.Pixels(design_.heightTwips));
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (bigIcon_) DestroyIcon(bigIcon_);
@@ -151,11 +132,6 @@ void MainFrame::Layout(int screenDpi, bool centre) {
 void MainFrame::ClearFonts() {
     for (auto& entry : fonts_) DeleteObject(entry.second);
     fonts_.clear();
-}
-
-HWND MainFrame::ControlWindow(ui::ControlId id) const {
-    const auto found = controls_.find(id);
-    return found == controls_.end() ? nullptr : found->second;
 }
 
 // --- ui::MainView ----------------------------------------------------------
@@ -219,8 +195,8 @@ void MainFrame::SetProgress(long long pagesDone, long long pagesInAll) {
 void MainFrame::Announce(const std::string& text) {
     HWND status = ControlWindow(ui::ControlId::StatusLine);
     if (!status) return;
-    control::SetText(status, ToUtf16(text));
-    // The status line's name is its text: a screen reader reads the change.
+    // The visible line keeps the status text; a screen reader hears the stage.
+    control::SetAnnouncement(status, ToUtf16(text));
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, status, OBJID_CLIENT, CHILDID_SELF);
     NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, status, OBJID_CLIENT, CHILDID_SELF);
 }
@@ -261,18 +237,7 @@ const Bitmap* MainFrame::PictureOf(ui::ControlId id) {
 
 // --- Messages ----------------------------------------------------------------
 
-LRESULT CALLBACK MainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* frame = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!frame || !frame->window_) return DefWindowProcW(window, message, wParam, lParam);
-    return frame->Handle(message, wParam, lParam);
-}
-
 LRESULT MainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND self = window_;
     switch (message) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
@@ -295,34 +260,13 @@ LRESULT MainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_DPICHANGED: {
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            Layout(HIWORD(wParam), false);
-            return 0;
-        }
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLOREDIT: {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetBkColor(dc, RGB(255, 255, 255));
-            SetTextColor(dc, RGB(0, 0, 0));
-            return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-        }
         case WM_CLOSE:
             if (logic_.CloseRequested()) DestroyWindow(window_);
             return 0;
-        case WM_DESTROY:
-            RemoveKeyboardWindow(window_);
-            PostQuitMessage(0);
-            return 0;
-        case WM_NCDESTROY:
-            window_ = nullptr;
-            controls_.clear();
-            break;
+        case WM_DESTROY: PostQuitMessage(0); break;
         default: break;
     }
-    return DefWindowProcW(self, message, wParam, lParam);
+    return Frame::Handle(message, wParam, lParam);
 }
 
 }  // namespace tagshift::win32

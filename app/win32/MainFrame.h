@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "app/win32/ControlWindow.h"
+#include "app/win32/Frame.h"
 #include "app/win32/Pictures.h"
 #include "app/win32/PlatformServices.h"
 #include "ui/MainWindow.h"
@@ -20,17 +21,13 @@ namespace tagshift::win32 {
 
 inline constexpr const wchar_t* kMainWindowClass = L"TagshiftMainWindow";
 
-class MainFrame final : public ui::MainView, private ControlHost {
+class MainFrame final : public ui::MainView, private ControlHost, private Frame {
 public:
     explicit MainFrame(PlatformServices& services);
     ~MainFrame() override;
-    MainFrame(const MainFrame&) = delete;
-    MainFrame& operator=(const MainFrame&) = delete;
 
     // Creates the window (hidden), runs the command-line start and shows it.
     bool Start(const std::string& argumentText, int showCommand);
-
-    HWND Handle() const { return window_; }
 
     // ui::MainView
     void SetText(ui::ControlId id, const std::string& text) override;
@@ -51,21 +48,18 @@ private:
     HFONT FontOf(const ui::Control& design, bool underline) override;
     const Bitmap* PictureOf(ui::ControlId id) override;
 
-    bool Create();
-    void CreateControls();
-    void Layout(int screenDpi, bool centre);
+    // Frame
+    void CreateControls() override;
+    void Layout(int screenDpi, bool centre) override;
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void CreateTooltips();
     void ClearFonts();
-    HWND ControlWindow(ui::ControlId id) const;
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     PlatformServices& services_;
     ui::MainWindow logic_;
-    const ui::WindowDesign& design_;
-    HWND window_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
-    std::map<ui::ControlId, HWND> controls_;
     std::map<ui::ControlId, Bitmap> pictures_;
     Bitmap background_;
     std::map<std::tuple<int, bool, bool>, HFONT> fonts_;  // point size, bold, underline

@@ -5,8 +5,10 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "app/win32/FaceText.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -59,12 +61,54 @@ std::optional<std::string> ChooseWithBrowser(HWND owner, const std::wstring& tit
     return chosen;
 }
 
+// A box's text in the boxes' own font: broken into lines no wider than half
+// the screen (a long path included, which the boxes would otherwise run off
+// the screen with or cut off), with the width of its widest line and the
+// font's dialog unit in pixels.
+struct BoxText {
+    std::wstring text;
+    int widest = 0;
+    int dialogUnitX = 1;
+};
+
+BoxText FitToScreen(const std::wstring& prompt, HWND owner) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : GetDesktopWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const int maxWidth = std::max(200L, (monitor.rcWork.right - monitor.rcWork.left) / 2);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    auto widthOf = [dc](const wchar_t* text, int length) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text, length, &size);
+        return static_cast<int>(size.cx);
+    };
+    BoxText box;
+    box.text = WrappedText(prompt, maxWidth, [&](wchar_t c) { return widthOf(&c, 1); });
+    for (std::size_t start = 0; start <= box.text.size();) {
+        std::size_t end = box.text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = box.text.size();
+        box.widest = std::max(box.widest, widthOf(box.text.data() + start, static_cast<int>(end - start)));
+        start = end + (box.text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
+    }
+    const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    box.dialogUnitX = std::max(1, (widthOf(letters, 52) / 26 + 1) / 2);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return box;
+}
+
 // The summary box through the task dialog of common controls 6.
-bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wstring& prompt, ui::Answer* answer) {
+bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const BoxText& prompt, ui::Answer* answer) {
     using TaskDialogFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     HMODULE controls = GetModuleHandleW(L"comctl32.dll");
-    const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(reinterpret_cast<void*>(
-                                           GetProcAddress(controls, "TaskDialogIndirect")))
+    const auto taskDialog = controls ? reinterpret_cast<TaskDialogFunction>(
+                                           reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))
                                      : nullptr;
     if (!taskDialog) return false;
     const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption}};
@@ -75,7 +119,10 @@ bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const std::wst
     config.dwCommonButtons = TDCBF_OK_BUTTON;
     config.pszWindowTitle = title.c_str();
     config.pszMainIcon = TD_INFORMATION_ICON;
-    config.pszContent = prompt.c_str();
+    config.pszContent = prompt.text.c_str();
+    // Wide enough for the widest line beside the icon, in dialog units (4 to
+    // the font's average character).
+    config.cxWidth = static_cast<UINT>(MulDiv(prompt.widest + GetSystemMetrics(SM_CXICON), 4, prompt.dialogUnitX) + 40);
     config.cButtons = 1;
     config.pButtons = buttons;
     config.nDefaultButton = IDOK;
@@ -101,7 +148,8 @@ LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
 
 ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const std::wstring& prompt) {
     renameHook = SetWindowsHookExW(WH_CBT, RenameCancel, nullptr, GetCurrentThreadId());
-    const int pressed = MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
+    const int pressed =
+        MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
     if (renameHook) {
         UnhookWindowsHookEx(renameHook);
         renameHook = nullptr;
@@ -110,8 +158,25 @@ ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const st
 }
 
 bool ShellOpen(const wchar_t* verb, const std::wstring& target) {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
+}
+
+// Started as a command line typed at a prompt would be: a program without
+// a folder is found on the search path.
+bool StartProgram(const std::wstring& program, const std::wstring& argument) {
+    std::wstring commandLine = QuotedArgument(program) + L" " + QuotedArgument(argument);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESHOWWINDOW;
+    start.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -130,7 +195,9 @@ std::optional<std::string> PlatformServices::ChooseFolder(const std::string& tit
 }
 
 ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
-    const std::wstring wideTitle = ToUtf16(title), widePrompt = ToUtf16(prompt);
+    const std::wstring wideTitle = ToUtf16(title);
+    const BoxText box = FitToScreen(ToUtf16(prompt), Owner());
+    const std::wstring& widePrompt = box.text;
     switch (kind) {
         case ui::MessageKind::Error:
             MessageBoxW(Owner(), widePrompt.c_str(), wideTitle.c_str(), MB_ICONSTOP | MB_OK);
@@ -145,23 +212,21 @@ ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string
                        : ui::Answer::No;
         case ui::MessageKind::Summary: {
             ui::Answer answer = ui::Answer::Ok;
-            if (SummaryWithTaskDialog(Owner(), wideTitle, widePrompt, &answer)) return answer;
+            if (SummaryWithTaskDialog(Owner(), wideTitle, box, &answer)) return answer;
             return SummaryWithMessageBox(Owner(), wideTitle, widePrompt);
         }
     }
     return ui::Answer::Ok;
 }
 
-bool PlatformServices::OpenWebPage(const std::string& address) { return ShellOpen(L"open", ToUtf16(address)); }
-
-bool PlatformServices::OpenTextFile(const std::string& path) {
-    const std::wstring widePath = ToUtf16(path);
-    if (ShellOpen(L"open", widePath)) return true;
-    // No program is registered for .txt: Notepad is always there.
-    const std::wstring quoted = L"\"" + widePath + L"\"";
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL));
-    return result > 32;
+bool PlatformServices::Launch(const ui::LaunchStep& step) {
+    const std::wstring subject = ToUtf16(step.subject);
+    switch (step.kind) {
+        case ui::LaunchStep::Kind::StartProgram: return StartProgram(ToUtf16(step.program), subject);
+        case ui::LaunchStep::Kind::OpenAddress:
+        case ui::LaunchStep::Kind::OpenFile: return ShellOpen(L"open", subject);
+    }
+    return false;
 }
 
 bool PlatformServices::OpenFolder(const std::string& path) {

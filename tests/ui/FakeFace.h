@@ -67,12 +67,10 @@ public:
         answers.pop_front();
         return answer;
     }
-    bool OpenWebPage(const std::string& address) override {
-        pages.push_back(address);
-        return launchesSucceed;
-    }
-    bool OpenTextFile(const std::string& path) override {
-        files.push_back(path);
+    bool Launch(const LaunchStep& step) override {
+        launches.push_back(step);
+        // Whatever program opens it, a web address is a page, the rest files.
+        (step.subject.find("://") != std::string::npos ? pages : files).push_back(step.subject);
         return launchesSucceed;
     }
     bool OpenFolder(const std::string& path) override {
@@ -99,6 +97,7 @@ public:
     std::vector<Box> boxes;
     std::function<void(const Box&)> onBox;
     std::deque<Answer> answers;
+    std::vector<LaunchStep> launches;
     std::vector<std::string> pages, files, folders;
     bool launchesSucceed = true;
     std::string currentFolder, programFolder;

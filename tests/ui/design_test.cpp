@@ -1,7 +1,9 @@
 // Rules every window design keeps, whatever its rows say.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <set>
 
 #include "ui/Design.h"
@@ -9,11 +11,27 @@
 namespace tagshift::ui {
 namespace {
 
+// The contrast ratio of two colours (1 to 21), as the accessibility
+// guidelines define it.
+double Linear(std::uint8_t channel) {
+    const double c = channel / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(Colour colour) {
+    return 0.2126 * Linear(colour.red) + 0.7152 * Linear(colour.green) + 0.0722 * Linear(colour.blue);
+}
+
+double ContrastRatio(Colour a, Colour b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST(Design, TwipsBecomePixelsAtAnyResolution) {
     struct Case {
         int twips, dpi, pixels;
     };
-    const std::vector<Case> cases = {{6900, 96, 460}, {4500, 96, 300}, {15, 96, 1},    {7, 96, 0},  {8, 96, 1},
+    const std::vector<Case> cases = {{6900, 96, 460},  {4500, 96, 300},  {15, 96, 1},      {7, 96, 0}, {8, 96, 1},
                                      {6900, 144, 690}, {6900, 192, 920}, {5220, 120, 435}, {0, 96, 0}, {-15, 96, -1}};
     for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
     EXPECT_DOUBLE_EQ(TextScale(8.25, 8.25), 1.0);
@@ -34,7 +52,8 @@ TEST(Design, EveryControlAUserActsOnIsATabStopWithARoleAndANameInReadingOrder) {
             if (control.tabIndex >= 0) read.push_back(control.id);
         EXPECT_EQ(order, read) << design->caption;
         for (const Control& control : design->controls) {
-            const bool acts = control.role == Role::Button || control.role == Role::Link || control.role == Role::CheckBox;
+            const bool acts =
+                control.role == Role::Button || control.role == Role::Link || control.role == Role::CheckBox;
             EXPECT_EQ(acts, control.tabIndex >= 0) << control.name;
             if (!acts) continue;
             const char* name = control.accessibleName ? control.accessibleName : control.text;

@@ -161,6 +161,19 @@ TEST(MainWindowRun, ActionsAreOffDuringTheRunAndTheSummaryComesBeforeTheyAreBack
     EXPECT_TRUE(w.face.folders.empty());
 }
 
+TEST(MainWindowRun, TheSettingsReachTheRun) {
+    for (bool anyCase : {false, true}) {
+        Window w;
+        WriteFile(w.Site() + Native("/PAGE.HTM"), "<object></object>");
+        w.Choose(w.Site());
+        RunSettings settings;
+        settings.anyCase = anyCase;
+        w.window.SetSettings(settings);
+        w.window.Activate(C::ConvertButton);
+        EXPECT_EQ(w.window.LastResult().pagesConverted, anyCase ? 1 : 0);
+    }
+}
+
 TEST(MainWindowRun, RefusedRunsShowTheirErrorAfterTheActionsAreBack) {
     struct Case {
         const char* name;
@@ -175,7 +188,9 @@ TEST(MainWindowRun, RefusedRunsShowTheirErrorAfterTheActionsAreBack) {
          [](Window& w) {
              w.MakeSite(1);
              w.Choose(w.Site());
-             w.window.patterns = "";
+             RunSettings settings;
+             settings.patterns = "";
+             w.window.SetSettings(settings);
          },
          "You must select a pattern...", "Progress: Checking File Names"},
         {"converted before",

@@ -26,8 +26,42 @@ TEST(FaceText, TheArgumentTextFollowsTheProgramsName) {
         {L"\"unclosed quote C:\\site", L""},
         {L"", L""},
     };
+    for (const Case& c : cases) EXPECT_EQ(ArgumentText(c.commandLine), c.argumentText) << fs::ToUtf8(c.commandLine);
+}
+
+TEST(FaceText, AnArgumentIsQuotedOnlyWhereTheParserNeedsIt) {
+    struct Case {
+        const wchar_t* argument;
+        const wchar_t* quoted;
+    };
+    const Case cases[] = {
+        {L"notepad.exe", L"notepad.exe"},
+        {L"https://example.com/a?b=1&c=%20", L"https://example.com/a?b=1&c=%20"},
+        {L"c:\\Program Files\\Internet Explorer\\iexplore.exe",
+         L"\"c:\\Program Files\\Internet Explorer\\iexplore.exe\""},
+        {L"", L"\"\""},
+        {L"C:\\my site\\", L"\"C:\\my site\\\\\""},
+        {L"say \"hi\\\"", L"\"say \\\"hi\\\\\\\"\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QuotedArgument(c.argument), c.quoted) << fs::ToUtf8(c.argument);
+}
+
+TEST(FaceText, LongLinesAreBrokenAfterABlankOrSeparatorElseAnywhere) {
+    struct Case {
+        const wchar_t* text;
+        int maxWidth;  // in characters here
+        const wchar_t* wrapped;
+    };
+    const Case cases[] = {
+        {L"short", 10, L"short"},
+        {L"C:\\aaaa\\bbbb\\cccc", 8, L"C:\\aaaa\\\r\nbbbb\\\r\ncccc"},
+        {L"/home/a/site_Converted", 12, L"/home/a/\r\nsite_Convert\r\ned"},
+        {L"abcdefghij", 4, L"abcd\r\nefgh\r\nij"},
+        {L"see C:\\a b\r\nok", 6, L"see \r\nC:\\a b\r\nok"},
+        {L"Files Converted: 3\r\nYour new website(s)", 40, L"Files Converted: 3\r\nYour new website(s)"},
+    };
     for (const Case& c : cases)
-        EXPECT_EQ(ArgumentText(c.commandLine), c.argumentText) << fs::ToUtf8(c.commandLine);
+        EXPECT_EQ(WrappedText(c.text, c.maxWidth, [](wchar_t) { return 1; }), c.wrapped) << fs::ToUtf8(c.text);
 }
 
 // The caption without its marks: "E&xit" -> "Exit", "&&" -> "&".
@@ -70,7 +104,8 @@ TEST(FaceText, FontHeightsFollowTheDpi) {
         int pointSize100, dpi, height;
     };
     const Case cases[] = {{825, 96, -11}, {1200, 96, -16}, {825, 144, -17}, {1200, 192, -32}, {825, 120, -14}};
-    for (const Case& c : cases) EXPECT_EQ(FontHeight(c.pointSize100, c.dpi), c.height) << c.pointSize100 << "@" << c.dpi;
+    for (const Case& c : cases)
+        EXPECT_EQ(FontHeight(c.pointSize100, c.dpi), c.height) << c.pointSize100 << "@" << c.dpi;
 }
 
 }  // namespace

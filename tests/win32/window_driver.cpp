@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +36,10 @@ using namespace tagshift;
 using ui::ControlId;
 namespace stdfs = std::filesystem;
 
-constexpr int kTimeoutMs = 30000;
+// How long a condition may take to come true: generous, as a loaded
+// machine needs, and spent only when something is wrong. Nothing waits for
+// a fixed time.
+constexpr int kTimeoutMs = 90000;
 
 int passed = 0, failed = 0;
 
@@ -134,6 +138,7 @@ HWND FocusOf(HWND window) {
 struct Accessible {
     bool found = false;
     std::wstring name;
+    std::wstring value;
     long role = 0;
 };
 
@@ -153,6 +158,11 @@ Accessible AccessibleOf(HWND window) {
         result.name = name;
         SysFreeString(name);
     }
+    BSTR value = nullptr;
+    if (SUCCEEDED(object->get_accValue(self, &value)) && value) {
+        result.value = value;
+        SysFreeString(value);
+    }
     VARIANT role;
     VariantInit(&role);
     if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) result.role = role.lVal;
@@ -160,15 +170,31 @@ Accessible AccessibleOf(HWND window) {
     return result;
 }
 
-long MsaaRole(ui::Role role) {
-    switch (role) {
-        case ui::Role::Button: return ROLE_SYSTEM_PUSHBUTTON;
-        case ui::Role::Link: return ROLE_SYSTEM_LINK;
-        case ui::Role::CheckBox: return ROLE_SYSTEM_CHECKBUTTON;
-        case ui::Role::Status: return ROLE_SYSTEM_STATUSBAR;
-        case ui::Role::ProgressBar: return ROLE_SYSTEM_PROGRESSBAR;
-        default: return ROLE_SYSTEM_STATICTEXT;
-    }
+// What a screen reader must hear each control as.
+long ExpectedRole(ControlId id) {
+    static const std::map<ControlId, long> roles = {
+        {ControlId::IntroText, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::FolderHeading, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::FolderButton, ROLE_SYSTEM_PUSHBUTTON},
+        {ControlId::FolderName, ROLE_SYSTEM_PUSHBUTTON},
+        {ControlId::ConvertHeading, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::ConvertButton, ROLE_SYSTEM_PUSHBUTTON},
+        {ControlId::ConvertLink, ROLE_SYSTEM_PUSHBUTTON},
+        {ControlId::DonateHeading, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::DonateButton, ROLE_SYSTEM_LINK},
+        {ControlId::InfoText, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::InfoLink, ROLE_SYSTEM_LINK},
+        {ControlId::FileTypesText, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::FileTypesLabel, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::HelpLink, ROLE_SYSTEM_LINK},
+        {ControlId::StatusLine, ROLE_SYSTEM_STATUSBAR},
+        {ControlId::ProgressBar, ROLE_SYSTEM_PROGRESSBAR},
+        {ControlId::DontShowAgain, ROLE_SYSTEM_CHECKBUTTON},
+        {ControlId::ContinueButton, ROLE_SYSTEM_PUSHBUTTON},
+        {ControlId::ExitButton, ROLE_SYSTEM_PUSHBUTTON},
+    };
+    const auto found = roles.find(id);
+    return found == roles.end() ? -1 : found->second;
 }
 
 std::wstring ExpectedName(const ui::Control& control) {
@@ -197,9 +223,13 @@ void PressKey(WORD key, WORD withKey = 0) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-bool Bring(HWND window) {
-    SetForegroundWindow(window);
-    return WaitFor([&] { return GetForegroundWindow() == window; }, 3000);
+// Keys go to the focus of the window in front: a key is pressed only once
+// the window is in front and the control has the focus.
+bool FocusConfirmed(HWND window, HWND control) {
+    return WaitFor([&] {
+        if (GetForegroundWindow() != window) SetForegroundWindow(window);
+        return GetForegroundWindow() == window && FocusOf(window) == control;
+    });
 }
 
 // A click that does not wait for what it opens (a modal box, the chooser).
@@ -221,8 +251,8 @@ std::wstring Prepared(const std::wstring& folder, const std::wstring& exe) {
 std::vector<stdfs::path> FilesOf(const stdfs::path& root) {
     std::vector<stdfs::path> files;
     std::error_code error;
-    for (auto it = stdfs::recursive_directory_iterator(root, error); !error && it != stdfs::recursive_directory_iterator();
-         it.increment(error))
+    for (auto it = stdfs::recursive_directory_iterator(root, error);
+         !error && it != stdfs::recursive_directory_iterator(); it.increment(error))
         if (it->is_regular_file() && it->path().filename() != stdfs::u8path(texts::kLogFileName))
             files.push_back(stdfs::relative(it->path(), root));
     std::sort(files.begin(), files.end());
@@ -284,8 +314,8 @@ void CheckLayout(HWND window, const ui::WindowDesign& design) {
             client.bottom == ui::TwipsToPixels(design.heightTwips, candidate))
             dpi = candidate;
     bool same = dpi != 0;
-    std::string wrong = same ? "" : "the client area (" + std::to_string(client.right) + " x " +
-                                        std::to_string(client.bottom) + ") ";
+    std::string wrong =
+        same ? "" : "the client area (" + std::to_string(client.right) + " x " + std::to_string(client.bottom) + ") ";
     for (const ui::Control& control : design.controls) {
         HWND child = Child(window, control.id);
         RECT rect{};
@@ -312,7 +342,7 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
     const ui::WindowDesign& design = ui::DisclaimerDesign();
     HWND box = Child(disclaimer, ControlId::DontShowAgain);
     HWND next = Child(disclaimer, ControlId::ContinueButton);
-    Check(WaitFor([&] { return FocusOf(disclaimer) == box; }, 5000), "the disclaimer starts with the focus on its box");
+    Check(WaitFor([&] { return FocusOf(disclaimer) == box; }), "the disclaimer starts with the focus on its box");
     Check((GetWindowLongPtrW(next, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON, "Continue is the default button");
     CheckLayout(disclaimer, design);
     for (ControlId id : {ControlId::DontShowAgain, ControlId::ContinueButton, ControlId::ExitButton}) {
@@ -323,17 +353,17 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
                             towlower(caption[mark + 1]) == towlower(static_cast<wchar_t>(control.mnemonic));
         Check(marked, std::string(control.name) + " carries its Alt letter: " + Narrow(caption));
         const Accessible accessible = AccessibleOf(Child(disclaimer, id));
-        Check(accessible.name == ExpectedName(control) && accessible.role == MsaaRole(control.role),
+        Check(accessible.name == ExpectedName(control) && accessible.role == ExpectedRole(control.id),
               std::string(control.name) + " is read as \"" + Narrow(accessible.name) + "\", role " +
                   std::to_string(accessible.role));
     }
     // From the keyboard: Space ticks the box, then Alt+C continues; without
     // the tick, Enter presses the default button.
-    const bool keyboard = Check(Bring(disclaimer), "the disclaimer takes the keyboard");
+    bool keyboard = Check(FocusConfirmed(disclaimer, box), "the disclaimer takes the keyboard");
     if (tick) {
         if (keyboard) PressKey(VK_SPACE);
-        Check(WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 3000),
-              "Space ticks the box");
+        Check(WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }), "Space ticks the box");
+        keyboard = keyboard && FocusConfirmed(disclaimer, box);
     }
     const char* how = tick ? "Alt+C" : "Enter";
     if (!keyboard) {
@@ -345,42 +375,43 @@ HWND DisclaimerThenMainWindow(Program& program, bool tick) {
     }
     HWND main = program.WaitWindow(kMain);
     Check(main != nullptr, std::string(how) + " continues to the main window");
-    Check(WaitFor([&] { return program.Window(kDisclaimer) == nullptr; }, 5000), "the disclaimer is gone");
+    Check(WaitFor([&] { return program.Window(kDisclaimer) == nullptr; }), "the disclaimer is gone");
     return main;
 }
 
 void CheckTabOrderAndNames(HWND main) {
     const ui::WindowDesign& design = ui::MainWindowDesign();
     const std::vector<ControlId> order = ui::TabOrder(design);
-    Check(WaitFor([&] { return FocusOf(main) == Child(main, order.front()); }, 5000),
+    Check(WaitFor([&] { return FocusOf(main) == Child(main, order.front()); }),
           "the main window starts with the focus on " + std::string(ui::ControlOf(design, order.front()).name));
     for (ControlId id : order) {
         const ui::Control& control = ui::ControlOf(design, id);
         HWND child = Child(main, id);
         const Accessible accessible = AccessibleOf(child);
         Check(child && (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) && accessible.name == ExpectedName(control) &&
-                  accessible.role == MsaaRole(control.role),
+                  accessible.role == ExpectedRole(control.id),
               std::string(control.name) + " is a tab stop read as \"" + Narrow(accessible.name) + "\"");
     }
     // What takes no focus is read too: the texts, the status line, the progress bar.
     for (const ui::Control& control : design.controls) {
         if (control.tabIndex >= 0 || control.role == ui::Role::None) continue;
         const Accessible accessible = AccessibleOf(Child(main, control.id));
-        Check(accessible.name == ExpectedName(control) && accessible.role == MsaaRole(control.role),
+        Check(accessible.name == ExpectedName(control) && accessible.role == ExpectedRole(control.id),
               std::string(control.name) + " is read as \"" + Narrow(accessible.name).substr(0, 40) + "\", role " +
                   std::to_string(accessible.role));
     }
     Check(!IsWindowVisible(Child(main, ControlId::ProgressBar)), "the progress bar is hidden between runs");
     // Tab walks the design's order and comes round to the start.
-    if (!Check(Bring(main), "the main window takes the keyboard")) return;
+    if (!Check(FocusConfirmed(main, Child(main, order.front())), "the main window takes the keyboard")) return;
     std::string walked;
     bool inOrder = true;
-    for (std::size_t step = 1; step <= order.size(); ++step) {
+    for (std::size_t step = 1; step <= order.size() && inOrder; ++step) {
+        if (step > 1 && !FocusConfirmed(main, Child(main, order[step - 1]))) break;
         PressKey(VK_TAB);
         HWND expected = Child(main, order[step % order.size()]);
-        const bool moved = WaitFor([&] { return FocusOf(main) == expected; }, 3000);
+        const bool moved = WaitFor([&] { return FocusOf(main) == expected; });
         walked += std::string(moved ? "" : "!") + ui::ControlOf(design, order[step % order.size()]).name + " ";
-        inOrder = inOrder && moved;
+        inOrder = moved;
     }
     Check(inOrder, "Tab walks the design's tab order: " + walked);
 }
@@ -392,17 +423,17 @@ void CheckHover(HWND main) {
     HWND folder = Child(main, ControlId::FolderName);
     HWND donate = Child(main, ControlId::DonateButton);
     PostMessageW(Child(main, ControlId::ConvertButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
-    Check(WaitFor([&] { return HasProperty(link, kUnderlineProperty); }, 5000),
+    Check(WaitFor([&] { return HasProperty(link, kUnderlineProperty); }),
           "the pointer on the Convert picture underlines the Convert link");
     PostMessageW(Child(main, ControlId::FolderButton), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     PostMessageW(donate, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
-    Check(WaitFor([&] { return HasProperty(folder, kUnderlineProperty) && HasProperty(donate, kBorderProperty); }, 5000),
+    Check(WaitFor([&] { return HasProperty(folder, kUnderlineProperty) && HasProperty(donate, kBorderProperty); }),
           "the folder picture underlines the folder name; the Donate picture gets its border");
     PostMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
     Check(WaitFor([&] {
               return !HasProperty(link, kUnderlineProperty) && !HasProperty(folder, kUnderlineProperty) &&
                      !HasProperty(donate, kBorderProperty);
-          }, 5000),
+          }),
           "the pointer on the background takes every hover mark away");
 }
 
@@ -410,7 +441,7 @@ void CheckHover(HWND main) {
 // its name box.
 void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
     HWND picture = Child(main, ControlId::FolderButton);
-    const bool keyboard = Bring(main) && WaitFor([&] { return FocusOf(main) == picture; }, 3000);
+    const bool keyboard = FocusConfirmed(main, picture);
     if (keyboard)
         PressKey(VK_RETURN);
     else
@@ -431,17 +462,21 @@ void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
             },
             reinterpret_cast<LPARAM>(&nameBox));
         return nameBox != nullptr;
-    }, 10000);
+    });
     if (!Check(nameBox != nullptr, "the chooser has a name box")) return;
     HWND folderName = Child(main, ControlId::FolderName);
     // Open on a typed folder may first go into it; a second Open takes it.
     for (int attempt = 0; attempt < 3 && program.Window(title); ++attempt) {
-        SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(attempt == 0 ? folder.c_str() : L""));
-        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
-        WaitFor([&] { return program.Window(title) == nullptr; }, 3000);
+        const std::wstring typed = attempt == 0 ? folder : L"";
+        SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+        // Open takes the folder (the chooser closes) or goes into it (the
+        // name box is emptied for the next Open).
+        WaitFor([&] { return program.Window(title) == nullptr || WindowText(nameBox) != typed; });
     }
     Check(program.Window(title) == nullptr, "the chooser closes on Open");
-    Check(WaitFor([&] { return WindowText(folderName) == folder; }, 5000),
+    Check(WaitFor([&] { return WindowText(folderName) == folder; }),
           "the chosen folder is taken: " + Narrow(WindowText(folderName)));
 }
 
@@ -505,9 +540,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wstring(argv[1]) == L"--layout") return CheckLayoutOnly(argv[2], argv[3]);
     if (argc == 4 && std::wstring(argv[1]) == L"--startup") return CheckStartUpOnly(argv[2], argv[3]);
     if (argc != 5) {
-        std::fprintf(stderr, "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n"
-                             "       window_driver --layout tagshift.exe work-folder\n"
-                             "       window_driver --startup tagshift.exe work-folder\n");
+        std::fprintf(stderr,
+                     "usage: window_driver tagshift.exe work-folder site-folder reference-folder\n"
+                     "       window_driver --layout tagshift.exe work-folder\n"
+                     "       window_driver --startup tagshift.exe work-folder\n");
         return 2;
     }
     const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
@@ -529,16 +565,20 @@ int wmain(int argc, wchar_t** argv) {
     {  // Escape on the disclaimer ends the program without the main window.
         Program program(Prepared(work + L"\\escape", exe), L"");
         HWND disclaimer = program.WaitWindow(kDisclaimer);
-        if (Check(disclaimer != nullptr, "the disclaimer shows again on another fresh profile")) {
-            PostMessageW(FocusOf(disclaimer), WM_KEYDOWN, VK_ESCAPE, 0);
-            Check(program.Ended(kTimeoutMs) && program.Window(kMain) == nullptr, "Escape closes the disclaimer and the program");
+        HWND box = disclaimer ? Child(disclaimer, ControlId::DontShowAgain) : nullptr;
+        if (Check(disclaimer && WaitFor([&] { return FocusOf(disclaimer) == box; }),
+                  "the disclaimer shows again on another fresh profile, the focus on its box")) {
+            PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+            Check(program.Ended(kTimeoutMs) && program.Window(kMain) == nullptr,
+                  "Escape closes the disclaimer and the program");
         }
     }
     const std::wstring marked = work + L"\\marked";
     {  // The ticked box writes the marker beside the program.
         Program program(Prepared(marked, exe), L"");
         if (HWND main = DisclaimerThenMainWindow(program, true)) {
-            Check(stdfs::exists(marked + L"\\" + Wide(ui::kMarkerName)), "the ticked box writes the skip marker beside the program");
+            Check(stdfs::exists(marked + L"\\" + Wide(ui::kMarkerName)),
+                  "the ticked box writes the skip marker beside the program");
             CloseMain(program, main, "the program ends with its window");
         }
     }
@@ -555,7 +595,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     {  // The command-line start converts the folder it names before the window shows.
         Program program(marked + L"\\tagshift.exe", L"\"" + site + L"\"");
-        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete), nullptr, 60000);
+        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete));
         if (Check(summary != nullptr, "the command-line start converts and shows the summary box")) {
             HWND openFolder = nullptr;
             EnumChildWindows(
@@ -569,6 +609,13 @@ int wmain(int argc, wchar_t** argv) {
             Check(openFolder != nullptr, "the summary box offers Open Folder");
             Check(LOWORD(SendMessageW(summary, DM_GETDEFID, 0, 0)) == IDOK, "OK is the summary box's default button");
             Check(program.Window(kMain) == nullptr, "the main window is shown only after the run");
+            // The line shows the file last checked; a screen reader was told the stage.
+            HWND hidden = program.Window(kMain, win32::kMainWindowClass, true);
+            const Accessible status = AccessibleOf(hidden ? Child(hidden, ControlId::StatusLine) : nullptr);
+            const std::wstring checking = Wide(texts::kStatusCheckingFile);
+            Check(status.value.rfind(checking, 0) == 0 && status.name.rfind(checking, 0) != 0,
+                  "the status line shows \"" + Narrow(status.value).substr(0, 40) + "\", a screen reader hears \"" +
+                      Narrow(status.name) + "\"");
             std::string difference;
             const bool same = SameTrees(site + L"_Converted", reference, &difference);
             Check(same, "the window's conversion equals the headless converter's, byte for byte" +
@@ -580,11 +627,40 @@ int wmain(int argc, wchar_t** argv) {
                 PostMessageW(summary, WM_COMMAND, IDOK, 0);
             HWND main = program.WaitWindow(kMain);
             if (Check(main != nullptr, "OK on the summary shows the main window")) {
-                Check(WindowText(Child(main, ControlId::FolderName)) == site, "the folder name shows the converted folder");
-                Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::ConvertButton); }, 5000),
+                Check(WindowText(Child(main, ControlId::FolderName)) == site,
+                      "the folder name shows the converted folder");
+                Check(WaitFor([&] { return FocusOf(main) == Child(main, ControlId::ConvertButton); }),
                       "after the run the focus is on Convert");
                 CloseMain(program, main, "the program ends with its window");
             }
+        }
+    }
+    {  // A long path: the summary box breaks it into lines within the screen and shows all of it.
+        const std::wstring longSite = work + L"\\" + std::wstring(120, L'x') + L" " + std::wstring(60, L'y');
+        std::error_code error;
+        stdfs::copy(site, longSite, stdfs::copy_options::recursive, error);
+        Program program(marked + L"\\tagshift.exe", L"\"" + longSite + L"\"");
+        HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete));
+        if (Check(summary != nullptr, "a site with a long path is converted")) {
+            std::wstring shown;
+            EnumChildWindows(
+                summary,
+                [](HWND child, LPARAM data) -> BOOL {
+                    const std::wstring text = WindowText(child);
+                    if (text.find(L"Your new website(s)") == std::wstring::npos) return TRUE;
+                    *reinterpret_cast<std::wstring*>(data) = text;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&shown));
+            for (std::size_t at; (at = shown.find(L"\r\n")) != std::wstring::npos;) shown.erase(at, 2);
+            RECT box{};
+            GetWindowRect(summary, &box);
+            Check(box.left >= 0 && box.right <= GetSystemMetrics(SM_CXSCREEN) &&
+                      shown.find(longSite + L"_Converted") != std::wstring::npos,
+                  "the summary box (" + std::to_string(box.right - box.left) + " pixels wide) shows the whole " +
+                      std::to_string(longSite.size() + 10) + "-character path on the screen");
+            Click(GetDlgItem(summary, IDOK));
+            if (HWND main = program.WaitWindow(kMain)) CloseMain(program, main, "the program ends with its window");
         }
     }
     {  // Closing the window during a run asks; Yes stops the run, leaves nothing and ends the program.
@@ -602,7 +678,7 @@ int wmain(int argc, wchar_t** argv) {
                       "closing the window during the run asks whether to stop it")) {
                 HWND no = GetDlgItem(question, IDNO);
                 Check(no && ((GetWindowLongPtrW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON ||
-                             WaitFor([&] { return FocusOf(question) == no; }, 3000)),
+                             WaitFor([&] { return FocusOf(question) == no; })),
                       "No is the question's default button");
                 Click(GetDlgItem(question, IDYES));
                 Check(program.Ended(kTimeoutMs), "Yes stops the run and ends the program");

@@ -1,52 +1,28 @@
-#include "app/win32/Screen.h"
+#include "app/win32/Dpi.h"
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "app/win32/FaceText.h"
-#include "ui/Design.h"
 
 namespace tagshift::win32 {
 
 namespace {
 
-std::vector<HWND>& KeyboardWindows() {
-    static std::vector<HWND> windows;
-    return windows;
-}
-
+// Calls of newer Windows, looked up so that the program starts on older ones.
 template <typename Function>
 Function User32Function(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
-bool HandleDialogKeys(MSG& message) {
-    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    if (!root) return false;
-    const std::vector<HWND>& windows = KeyboardWindows();
-    if (std::find(windows.begin(), windows.end(), root) == windows.end()) return false;
-    return IsDialogMessageW(root, &message) != FALSE;
-}
-
-void Dispatch(MSG& message) {
-    if (HandleDialogKeys(message)) return;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+int SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
 }
 
 }  // namespace
-
-bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background;
-    windowClass.lpszClassName = name;
-    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
 
 int DpiOf(HWND window) {
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
@@ -54,25 +30,26 @@ int DpiOf(HWND window) {
     if (getDpiForWindow && window) {
         if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
+    return SystemDpi();
 }
 
-int LayoutDpi(int screenDpi, int designPointSize100) {
+DpiScale::DpiScale(int screenDpi, int designPointSize100) : screenDpi_(screenDpi), layoutDpi_(screenDpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    double scale = 1.0;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) && metrics.lfMessageFont.lfHeight) {
         // The message font's height is in pixels of the system dpi.
-        HDC screen = GetDC(nullptr);
-        const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        const double points = std::abs(metrics.lfMessageFont.lfHeight) * 72.0 / (systemDpi > 0 ? systemDpi : 96);
-        scale = ui::TextScale(points, designPointSize100 / 100.0);
+        const double points = std::abs(metrics.lfMessageFont.lfHeight) * 72.0 / SystemDpi();
+        layoutDpi_ = static_cast<int>(std::lround(screenDpi * ui::TextScale(points, designPointSize100 / 100.0)));
     }
-    return static_cast<int>(std::lround(screenDpi * scale));
+}
+
+RECT DpiScale::PixelRect(const ui::Rect& twips) const {
+    const int left = Pixels(twips.left), top = Pixels(twips.top);
+    return RECT{left, top, left + Pixels(twips.width), top + std::max(1, Pixels(twips.height))};
+}
+
+SIZE DpiScale::PictureSize(SIZE at96) const {
+    return SIZE{MulDiv(at96.cx, layoutDpi_, 96), MulDiv(at96.cy, layoutDpi_, 96)};
 }
 
 HFONT CreateDesignFont(int pointSize100, bool bold, bool underline, int dpi) {
@@ -117,34 +94,6 @@ void SizeWindow(HWND window, int clientWidth, int clientHeight, int dpi, bool ce
     if (client.right != clientWidth || client.bottom != clientHeight)
         SetWindowPos(window, nullptr, 0, 0, width + clientWidth - client.right, height + clientHeight - client.bottom,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-}
-
-void AddKeyboardWindow(HWND window) { KeyboardWindows().push_back(window); }
-
-void RemoveKeyboardWindow(HWND window) {
-    std::vector<HWND>& windows = KeyboardWindows();
-    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
-}
-
-void PumpPending() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        Dispatch(message);
-    }
-}
-
-int RunMessageLoop() {
-    MSG message;
-    BOOL got;
-    while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0) {
-        if (got == -1) return 1;
-        Dispatch(message);
-    }
-    return static_cast<int>(message.wParam);
 }
 
 }  // namespace tagshift::win32

@@ -1,0 +1,7 @@
+#include "ui/Launch.h"
+
+namespace tagshift::ui {
+
+Platform ThisPlatform() { return Platform::Posix; }
+
+}  // namespace tagshift::ui

@@ -1,0 +1,7 @@
+#include "ui/Launch.h"
+
+namespace tagshift::ui {
+
+Platform ThisPlatform() { return Platform::Windows; }
+
+}  // namespace tagshift::ui
