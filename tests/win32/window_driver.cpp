@@ -185,7 +185,7 @@ long ExpectedRole(ControlId id) {
         {ControlId::InfoText, ROLE_SYSTEM_STATICTEXT},
         {ControlId::InfoLink, ROLE_SYSTEM_LINK},
         {ControlId::FileTypesText, ROLE_SYSTEM_STATICTEXT},
-        {ControlId::FileTypesLabel, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::FileTypesLabel, ROLE_SYSTEM_PUSHBUTTON},
         {ControlId::HelpLink, ROLE_SYSTEM_LINK},
         {ControlId::StatusLine, ROLE_SYSTEM_STATUSBAR},
         {ControlId::ProgressBar, ROLE_SYSTEM_PROGRESSBAR},
