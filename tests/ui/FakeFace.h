@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,12 @@
 #include "ui/Disclaimer.h"
 #include "ui/FileTypes.h"
 #include "ui/MainWindow.h"
+
+namespace tagshift::ui {
+inline void PrintTo(const RunSettings& s, std::ostream* out) {
+    *out << '"' << s.patterns << '"' << (s.anyCase ? " any case" : "") << (s.noscript ? " noscript" : "");
+}
+}  // namespace tagshift::ui
 
 namespace tagshift::ui::testing {
 
