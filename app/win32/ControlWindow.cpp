@@ -144,7 +144,12 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         case WM_CAPTURECHANGED: state->pressed = false; return 0;
-        case BM_CLICK: state->host->ControlActivated(id); return 0;
+        case BM_CLICK:
+            // As a click: the control takes the focus first (its Alt letter
+            // comes this way too), and gets it back when a dialog it opens closes.
+            if (TakesFocus(*state)) ::SetFocus(window);
+            state->host->ControlActivated(id);
+            return 0;
         case WM_GETOBJECT:
             if (static_cast<long>(lParam) == OBJID_CLIENT) {
                 AccessibleFacts facts;

@@ -510,6 +510,14 @@ bool TabTo(HWND main, ControlId id) {
     return false;
 }
 
+// What a control of another process holds (an edit keeps its text to
+// itself: GetWindowText does not ask it).
+std::wstring ControlText(HWND control) {
+    wchar_t text[4096] = L"";
+    SendMessageW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 HWND DialogItem(HWND dialog, ui::FileTypesControl id) { return GetDlgItem(dialog, win32::FileTypesItemId(id)); }
 
 bool Ticked(HWND dialog, ui::FileTypesControl id) {
@@ -531,8 +539,8 @@ void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
     if (!Check(dialog != nullptr, "Alt+F opens the File types dialog")) return;
     HWND field = DialogItem(dialog, F::Patterns);
     Check(WaitFor([&] { return FocusOf(dialog) == field; }) &&
-              WindowText(field) == Wide(texts::kDefaultPatterns),
-          "it opens on the pattern list: " + Narrow(WindowText(field)));
+              ControlText(field) == Wide(texts::kDefaultPatterns),
+          "it opens on the pattern list: " + Narrow(ControlText(field)));
     Check(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)) == IDOK, "OK is its default button");
     for (F id : {F::Patterns, F::AnyCase, F::Noscript, F::Ok, F::Cancel, F::Restore}) {
         const Accessible accessible = AccessibleOf(DialogItem(dialog, id));
@@ -543,11 +551,11 @@ void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
     if (!FocusConfirmed(dialog, field)) return;
     TypeText(L"html");
     HWND warning = DialogItem(dialog, F::Warning);
-    Check(WaitFor([&] { return WindowText(warning).find(L"did you mean `*.html`?") != std::wstring::npos; }),
-          "a piece without *. is warned of: " + Narrow(WindowText(warning)));
+    Check(WaitFor([&] { return ControlText(warning).find(L"did you mean `*.html`?") != std::wstring::npos; }),
+          "a piece without *. is warned of: " + Narrow(ControlText(warning)));
     PressKey(VK_SHIFT, VK_HOME);
     PressKey(VK_DELETE);
-    WaitFor([&] { return WindowText(field).empty(); });
+    WaitFor([&] { return ControlText(field).empty(); });
     PressKey(VK_RETURN);
     HWND refusal = program.WaitWindow(Wide(ui::windowTexts::kTitleError), L"#32770");
     Check(refusal != nullptr && program.Window(caption) != nullptr, "OK on an empty list is refused");
@@ -572,17 +580,17 @@ void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
     dialog = program.WaitWindow(caption, L"#32770");
     if (!Check(dialog != nullptr, "Space on the link opens the dialog")) return;
     field = DialogItem(dialog, F::Patterns);
-    Check(WindowText(field) == L"*.HTM" && Ticked(dialog, F::AnyCase) && Ticked(dialog, F::Noscript),
+    Check(ControlText(field) == L"*.HTM" && Ticked(dialog, F::AnyCase) && Ticked(dialog, F::Noscript),
           "it shows the settings OK took");
     if (FocusConfirmed(dialog, field)) PressKey(VK_MENU, 'R');
-    Check(WaitFor([&] { return WindowText(field) == Wide(texts::kDefaultPatterns) && !Ticked(dialog, F::AnyCase); }),
+    Check(WaitFor([&] { return ControlText(field) == Wide(texts::kDefaultPatterns) && !Ticked(dialog, F::AnyCase); }),
           "Alt+R restores the defaults in the dialog");
     PressKey(VK_ESCAPE);
     Check(WaitFor([&] { return program.Window(caption) == nullptr; }), "Escape closes it");
     if (FocusConfirmed(main, link)) PressKey(VK_RETURN);
     dialog = program.WaitWindow(caption, L"#32770");
     if (Check(dialog != nullptr, "Enter on the link opens the dialog")) {
-        Check(WindowText(DialogItem(dialog, F::Patterns)) == L"*.HTM" && Ticked(dialog, F::AnyCase),
+        Check(ControlText(DialogItem(dialog, F::Patterns)) == L"*.HTM" && Ticked(dialog, F::AnyCase),
               "Escape kept the settings as they were");
         FocusConfirmed(dialog, DialogItem(dialog, F::Patterns));
         PressKey(VK_ESCAPE);
