@@ -237,7 +237,8 @@ RunOutcome ConversionRun::RunSteps() {
             Yield();
             return !stop_;
         },
-        [this](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder); });
+        [this](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder); },
+        [this](const std::string& path, const std::string& why) { LeftOut(path, why); });
     if (stop_) return RunOutcome::Stopped;
     if (copy.Failed()) return Fail(kErrorCopyFailed, Named(copy) + " - " + copy.reason);
     pagesInAll_ = selected;
@@ -337,6 +338,14 @@ void ConversionRun::NotCopied(const fs::FsError& error, bool isFolder) {
     Note(isFolder ? EntryNoteKind::FailedFolder : EntryNoteKind::FailedFile, error.path, error.reason);
 }
 
+// An entry neither file, folder nor link (a pipe, a socket, a device):
+// never part of the new tree, recorded once, and no failure.
+void ConversionRun::LeftOut(const std::string& sourcePath, const std::string& why) {
+    if (!leftOut_.insert(sourcePath).second) return;
+    ++result_.entriesLeftOut;
+    Note(EntryNoteKind::LeftOut, sourcePath, why);
+}
+
 void ConversionRun::Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason) {
     const std::string& source = result_.sourceFolder;
     std::string path = sourcePath;
@@ -352,6 +361,8 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
         if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
         return NotCopied(list, true);
     }
+    // A page that became a pipe after the copy is named here.
+    for (const fs::LeftOutEntry& entry : listing.leftOut) LeftOut(JoinPath(source, entry.name), entry.why);
     Yield();
     for (const std::string& name : listing.files) {
         if (Ended() || stop_) break;

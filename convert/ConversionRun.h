@@ -4,6 +4,7 @@
 // reach a single page's rewrite through RewritePage().
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ private:
     void ProcessFile(const PageFile& file);
     void FailPage(const PageFile& file, const fs::FsError& error);
     void NotCopied(const fs::FsError& error, bool folder);
+    void LeftOut(const std::string& sourcePath, const std::string& why);
     void Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason);
     bool EndsTheRun(const fs::FsError& error) const;
     void EndRun(const char* what, const fs::FsError& error);
@@ -58,6 +60,7 @@ private:
     std::string fatal_;                // ... and the path and the reason
     std::string workDir_;  // the new tree until it is complete and takes its final name
     fs::AppendFile scriptFiles_[2];  // the script files of the folder being walked, by kind
+    std::set<std::string> leftOut_;  // the source paths of the entries recorded as left out
 };
 
 }  // namespace tagshift

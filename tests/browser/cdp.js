@@ -3,6 +3,22 @@
 // reads commands from its fd 3 and writes answers and events to its fd 4, each
 // message a JSON text followed by a NUL byte. No network port is opened.
 const { spawn } = require('child_process');
+const fs = require('fs');
+const path = require('path');
+
+const START_TIMEOUT_MS = 30000;
+
+const CHROMIUM_FLAGS = [
+  '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  '--disable-default-apps', '--disable-extensions', '--mute-audio',
+  '--no-default-browser-check', '--disable-dev-shm-usage',
+  // The default encoding of a page that declares none follows the language.
+  '--lang=en-US',
+  // No name resolves, so an outside address fails at once even if a request
+  // slipped past the interception below.
+  '--host-resolver-rules=MAP * ~NOTFOUND',
+];
 
 class Browser {
   constructor(child) {
@@ -116,4 +132,37 @@ function launch(executable, args) {
   return new Browser(child);
 }
 
-module.exports = { launch };
+// A browser named by --chromium or TAGSHIFT_CHROMIUM is the only one tried;
+// otherwise chromium from PATH, then /usr/bin/chromium.
+function findChromium(requested) {
+  const named = requested || process.env.TAGSHIFT_CHROMIUM;
+  const candidates = named ? [named]
+    : [...(process.env.PATH || '').split(':').filter(Boolean).map((d) => path.join(d, 'chromium')), '/usr/bin/chromium'];
+  for (const candidate of candidates) {
+    try {
+      fs.accessSync(candidate, fs.constants.X_OK);
+      if (fs.statSync(candidate).isFile()) return candidate;
+    } catch (_) { /* next */ }
+  }
+  return null;
+}
+
+// Starts the browser with a profile of its own and attaches to its page;
+// throws with the browser's last words when it cannot start.
+async function start(chromium, profile, extraFlags = []) {
+  const browser = launch(chromium, [...CHROMIUM_FLAGS, ...extraFlags, `--user-data-dir=${profile}`, 'about:blank']);
+  try {
+    await browser.send('Browser.getVersion', {}, undefined, START_TIMEOUT_MS);
+    const { targetInfos } = await browser.send('Target.getTargets');
+    let target = targetInfos.find((t) => t.type === 'page');
+    if (!target) target = { targetId: (await browser.send('Target.createTarget', { url: 'about:blank' })).targetId };
+    const { sessionId } = await browser.send('Target.attachToTarget', { targetId: target.targetId, flatten: true });
+    return { browser, sessionId };
+  } catch (err) {
+    const detail = browser.stderr.trim().split('\n').slice(-5).join('\n');
+    await browser.close();
+    throw new Error(`chromium (${chromium}) could not start: ${err.message}${detail ? `\n${detail}` : ''}`);
+  }
+}
+
+module.exports = { launch, start, findChromium, CHROMIUM_FLAGS };

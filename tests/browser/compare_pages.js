@@ -21,19 +21,6 @@ const SKIP = 77;
 const PAGE_PATTERNS = ['*.htm', '*.html', '*.php', '*.php3', '*.asp', '*.aspx'];
 const LOAD_TIMEOUT_MS = 10000;
 const SETTLE_MS = 300;  // time after the load event for timers the page sets
-const START_TIMEOUT_MS = 30000;
-
-const CHROMIUM_FLAGS = [
-  '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  '--disable-default-apps', '--disable-extensions', '--mute-audio',
-  '--no-default-browser-check', '--disable-dev-shm-usage',
-  // The default encoding of a page that declares none follows the language.
-  '--lang=en-US',
-  // No name resolves, so an outside address fails at once even if a request
-  // slipped past the interception below.
-  '--host-resolver-rules=MAP * ~NOTFOUND',
-];
 
 function parseArgs(argv) {
   const args = {};
@@ -62,21 +49,6 @@ function listPages(root, rel = '') {
     else if (entry.isFile() && isPage(entry.name)) pages.push(relPath);
   }
   return pages;
-}
-
-// A browser named by --chromium or TAGSHIFT_CHROMIUM is the only one tried;
-// otherwise chromium from PATH, then /usr/bin/chromium.
-function findChromium(requested) {
-  const named = requested || process.env.TAGSHIFT_CHROMIUM;
-  const candidates = named ? [named]
-    : [...(process.env.PATH || '').split(':').filter(Boolean).map((d) => path.join(d, 'chromium')), '/usr/bin/chromium'];
-  for (const candidate of candidates) {
-    try {
-      fs.accessSync(candidate, fs.constants.X_OK);
-      if (fs.statSync(candidate).isFile()) return candidate;
-    } catch (_) { /* next */ }
-  }
-  return null;
 }
 
 function skip(reason) {
@@ -273,7 +245,7 @@ function sameList(a, b) {
 
 async function main() {
   const args = parseArgs(process.argv.slice(2));
-  const chromium = findChromium(args.chromium);
+  const chromium = cdp.findChromium(args.chromium);
   if (!chromium) {
     skip(args.chromium || process.env.TAGSHIFT_CHROMIUM
       ? `no browser at ${args.chromium || process.env.TAGSHIFT_CHROMIUM}`
@@ -303,19 +275,12 @@ async function main() {
     }
   }
 
-  const profile = path.join(work, 'profile');
-  const browser = cdp.launch(chromium, [...CHROMIUM_FLAGS, `--user-data-dir=${profile}`, 'about:blank']);
+  let browser;
   let sessionId;
   try {
-    await browser.send('Browser.getVersion', {}, undefined, START_TIMEOUT_MS);
-    const { targetInfos } = await browser.send('Target.getTargets');
-    let target = targetInfos.find((t) => t.type === 'page');
-    if (!target) target = { targetId: (await browser.send('Target.createTarget', { url: 'about:blank' })).targetId };
-    ({ sessionId } = await browser.send('Target.attachToTarget', { targetId: target.targetId, flatten: true }));
+    ({ browser, sessionId } = await cdp.start(chromium, path.join(work, 'profile')));
   } catch (err) {
-    const detail = browser.stderr.trim().split('\n').slice(-5).join('\n');
-    await browser.close();
-    skip(`chromium (${chromium}) could not start: ${err.message}${detail ? `\n${detail}` : ''}`);
+    skip(err.message);
   }
 
   const loader = new PageLoader(browser, sessionId);
