@@ -257,6 +257,18 @@ FsError CopyTreeInto(const std::string& source, const std::string& dest,
                      const std::function<bool()>& afterFolder = nullptr,
                      const UnreadableEntry& unreadable = nullptr, const LeftOutCall& leftOut = nullptr);
 
+// The walk of CopyTreeInto without the copy: every file it would copy is
+// read through, every folder listed, and the same calls are made; nothing
+// is written.
+FsError ReadTree(const std::string& source, const std::function<bool(const std::string& name)>& skip = nullptr,
+                 const std::function<bool()>& afterFolder = nullptr, const UnreadableEntry& unreadable = nullptr,
+                 const LeftOutCall& leftOut = nullptr);
+
+// What an append to path would meet, without writing: nothing (it would be
+// made), a file (fine), or a link, a folder or another entry (the error an
+// append gives).
+FsError CheckAppendable(const std::string& path);
+
 // Gives from the name to in one step, only when nothing stands at to;
 // never replaces an entry. When something does, existed is set, the error
 // says so and nothing has changed.

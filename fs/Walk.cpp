@@ -4,6 +4,7 @@
 // The platform files give only the calls these stand on.
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 
 #include "fs/FileSystem.h"
 #include "fs/FileSystemPlatform.h"
@@ -38,8 +39,23 @@ FsError SortedEntries(const std::string& folder, std::vector<FolderEntry>& entri
     return {};
 }
 
+// Reads every byte of the file at path, keeping none: what a copy would
+// read, without the copy.
+FsError ReadThrough(const std::string& path) {
+    if (FsError fault = Injected(FsOp::CopyFile, path); fault.Failed()) return fault;
+    errno = 0;
+    std::ifstream file(PathOf(path), std::ios::binary);
+    if (!file) return ErrnoError(path, errno ? errno : EACCES);
+    std::vector<char> buffer(64 * 1024);
+    while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || file.gcount() > 0) {
+    }
+    if (file.bad()) return ErrnoError(path, errno ? errno : EIO);
+    return {};
+}
+
 struct TreeCopy {
     FolderFacts dest;  // the copy itself, never copied into itself
+    bool readOnly;     // a walk that reads what the copy would and writes nothing
     const std::function<bool(const std::string&)>& skip;
     const std::function<bool()>& afterFolder;
     const UnreadableEntry& unreadable;
@@ -76,11 +92,12 @@ struct TreeCopy {
         switch (entry.type) {
             case EntryType::File: {
                 if (skip && skip(entry.name)) return {};
-                FsError fail = CopyFile(childFrom, childTo);
+                FsError fail = readOnly ? ReadThrough(childFrom) : CopyFile(childFrom, childTo);
                 if (fail.Failed() && PassOver(fail, childFrom, false)) return {};
                 return fail;
             }
             case EntryType::Link: {
+                if (readOnly) return {};  // a link is copied as it stands, never followed
                 FsError fail = CopyLink(childFrom, childTo);
                 if (fail.Failed() && PassOver(fail, childFrom, false)) return {};
                 return fail;
@@ -101,16 +118,17 @@ struct TreeCopy {
             if (PassOver(fail, childFrom, true)) return {};
             return fail;
         }
-        if (facts.SameAs(dest)) return {};
-        if (FsError made = MakeOwnFolder(childTo); made.Failed()) return made;
+        if (!readOnly && facts.SameAs(dest)) return {};
+        if (!readOnly)
+            if (FsError made = MakeOwnFolder(childTo); made.Failed()) return made;
         if (FsError fail = CopyFolder(childFrom, childTo); fail.Failed()) {
             // A folder that cannot be listed is left out whole, once: what
             // lies below it was never reached.
             if (fail.reason == kStopped || !PassOver(fail, childFrom, true)) return fail;
-            RemoveTree(childTo);
+            if (!readOnly) RemoveTree(childTo);
             return {};
         }
-        SetFolderBits(childTo, facts);
+        if (!readOnly) SetFolderBits(childTo, facts);
         return {};
     }
 };
@@ -132,10 +150,32 @@ FsError CopyTreeInto(const std::string& source, const std::string& dest,
     if (!sourceFacts.isFolder) return ErrnoError(source, ENOTDIR);
     if (FsError fail = FolderFactsOf(dest, destFacts); fail.Failed()) return fail;
     if (!destFacts.isFolder) return ErrnoError(dest, ENOTDIR);
-    const TreeCopy copy{destFacts, skip, afterFolder, unreadable, leftOut};
+    const TreeCopy copy{destFacts, false, skip, afterFolder, unreadable, leftOut};
     if (FsError fail = copy.CopyFolder(source, dest); fail.Failed()) return fail;
     SetFolderBits(dest, sourceFacts);
     return {};
+}
+
+FsError ReadTree(const std::string& source, const std::function<bool(const std::string& name)>& skip,
+                 const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable,
+                 const LeftOutCall& leftOut) {
+    FolderFacts sourceFacts;
+    if (FsError fail = FolderFactsOf(source, sourceFacts); fail.Failed()) return fail;
+    if (!sourceFacts.isFolder) return ErrnoError(source, ENOTDIR);
+    const TreeCopy walk{FolderFacts{}, true, skip, afterFolder, unreadable, leftOut};
+    return walk.CopyFolder(source, std::string());
+}
+
+FsError CheckAppendable(const std::string& path) {
+    if (FsError fault = Injected(FsOp::Append, path); fault.Failed()) return fault;
+    EntryType type = EntryType::Unknown;
+    if (TypeOf(path, type).Failed()) return {};  // missing: it would be made
+    switch (type) {
+        case EntryType::File: return {};
+        case EntryType::Link: return FsError{path, "is a symbolic link; it is not written through"};
+        case EntryType::Folder: return ErrnoError(path, EISDIR);
+        default: return FsError{path, "is not a regular file"};
+    }
 }
 
 FsError ListFolder(const std::string& path, FolderListing& listing) {

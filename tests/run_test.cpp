@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <tuple>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -588,6 +590,64 @@ CliResult RunCli(std::vector<std::string> arguments) {
     return result;
 }
 
+// What a preview leaves: the source's parent exactly as it was (names,
+// sizes, modes, times); and what it finds: the counts and failures of the
+// run that follows it.
+TEST(ConversionRun, APreviewWritesNothingAndCountsAsTheRunAfterIt) {
+    auto manifest = [](const std::string& root) {
+        std::vector<std::string> lines;
+        for (const auto& entry : stdfs::recursive_directory_iterator(stdfs::u8path(root))) {
+            const auto status = entry.symlink_status();
+            std::string line = entry.path().u8string() + " " + std::to_string(static_cast<int>(status.permissions()));
+            if (stdfs::is_regular_file(status))
+                line += " " + std::to_string(entry.file_size()) + " " +
+                        std::to_string(entry.last_write_time().time_since_epoch().count());
+            lines.push_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    struct Case {
+        const char* name;
+        bool faults;  // an unreadable image and an unreadable page; a page whose object.js is a folder
+        RunOutcome outcome;
+    };
+    for (const Case& testCase : {Case{"sample site", false, RunOutcome::Completed},
+                                 Case{"faults", true, RunOutcome::CompletedWithFailures}}) {
+        Fixture f;
+        stdfs::copy(std::string(TAGSHIFT_SOURCE_DIR) + "/examples/sample-site", f.Source(), stdfs::copy_options::recursive);
+        if (testCase.faults) {
+            WriteFile(f.Source() + Native("/image.gif"), "GIF89a");
+            WriteFile(f.Source() + Native("/unread.html"), "<object>u</object>");
+            WriteFile(f.Source() + Native("/folder/p.html"), "<object>p</object><embed>q</embed>");
+            stdfs::create_directories(f.Source() + Native("/folder/object.js"));
+        }
+        fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
+            if (!testCase.faults) return 0;
+            const bool image = op == fs::FsOp::CopyFile && path == f.Source() + Native("/image.gif");
+            const bool page = (op == fs::FsOp::Read || op == fs::FsOp::CopyFile) && path == f.Source() + Native("/unread.html");
+            return image || page ? EACCES : 0;
+        });
+        const std::vector<std::string> before = manifest(f.dir.Path());
+        f.request.dryRun = true;
+        f.Convert();
+        const ConversionResult preview = f.result;
+        EXPECT_EQ(manifest(f.dir.Path()), before) << testCase.name;
+        f.request.dryRun = false;
+        f.Convert();
+        EXPECT_EQ(preview.outcome, testCase.outcome) << testCase.name;
+        EXPECT_EQ(f.result.outcome, testCase.outcome) << testCase.name;
+        for (const auto& [what, a, b] : {std::tuple{"pages", preview.pagesConverted, f.result.pagesConverted},
+                                         {"functions", preview.functionsReplaced, f.result.functionsReplaced},
+                                         {"failed", preview.pagesFailed, f.result.pagesFailed},
+                                         {"not copied", preview.entriesNotCopied, f.result.entriesNotCopied},
+                                         {"left alone", preview.tagsLeftAlone, f.result.tagsLeftAlone},
+                                         {"changed", PagesChanged(preview), PagesChanged(f.result)}})
+            EXPECT_EQ(a, b) << testCase.name << ": " << what;
+        EXPECT_EQ(FailureLines(preview), FailureLines(f.result)) << testCase.name;
+    }
+}
+
 TEST(HeadlessConverter, ExitStatusesAndOutput) {
     TempDir dir;
     WriteFile(dir / "site/a.html", "<object></object>");
@@ -629,6 +689,14 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     EXPECT_EQ(dashed.err, "tagshift-convert: warning: `html` selects every name that ends in `ml`; did you mean "
                           "`*.html`?\n");
     EXPECT_TRUE(Exists(dir / "-rf_Converted/c.html"));
+
+    // --dry-run prints the summary a run would print, and writes nothing.
+    WriteFile(dir / "preview/a.html", "<object></object>");
+    CliResult preview = RunCli({"--dry-run", dir / "preview"});
+    EXPECT_EQ(preview.exitStatus, 0);
+    EXPECT_EQ(preview.out, "Files Converted: 1 | Functions Replaced: 1\nYour new website(s) would be written to " +
+                               (dir / "preview_Converted") + "\n");
+    EXPECT_FALSE(Exists(dir / "preview_Converted"));
 
     // --report writes the run's report after the run; one that cannot be
     // written is exit status 4, the converted folder staying complete.
