@@ -133,6 +133,10 @@ ConversionResult Convert(const ConversionRequest& request, ConversionObserver& o
 // gives an empty list.
 std::vector<std::string> SplitPatterns(const std::string& text);
 
+// Whether a pattern list selects anything at all: a run refuses one that
+// does not (texts::kErrorNoPattern).
+bool PatternListUsable(const std::string& text);
+
 // The page-pattern rule: the last (length of p - 2) bytes of the name equal
 // those of the pattern (with anyCase, in any letter case of A-Z). Patterns
 // shorter than two bytes select nothing.

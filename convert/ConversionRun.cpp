@@ -104,6 +104,12 @@ private:
 
 }  // namespace
 
+bool PatternListUsable(const std::string& text) {
+    // A list of pieces too short to select anything is no list.
+    const std::vector<std::string> pieces = SplitPatterns(text);
+    return std::any_of(pieces.begin(), pieces.end(), [](const std::string& p) { return p.size() >= 2; });
+}
+
 std::vector<std::string> SplitPatterns(const std::string& text) {
     std::vector<std::string> pieces;
     if (text.empty()) return pieces;
@@ -213,9 +219,7 @@ RunOutcome ConversionRun::RunSteps() {
 
     if (!Status(kStatusCheckingFileNames)) return RunOutcome::Stopped;
     patterns_ = SplitPatterns(request_.patterns);
-    // A list of pieces too short to select anything is no list.
-    if (std::none_of(patterns_.begin(), patterns_.end(), [](const std::string& p) { return p.size() >= 2; }))
-        return Refuse(kErrorNoPattern, kLogNoPattern);
+    if (!PatternListUsable(request_.patterns)) return Refuse(kErrorNoPattern, kLogNoPattern);
 
     if (!Status(kStatusCopying)) return RunOutcome::Stopped;
     const std::string dest = source + kDestSuffix;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "convert/Texts.h"
+
 namespace tagshift {
 
 namespace {
@@ -150,7 +152,7 @@ private:
 
 const char* LeftAloneText(LeftAloneReason why) {
     switch (why) {
-        case LeftAloneReason::CapitalLetters: return "capital letters";
+        case LeftAloneReason::CapitalLetters: return texts::kWhyCapitalLetters;
         case LeftAloneReason::NoClosingTag: return "no closing tag";
         case LeftAloneReason::InsideScript: return "inside a script";
         case LeftAloneReason::InsideStyle: return "inside a style";

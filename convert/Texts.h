@@ -43,6 +43,9 @@ inline constexpr const char* kSummaryPagesChanged = "Pages Changed: ";
 inline constexpr const char* kSummaryLeftAlone = "Tags Left Alone: ";
 inline constexpr const char* kSummaryUseVerbose = " (use --verbose to list them)";
 
+// Why a tag was left alone, where the user can do something about it.
+inline constexpr const char* kWhyCapitalLetters = "capital letters";
+
 inline constexpr const char* kReasonNoMemory = "not enough memory";
 
 // Run log lines.

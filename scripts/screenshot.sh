@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the main window to docs/window-idle.png (at rest) and
+# Renders the main window to docs/window-idle.png (at rest), its File types
+# dialog to docs/file-types-qt.png, and
 # docs/window-after-run.png (after converting a copy of examples/sample-site,
 # with the pointer's hover feedback on the donation badge and the Convert
 # label). Uses Qt's offscreen platform, so no display is needed.

@@ -7,7 +7,7 @@
 # virtual screen (Xvfb, with openbox as the window manager).
 # The build folder is $BUILD_DIR, default build/windows; the wine prefix lives
 # inside it (or at $TAGSHIFT_WINEPREFIX) and is made afresh for every run. TAGSHIFT_SCREENSHOT=file.png also saves a picture of the main
-# window there.
+# window there, TAGSHIFT_SCREENSHOT_FILE_TYPES=file.png one of its File types dialog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,7 +16,7 @@ root=$PWD
 # screen with a window manager (and for a screenshot xdotool and ImageMagick),
 # from Debian.
 want=(g++-mingw-w64-x86-64-posix libcli11-dev wine wine64 fonts-wine googletest cmake ninja-build g++ xvfb openbox x11-utils clang-tidy)
-[ -z "${TAGSHIFT_SCREENSHOT:-}" ] || want+=(xdotool imagemagick)
+[ -z "${TAGSHIFT_SCREENSHOT:-}${TAGSHIFT_SCREENSHOT_FILE_TYPES:-}" ] || want+=(xdotool imagemagick)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
@@ -201,24 +201,39 @@ wine "$build/tagshift/tests/win32/window_driver.exe" --layout "$(winepath -w "$e
 set_dpi 96
 [ "$layout" -eq 0 ]
 
-# A picture of the main window for people, on request.
-if [ -n "${TAGSHIFT_SCREENSHOT:-}" ]; then
-  shot=$(realpath -m "$TAGSHIFT_SCREENSHOT")
+# A picture of the main window for people, on request, and of its "File
+# types" dialog (opened with Alt+F).
+# The window with its frame: openbox's frame is the window's parent.
+frame_shot() {  # window id, output file
+  import -window root "$gui/screen.png"
+  local frame geometry
+  frame=$(xwininfo -id "$1" -children | awk '/Parent window id:/ { print $4 }')
+  geometry=$(xwininfo -id "$frame" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 }
+    /Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 } END { printf "%dx%d+%d+%d", w, h, x, y }')
+  convert "$gui/screen.png" -crop "$geometry" +repage "$2"
+  echo "Saved $2"
+}
+wait_window() {  # title
+  local found=""
+  for try in $(seq 100); do
+    found=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+if [ -n "${TAGSHIFT_SCREENSHOT:-}${TAGSHIFT_SCREENSHOT_FILE_TYPES:-}" ]; then
   mkdir -p "$gui/shot"
   cp "$exe" "$gui/shot/"
   : >"$gui/shot/skip.col"
   wine "$gui/shot/tagshift.exe" >/dev/null 2>&1 &
-  for try in $(seq 100); do
-    window=$(xdotool search --name '^Tagshift$' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
+  window=$(wait_window Tagshift)
   sleep 3  # shown, activated by the window manager, the focus frame drawn
-  import -window root "$gui/screen.png"
-  # The window with its frame: openbox's frame is the window's parent.
-  frame=$(xwininfo -id "$window" -children | awk '/Parent window id:/ { print $4 }')
-  geometry=$(xwininfo -id "$frame" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 }
-    /Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 } END { printf "%dx%d+%d+%d", w, h, x, y }')
-  convert "$gui/screen.png" -crop "$geometry" +repage "$shot"
-  echo "Saved $shot"
+  [ -z "${TAGSHIFT_SCREENSHOT:-}" ] || frame_shot "$window" "$(realpath -m "$TAGSHIFT_SCREENSHOT")"
+  if [ -n "${TAGSHIFT_SCREENSHOT_FILE_TYPES:-}" ]; then
+    xdotool windowactivate --sync "$window" key alt+f
+    dialog=$(wait_window "File types")
+    sleep 2
+    frame_shot "$dialog" "$(realpath -m "$TAGSHIFT_SCREENSHOT_FILE_TYPES")"
+  fi
 fi

@@ -2,12 +2,20 @@
 
 #include "convert/RunTexts.h"
 #include "fs/FileSystem.h"
+#include "ui/FileTypes.h"
 
 namespace tagshift::ui {
 
 namespace {
 
 using namespace windowTexts;
+
+bool LeftAloneForCapitals(const ConversionResult& result) {
+    for (const PageRecord& page : result.pages)
+        for (const LeftAloneTag& tag : page.leftAlone)
+            if (tag.why == texts::kWhyCapitalLetters) return true;
+    return false;
+}
 
 bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
 
@@ -29,7 +37,8 @@ std::string FolderFromArgumentText(const std::string& text) {
 std::string SummaryPrompt(const ConversionResult& result) {
     std::string prompt = SummaryText(result, result.logPath.empty() ? texts::kLogFileName : result.logPath);
     if (result.tagsLeftAlone > 0)
-        prompt += std::string(texts::kCrLf) + texts::kSummaryLeftAlone + std::to_string(result.tagsLeftAlone);
+        prompt += std::string(texts::kCrLf) + texts::kSummaryLeftAlone + std::to_string(result.tagsLeftAlone) +
+                  (LeftAloneForCapitals(result) ? kSeeFileTypes : "");
     return prompt;
 }
 
@@ -60,13 +69,15 @@ void MainWindow::PointerOver(ControlId id) {
         case ControlId::FolderButton: SetUnderline(ControlId::FolderName, true); break;
         case ControlId::InfoLink: SetUnderline(ControlId::InfoLink, true); break;
         case ControlId::HelpLink: SetUnderline(ControlId::HelpLink, true); break;
+        case ControlId::FileTypesLabel: SetUnderline(ControlId::FileTypesLabel, true); break;
         case ControlId::DonateButton: SetBorder(ControlId::DonateButton, true); break;
         default: break;  // the other controls have no hover feedback
     }
 }
 
 void MainWindow::PointerOverBackground() {
-    for (ControlId id : {ControlId::FolderName, ControlId::ConvertLink, ControlId::InfoLink, ControlId::HelpLink})
+    for (ControlId id : {ControlId::FolderName, ControlId::ConvertLink, ControlId::InfoLink, ControlId::HelpLink,
+                         ControlId::FileTypesLabel})
         SetUnderline(id, false);
     SetBorder(ControlId::DonateButton, false);
 }
@@ -105,6 +116,7 @@ void MainWindow::Activate(ControlId id) {
             break;
         case ControlId::ConvertButton:
         case ControlId::ConvertLink: Convert(); break;
+        case ControlId::FileTypesLabel: EditFileTypes(); break;
         case ControlId::DonateButton:
             Launch(WebPagePlan(ThisPlatform(), DonationAddress(), "the donation page "));
             break;
@@ -135,6 +147,19 @@ void MainWindow::ChooseFolder() {
     if (std::optional<std::string> chosen = services_.ChooseFolder(kChooserTitle)) sourceFolder_ = *chosen;
     if (focus) view_.SetFocus(*focus);
     view_.SetText(ControlId::FolderName, sourceFolder_);
+}
+
+void MainWindow::EditFileTypes() {
+    // A run keeps the settings it started with.
+    if (running_) return;
+    const std::optional<ControlId> focus = view_.FocusedControl();
+    FileTypesDialog dialog(settings_);
+    services_.ShowFileTypes(dialog);
+    if (focus) view_.SetFocus(*focus);
+    if (!dialog.Accepted()) return;
+    settings_ = dialog.Settings();
+    view_.SetText(ControlId::PatternBox, settings_.patterns);
+    if (const std::string status = dialog.StatusText(); !status.empty()) view_.SetText(ControlId::StatusLine, status);
 }
 
 void MainWindow::Launch(const LaunchPlan& plan) {

@@ -10,6 +10,7 @@
 
 #include "convert/Conversion.h"
 #include "ui/Launch.h"
+#include "ui/RunSettings.h"
 #include "ui/Services.h"
 
 namespace tagshift::ui {
@@ -24,6 +25,8 @@ inline constexpr const char* kTitleInProgress = "Tagshift";
 inline constexpr const char* kAskStop = "A conversion is in progress. Stop it and remove the unfinished copy?";
 inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
+// After the count of tags left alone for their capital letters.
+inline constexpr const char* kSeeFileTypes = " (see Change file types)";
 }  // namespace windowTexts
 
 // The folder an argument text names: one pair of surrounding double quotes
@@ -33,14 +36,6 @@ std::string FolderFromArgumentText(const std::string& text);
 // The summary box's prompt: the run's summary, with the tags left alone and
 // the log's full path when the summary points to the log.
 std::string SummaryPrompt(const ConversionResult& result);
-
-// What a run is asked to do, as the window's controls set it: the pattern
-// list (the hidden pattern box's text) and two switches no control sets yet.
-struct RunSettings {
-    std::string patterns = tagshift::texts::kDefaultPatterns;
-    bool anyCase = false;   // page names and tags match in any letter case
-    bool noscript = false;  // each block of the body also stays, in a <noscript> after its call
-};
 
 class MainWindow : private ConversionObserver {
 public:
@@ -79,6 +74,7 @@ public:
 
 private:
     void ChooseFolder();
+    void EditFileTypes();
     void Convert();
     void Launch(const LaunchPlan& plan);
     Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);

@@ -21,6 +21,8 @@ enum class MessageKind {
 
 enum class Answer { Ok, OpenFolder, Yes, No };
 
+class FileTypesDialog;
+
 // Texts are UTF-8 everywhere; paths are UTF-8 in the platform's own form.
 class Services {
 public:
@@ -31,6 +33,9 @@ public:
     // A modal message box; returns the button the user pressed (closing the
     // box counts as its default button).
     virtual Answer ShowMessage(MessageKind kind, const std::string& title, const std::string& prompt) = 0;
+    // The "File types" dialog, modal to the main window: built, handed to
+    // dialog (Shown, then every act), and returns once it has closed.
+    virtual void ShowFileTypes(FileTypesDialog& dialog) = 0;
     // Launches, in a normal window, without waiting; false when nothing
     // could be started or opened.
     virtual bool Launch(const LaunchStep& step) = 0;

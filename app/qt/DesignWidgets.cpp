@@ -254,6 +254,8 @@ public:
         // what it shows now (a stage or the file being checked).
         if (t == QAccessible::Name && Control()->Design().role == ui::Role::Status) return Control()->Announcement();
         if (t == QAccessible::Value && Control()->Design().role == ui::Role::Status) return Control()->Text();
+        if (t == QAccessible::Accelerator && Control()->Design().mnemonic)
+            return QStringLiteral("Alt+") + QChar::fromLatin1(Control()->Design().mnemonic).toUpper();
         return QAccessibleWidget::text(t);
     }
 

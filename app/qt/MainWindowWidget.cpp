@@ -1,5 +1,7 @@
 #include "app/qt/MainWindowWidget.h"
 
+#include <cctype>
+
 #include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QShortcut>
 
 static void InitResources() { Q_INIT_RESOURCE(tagshift); }
 
@@ -55,6 +58,14 @@ void MainWindowWidget::Build() {
                 auto* item = new ControlWidget(control, design_.background, textScale_, kLetterSpacingPercent, this);
                 item->onActivate = [this, id = control.id] { logic_.Activate(id); };
                 item->onPointer = [this, id = control.id] { logic_.PointerOver(id); };
+                if (control.mnemonic) {
+                    const int key = Qt::Key_A + (std::tolower(static_cast<unsigned char>(control.mnemonic)) - 'a');
+                    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(key)), this);
+                    connect(shortcut, &QShortcut::activated, item, [item] {
+                        item->setFocus(Qt::ShortcutFocusReason);
+                        item->Activate();
+                    });
+                }
                 widget = item;
                 break;
             }

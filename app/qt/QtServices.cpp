@@ -1,5 +1,7 @@
 #include "app/qt/QtServices.h"
 
+#include "app/qt/FileTypesWidget.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -42,6 +44,8 @@ std::optional<std::string> QtServices::ChooseFolder(const std::string& title) {
     if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
     return ToUtf8(NativeFolder(chosen.front()));
 }
+
+void QtServices::ShowFileTypes(ui::FileTypesDialog& dialog) { FileTypesWidget::Run(dialog, Owner()); }
 
 ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
     QMessageBox box(Owner());

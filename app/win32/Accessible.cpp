@@ -68,7 +68,8 @@ public:
         return ReturnString(facts_.description, description);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-        if (!IsSelf(child)) return standard_->get_accRole(child, role);
+        // A standard control the design gives no role (a text field) keeps its own.
+        if (!IsSelf(child) || facts_.role == ui::Role::None) return standard_->get_accRole(child, role);
         if (!role) return E_POINTER;
         role->vt = VT_I4;
         role->lVal = MsaaRole(facts_.role);

@@ -15,7 +15,7 @@ struct AccessibleFacts {
     std::wstring name;
     std::wstring description;
     std::wstring value;  // the status line's: what it shows
-    ui::Role role = ui::Role::None;
+    ui::Role role = ui::Role::None;  // None: the standard object's role
 };
 
 // The answer to WM_GETOBJECT for OBJID_CLIENT; 0 when the system's object

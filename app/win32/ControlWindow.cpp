@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include "app/win32/Accessible.h"
+#include "app/win32/FaceText.h"
 #include "app/win32/Frame.h"
 #include "fs/Utf16.h"
 
@@ -116,7 +117,9 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             // Enter is the control's own key, not the window's default button.
             const MSG* pending = reinterpret_cast<const MSG*>(lParam);
             if (pending && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
-            return 0;
+            // A button to the dialog manager: its Alt letter (marked in the
+            // window text) sends it BM_CLICK.
+            return state->design->mnemonic ? DLGC_BUTTON : 0;
         }
         case WM_KEYDOWN:
             if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (1 << 30)) == 0) {
@@ -141,7 +144,12 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         case WM_CAPTURECHANGED: state->pressed = false; return 0;
-        case BM_CLICK: state->host->ControlActivated(id); return 0;
+        case BM_CLICK:
+            // As a click: the control takes the focus first (its Alt letter
+            // comes this way too), and gets it back when a dialog it opens closes.
+            if (TakesFocus(*state)) ::SetFocus(window);
+            state->host->ControlActivated(id);
+            return 0;
         case WM_GETOBJECT:
             if (static_cast<long>(lParam) == OBJID_CLIENT) {
                 AccessibleFacts facts;
@@ -172,7 +180,7 @@ HWND Create(HWND parent, const ui::Control& design, ControlHost& host) {
     auto* state = new ControlState{&design, &host, fs::ToUtf16(design.text)};
     DWORD style = WS_CHILD | WS_VISIBLE;
     if (design.tabIndex >= 0) style |= WS_TABSTOP;
-    const std::wstring name = AccessibleName(design, state->text);
+    const std::wstring name = MnemonicCaption(AccessibleName(design, state->text), design.mnemonic);
     HWND window = CreateWindowExW(0, kControlClass, name.c_str(), style, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(WindowIdOf(design.id))),
                                   GetModuleHandleW(nullptr), state);

@@ -4,7 +4,8 @@
 // Tab, Enter, Space and clicks, and answers screen readers with the design's
 // name, role and description.
 //
-// Its window text is its accessible name; the text it shows is its own.
+// Its window text is its accessible name, its Alt letter marked ("Change
+// &file types"); the text it shows is its own.
 // Window properties kUnderlineProperty and kBorderProperty tell, without
 // painting, what hover feedback it shows.
 #pragma once

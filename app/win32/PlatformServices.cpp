@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/win32/FaceText.h"
+#include "app/win32/FileTypesBox.h"
 #include "fs/Utf16.h"
 
 namespace tagshift::win32 {
@@ -193,6 +194,8 @@ std::optional<std::string> PlatformServices::ChooseFolder(const std::string& tit
     if (!available) chosen = ChooseWithBrowser(Owner(), wideTitle);
     return chosen;
 }
+
+void PlatformServices::ShowFileTypes(ui::FileTypesDialog& dialog) { RunFileTypesBox(dialog, Owner()); }
 
 ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
     const std::wstring wideTitle = ToUtf16(title);

@@ -19,6 +19,7 @@ public:
 
     std::optional<std::string> ChooseFolder(const std::string& title) override;
     ui::Answer ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) override;
+    void ShowFileTypes(ui::FileTypesDialog& dialog) override;
     bool Launch(const ui::LaunchStep& step) override;
     bool OpenFolder(const std::string& path) override;
     std::string CurrentFolder() override;

@@ -1,5 +1,5 @@
 // Renders the main window to PNG files under the offscreen platform: at
-// rest, and after a run over a copy of a site with the pointer's hover
+// rest (and its File types dialog), and after a run over a copy of a site with the pointer's hover
 // feedback lit.
 // Usage: tagshift_window_screenshot OUTPUT_FOLDER SITE_FOLDER
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 
+#include "app/qt/FileTypesWidget.h"
 #include "app/qt/MainWindowWidget.h"
 #include "tests/ui/FakeFace.h"
 
@@ -38,6 +39,13 @@ int main(int argc, char** argv) {
     tagshift::qt::MainWindowWidget window(services, 1.0);
     window.Start("");
     if (!Save(window, out.filePath("window-idle.png"))) return 1;
+    {
+        // The File types dialog with a list of one's own and its warning.
+        tagshift::ui::FileTypesDialog logic(tagshift::ui::RunSettings{"*.htm;*.html;*.cfm;shtml", true, false});
+        tagshift::qt::FileTypesWidget dialog(logic, &window);
+        dialog.show();
+        if (!Save(dialog, out.filePath("file-types-qt.png"))) return 1;
+    }
 
     // A fixed folder, so that the picture shows the same path every time.
     QDir work(QDir::temp().filePath("tagshift-screenshot"));

@@ -6,12 +6,20 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "ui/Disclaimer.h"
+#include "ui/FileTypes.h"
 #include "ui/MainWindow.h"
+
+namespace tagshift::ui {
+inline void PrintTo(const RunSettings& s, std::ostream* out) {
+    *out << '"' << s.patterns << '"' << (s.anyCase ? " any case" : "") << (s.noscript ? " noscript" : "");
+}
+}  // namespace tagshift::ui
 
 namespace tagshift::ui::testing {
 
@@ -67,6 +75,11 @@ public:
         answers.pop_front();
         return answer;
     }
+    void ShowFileTypes(FileTypesDialog& dialog) override {
+        focus.reset();  // the dialog takes the focus from the window
+        ++fileTypesShown;
+        if (onFileTypes) onFileTypes(dialog);
+    }
     bool Launch(const LaunchStep& step) override {
         launches.push_back(step);
         // Whatever program opens it, a web address is a page, the rest files.
@@ -97,6 +110,8 @@ public:
     std::vector<Box> boxes;
     std::function<void(const Box&)> onBox;
     std::deque<Answer> answers;
+    int fileTypesShown = 0;
+    std::function<void(FileTypesDialog&)> onFileTypes;  // the user's acts in the dialog
     std::vector<LaunchStep> launches;
     std::vector<std::string> pages, files, folders;
     bool launchesSucceed = true;
@@ -115,6 +130,22 @@ public:
     int shows = 0, unloads = 0;
     bool ticked = false;
     std::optional<ControlId> focus;
+};
+
+// The "File types" dialog as a face shows it.
+class FakeFileTypesView : public FileTypesView {
+public:
+    void SetPatterns(const std::string& text) override { patterns = text; }
+    void SetChecked(FileTypesControl id, bool on) override { checked[id] = on; }
+    void SetWarning(const std::string& text) override { warning = text; }
+    void SetFocus(FileTypesControl id) override { focus = id; }
+    void ShowError(const std::string& title, const std::string& prompt) override { errors.push_back(title + ": " + prompt); }
+    void Close() override { ++closed; }
+    std::string patterns, warning;
+    std::map<FileTypesControl, bool> checked;
+    std::optional<FileTypesControl> focus;
+    std::vector<std::string> errors;
+    int closed = 0;
 };
 
 }  // namespace tagshift::ui::testing

@@ -45,7 +45,8 @@ TEST(MainWindowHover, TargetsLightUntilThePointerCrossesTheBackground) {
         {{C::InfoLink}, {C::InfoLink}, {}},
         {{C::HelpLink}, {C::HelpLink}, {}},
         {{C::DonateButton}, {}, {C::DonateButton}},
-        {{C::IntroText, C::StatusLine, C::FileTypesLabel, C::PatternBox}, {}, {}},
+        {{C::FileTypesLabel}, {C::FileTypesLabel}, {}},
+        {{C::IntroText, C::StatusLine, C::FileTypesText, C::PatternBox}, {}, {}},
         // Leaving a target for another control keeps it lit.
         {{C::InfoLink, C::FileTypesText, C::HelpLink, C::DonateButton}, {C::InfoLink, C::HelpLink}, {C::DonateButton}},
     };
@@ -71,7 +72,7 @@ TEST(MainWindowActs, EachControlDoesItsOwnThingAndTheRestNothing) {
     const std::vector<Case> cases = {
         {C::FolderButton, 1, 0, 0, false}, {C::FolderName, 1, 0, 0, false},   {C::ConvertButton, 0, 0, 0, true},
         {C::ConvertLink, 0, 0, 0, true},   {C::DonateButton, 0, 1, 0, false}, {C::InfoLink, 0, 1, 0, false},
-        {C::HelpLink, 0, 0, 1, false},     {C::IntroText, 0, 0, 0, false},    {C::FileTypesLabel, 0, 0, 0, false},
+        {C::HelpLink, 0, 0, 1, false},     {C::IntroText, 0, 0, 0, false},    {C::FileTypesText, 0, 0, 0, false},
         {C::StatusLine, 0, 0, 0, false},   {C::PatternBox, 0, 0, 0, false},   {C::DonateHeading, 0, 0, 0, false},
     };
     for (const Case& c : cases) {
@@ -366,18 +367,19 @@ TEST(MainWindowProgress, StagesShowAtOnceFilesOnceAFrameAndTheCountIsAValue) {
 TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
     struct Case {
         long long pagesFailed, notCopied, leftAlone;
+        const char* why;  // of the tag left alone
         const char* logPath;
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {0, 0, 0, "/x/log", "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted"},
-        {0, 0, 2, "/x/log",
+        {0, 0, 0, "", "/x/log", "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted"},
+        {0, 0, 2, "capital letters", "/x/log",
          "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
-         "Tags Left Alone: 2"},
-        {4, 0, 1, "/s_Converted/converter_log.txt",
+         "Tags Left Alone: 2 (see Change file types)"},
+        {4, 0, 1, "inside a script", "/s_Converted/converter_log.txt",
          "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
          "Pages Not Converted: 4 (see /s_Converted/converter_log.txt)\r\nTags Left Alone: 1"},
-        {4, 1, 0, "/l",
+        {4, 1, 0, "", "/l",
          "Files Converted: 1 | Functions Replaced: 0\r\nYour new website(s) are visible at /s_Converted\r\n"
          "Pages Not Converted: 4 (see /l)\r\nFiles and Folders Not Copied: 1 (see /l)"},
     };
@@ -387,6 +389,7 @@ TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
         result.convertedFolder = "/s_Converted";
         result.pagesConverted = 1;
         result.pages.push_back(PageRecord{"/s_Converted/a.htm", "/s/a.htm", {{}}, {MovedBlock{}}, {}});
+        if (*c.why) result.pages.back().leftAlone.push_back({"/s_Converted/a.htm", "<OBJECT", 1, c.why});
         result.pagesFailed = c.pagesFailed;
         result.entriesNotCopied = c.notCopied;
         result.tagsLeftAlone = c.leftAlone;

@@ -24,10 +24,12 @@
 #include <vector>
 
 #include "app/win32/ControlWindow.h"
+#include "app/win32/FileTypesBox.h"
 #include "app/win32/MainFrame.h"
 #include "fs/Utf16.h"
 #include "ui/Design.h"
 #include "ui/Disclaimer.h"
+#include "ui/FileTypes.h"
 #include "ui/MainWindow.h"
 
 namespace {
@@ -185,7 +187,7 @@ long ExpectedRole(ControlId id) {
         {ControlId::InfoText, ROLE_SYSTEM_STATICTEXT},
         {ControlId::InfoLink, ROLE_SYSTEM_LINK},
         {ControlId::FileTypesText, ROLE_SYSTEM_STATICTEXT},
-        {ControlId::FileTypesLabel, ROLE_SYSTEM_STATICTEXT},
+        {ControlId::FileTypesLabel, ROLE_SYSTEM_PUSHBUTTON},
         {ControlId::HelpLink, ROLE_SYSTEM_LINK},
         {ControlId::StatusLine, ROLE_SYSTEM_STATUSBAR},
         {ControlId::ProgressBar, ROLE_SYSTEM_PROGRESSBAR},
@@ -480,6 +482,137 @@ void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
           "the chosen folder is taken: " + Narrow(WindowText(folderName)));
 }
 
+// Types text into the focused control, character by character.
+void TypeText(const std::wstring& text) {
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text)
+        for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = c;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            inputs.push_back(input);
+        }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Tab until the control has the focus; false when a round of the window's
+// tab order does not reach it.
+bool TabTo(HWND main, ControlId id) {
+    HWND target = Child(main, id);
+    for (std::size_t step = 0; step <= ui::TabOrder(ui::MainWindowDesign()).size(); ++step) {
+        HWND focus = FocusOf(main);
+        if (focus == target) return FocusConfirmed(main, target);
+        if (!FocusConfirmed(main, focus)) return false;
+        PressKey(VK_TAB);
+        WaitFor([&] { return FocusOf(main) != focus; }, 5000);
+    }
+    return false;
+}
+
+// What a control of another process holds (an edit keeps its text to
+// itself: GetWindowText does not ask it).
+std::wstring ControlText(HWND control) {
+    wchar_t text[4096] = L"";
+    SendMessageW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+HWND DialogItem(HWND dialog, ui::FileTypesControl id) { return GetDlgItem(dialog, win32::FileTypesItemId(id)); }
+
+bool Ticked(HWND dialog, ui::FileTypesControl id) {
+    return SendMessageW(DialogItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The "File types" dialog from the keyboard only: Alt+F, Space and Enter on
+// the link open it; typing, Alt letters, Enter and Escape work it; the run
+// that follows converts with what OK took.
+void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
+    using F = ui::FileTypesControl;
+    const std::wstring caption = Wide(ui::fileTypesTexts::kCaption);
+    HWND link = Child(main, ControlId::FileTypesLabel);
+    HWND status = Child(main, ControlId::StatusLine);
+    Check(WindowText(link) == L"Change &file types", "the link carries its Alt letter");
+    if (!Check(FocusConfirmed(main, FocusOf(main)), "the main window takes the keyboard")) return;
+    PressKey(VK_MENU, 'F');
+    HWND dialog = program.WaitWindow(caption, L"#32770");
+    if (!Check(dialog != nullptr, "Alt+F opens the File types dialog")) return;
+    HWND field = DialogItem(dialog, F::Patterns);
+    Check(WaitFor([&] { return FocusOf(dialog) == field; }) &&
+              ControlText(field) == Wide(texts::kDefaultPatterns),
+          "it opens on the pattern list: " + Narrow(ControlText(field)));
+    Check(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)) == IDOK, "OK is its default button");
+    for (F id : {F::Patterns, F::AnyCase, F::Noscript, F::Ok, F::Cancel, F::Restore}) {
+        const Accessible accessible = AccessibleOf(DialogItem(dialog, id));
+        Check(accessible.name == Wide(ui::FileTypesItemOf(id).text),
+              std::string(ui::FileTypesItemOf(id).name) + " is read as \"" + Narrow(accessible.name) + "\"");
+    }
+    // The whole list is selected on entry: typing replaces it.
+    if (!FocusConfirmed(dialog, field)) return;
+    TypeText(L"html");
+    HWND warning = DialogItem(dialog, F::Warning);
+    Check(WaitFor([&] { return ControlText(warning).find(L"did you mean `*.html`?") != std::wstring::npos; }),
+          "a piece without *. is warned of: " + Narrow(ControlText(warning)));
+    PressKey(VK_SHIFT, VK_HOME);
+    PressKey(VK_DELETE);
+    WaitFor([&] { return ControlText(field).empty(); });
+    PressKey(VK_RETURN);
+    HWND refusal = program.WaitWindow(Wide(ui::windowTexts::kTitleError), L"#32770");
+    Check(refusal != nullptr && program.Window(caption) != nullptr, "OK on an empty list is refused");
+    if (refusal) {
+        PressKey(VK_RETURN);
+        WaitFor([&] { return program.Window(Wide(ui::windowTexts::kTitleError)) == nullptr; });
+    }
+    if (!FocusConfirmed(dialog, field)) return;
+    TypeText(L"*.HTM");
+    PressKey(VK_MENU, 'A');
+    Check(WaitFor([&] { return Ticked(dialog, F::AnyCase); }), "Alt+A ticks capital letters");
+    PressKey(VK_MENU, 'K');
+    Check(WaitFor([&] { return Ticked(dialog, F::Noscript); }), "Alt+K ticks the <noscript> copy");
+    PressKey(VK_RETURN);
+    Check(WaitFor([&] { return program.Window(caption) == nullptr; }), "Enter is OK: the dialog closes");
+    Check(WaitFor([&] { return AccessibleOf(status).value == L"Progress: File types: *.HTM"; }),
+          "the status line shows the list: " + Narrow(AccessibleOf(status).value));
+    Check(WaitFor([&] { return FocusOf(main) == link; }), "the focus comes back to the link");
+
+    // Space opens it again on what OK took; Escape drops what changed there.
+    if (FocusConfirmed(main, link)) PressKey(VK_SPACE);
+    dialog = program.WaitWindow(caption, L"#32770");
+    if (!Check(dialog != nullptr, "Space on the link opens the dialog")) return;
+    field = DialogItem(dialog, F::Patterns);
+    Check(ControlText(field) == L"*.HTM" && Ticked(dialog, F::AnyCase) && Ticked(dialog, F::Noscript),
+          "it shows the settings OK took");
+    if (FocusConfirmed(dialog, field)) PressKey(VK_MENU, 'R');
+    Check(WaitFor([&] { return ControlText(field) == Wide(texts::kDefaultPatterns) && !Ticked(dialog, F::AnyCase); }),
+          "Alt+R restores the defaults in the dialog");
+    PressKey(VK_ESCAPE);
+    Check(WaitFor([&] { return program.Window(caption) == nullptr; }), "Escape closes it");
+    if (FocusConfirmed(main, link)) PressKey(VK_RETURN);
+    dialog = program.WaitWindow(caption, L"#32770");
+    if (Check(dialog != nullptr, "Enter on the link opens the dialog")) {
+        Check(ControlText(DialogItem(dialog, F::Patterns)) == L"*.HTM" && Ticked(dialog, F::AnyCase),
+              "Escape kept the settings as they were");
+        FocusConfirmed(dialog, DialogItem(dialog, F::Patterns));
+        PressKey(VK_ESCAPE);
+        WaitFor([&] { return program.Window(caption) == nullptr; });
+    }
+
+    // The run takes them: the capital page is converted, with its <noscript> copy.
+    if (!Check(TabTo(main, ControlId::FolderButton), "Tab reaches the folder picture")) return;
+    CheckChooser(program, main, site);
+    if (!Check(TabTo(main, ControlId::ConvertButton), "Tab reaches Convert")) return;
+    PressKey(VK_RETURN);
+    HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete));
+    if (!Check(summary != nullptr, "Enter on Convert runs")) return;
+    std::ifstream page(stdfs::path(site + L"_Converted") / L"PAGE.HTM", std::ios::binary);
+    const std::string converted{std::istreambuf_iterator<char>(page), std::istreambuf_iterator<char>()};
+    Check(converted.find("InsertObject1()") != std::string::npos &&
+              converted.find("<noscript><OBJECT></OBJECT></noscript>") != std::string::npos,
+          "the run converted PAGE.HTM with its <noscript> copy: " + converted.substr(0, 120));
+    Click(GetDlgItem(summary, IDOK));
+    WaitFor([&] { return program.Window(Wide(ui::windowTexts::kTitleComplete)) == nullptr; });
+}
+
 void CloseMain(Program& program, HWND main, const std::string& what) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     Check(program.Ended(kTimeoutMs), what);
@@ -592,6 +725,17 @@ int wmain(int argc, wchar_t** argv) {
         });
         Check(main != nullptr && !disclaimerSeen, "with the marker the main window comes without the disclaimer");
         if (main) CloseMain(program, main, "the program ends with its window");
+    }
+    {  // The File types dialog, from the keyboard only, and the run that follows.
+        const std::wstring capitals = work + L"\\capitals";
+        stdfs::create_directories(capitals);
+        std::ofstream(stdfs::path(capitals) / L"PAGE.HTM", std::ios::binary) << "<body><OBJECT></OBJECT>";
+        Program program(marked + L"\\tagshift.exe", L"");
+        HWND main = program.WaitWindow(kMain);
+        if (Check(main != nullptr, "the main window comes")) {
+            CheckFileTypes(program, main, capitals);
+            CloseMain(program, main, "the program ends with its window");
+        }
     }
     {  // The command-line start converts the folder it names before the window shows.
         Program program(marked + L"\\tagshift.exe", L"\"" + site + L"\"");
