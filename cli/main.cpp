@@ -94,6 +94,9 @@ const char* const kHelp =
 
 volatile std::sig_atomic_t interrupted = 0;
 
+// What a tag left for its capital letters points to.
+const char* const kUseAnyCase = "; use --any-case";
+
 // The help text with the default pattern list in its place.
 std::string HelpText() {
     std::string help = kHelp;
@@ -138,7 +141,9 @@ public:
 
     void TagLeftAlone(const tagshift::LeftAloneTag& tag) override {
         if (!verbose_) return;
-        std::cerr << tagshift::LeftAloneLine(tag) << '\n';
+        std::string line = tagshift::LeftAloneLine(tag);
+        if (tag.why == tagshift::texts::kWhyCapitalLetters) line.insert(line.size() - 1, kUseAnyCase);
+        std::cerr << line << '\n';
     }
 
     bool ShouldStop() override { return interrupted != 0; }
@@ -260,9 +265,12 @@ int main(int argc, char** argv) {
             observer.Status(tagshift::texts::kStatusConverted);
             observer.EndProgressLine();
             PrintPrompt(std::cout, tagshift::SummaryText(result));
-            if (result.tagsLeftAlone > 0)
-                std::cout << tagshift::texts::kSummaryLeftAlone << result.tagsLeftAlone
-                          << tagshift::texts::kSummaryUseVerbose << std::endl;
+            if (result.tagsLeftAlone > 0) {
+                std::string line = tagshift::texts::kSummaryLeftAlone + std::to_string(result.tagsLeftAlone) +
+                                   tagshift::texts::kSummaryUseVerbose;
+                if (tagshift::LeftAloneForCapitals(result)) line.insert(line.size() - 1, kUseAnyCase);
+                std::cout << line << std::endl;
+            }
             break;
         case tagshift::RunOutcome::Refused:
         case tagshift::RunOutcome::Failed:

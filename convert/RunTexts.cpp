@@ -127,6 +127,13 @@ std::vector<std::string> PatternWarnings(const std::string& patterns) {
     return warnings;
 }
 
+bool LeftAloneForCapitals(const ConversionResult& result) {
+    for (const PageRecord& page : result.pages)
+        for (const LeftAloneTag& tag : page.leftAlone)
+            if (tag.why == texts::kWhyCapitalLetters) return true;
+    return false;
+}
+
 long long PagesChanged(const ConversionResult& result) {
     long long changed = 0;
     for (const PageRecord& page : result.pages) changed += page.Changed();

@@ -41,6 +41,10 @@ std::string EntryLine(const EntryNote& note);
 // "`html` selects every name that ends in `ml`; did you mean `*.html`?"
 std::vector<std::string> PatternWarnings(const std::string& patterns);
 
+// True when a tag was left alone for its capital letters (the any-case
+// switch would have converted it).
+bool LeftAloneForCapitals(const ConversionResult& result);
+
 // Pages of the record that a rewrite changed.
 long long PagesChanged(const ConversionResult& result);
 

@@ -737,7 +737,7 @@ TEST(HeadlessConverter, TagsLeftAloneAreCountedAndListedAndAnyCaseConvertsThem) 
     CliResult plain = RunCli({"--patterns=*.html;*.html", dir / "plain"});
     EXPECT_EQ(plain.exitStatus, 0);
     EXPECT_EQ(plain.out, "Files Converted: 2 | Functions Replaced: 0\nPages Changed: 0\nYour new website(s) are visible at " +
-                               (dir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them)\n");
+                               (dir / "plain_Converted") + "\nTags Left Alone: 2 (use --verbose to list them; use --any-case)\n");
     EXPECT_EQ(plain.err, "");
     // The log lists each tag once, with its page, line and why.
     const std::string plainLog = ReadFile(dir / "plain_Converted/converter_log.txt");
@@ -752,7 +752,7 @@ TEST(HeadlessConverter, TagsLeftAloneAreCountedAndListedAndAnyCaseConvertsThem) 
 
     CliResult verbose = RunCli({"--verbose", dir / "verbose"});
     const std::string where = dir / "verbose_Converted/a.html";
-    EXPECT_NE(verbose.err.find(where + ":2: <OBJECT left as it is (capital letters)\n"), std::string::npos)
+    EXPECT_NE(verbose.err.find(where + ":2: <OBJECT left as it is (capital letters; use --any-case)\n"), std::string::npos)
         << verbose.err;
     EXPECT_NE(verbose.err.find(where + ":3: <embed left as it is (inside a script)\n"), std::string::npos)
         << verbose.err;

@@ -10,13 +10,6 @@ namespace {
 
 using namespace windowTexts;
 
-bool LeftAloneForCapitals(const ConversionResult& result) {
-    for (const PageRecord& page : result.pages)
-        for (const LeftAloneTag& tag : page.leftAlone)
-            if (tag.why == texts::kWhyCapitalLetters) return true;
-    return false;
-}
-
 bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
 
 }  // namespace
