@@ -11,19 +11,23 @@ using namespace windowTexts;
 
 bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
 
+// "site/" would otherwise give "site/_Converted", a folder inside the
+// source that the copy would have to copy into itself.
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
+        if (folder.size() == 3 && folder[1] == ':') break;  // "C:\" is a root
+        folder.pop_back();
+    }
+    return folder;
+}
+
 }  // namespace
 
 std::string FolderFromArgumentText(const std::string& text) {
     std::string folder = text;
     if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
         folder = folder.substr(1, folder.size() - 2);
-    // "site/" would otherwise give "site/_Converted", a folder inside the
-    // source that the copy would have to copy into itself.
-    while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
-        if (folder.size() == 3 && folder[1] == ':') break;  // "C:\" is a root
-        folder.pop_back();
-    }
-    return folder;
+    return WithoutTrailingSeparators(folder);
 }
 
 std::string SummaryPrompt(const ConversionResult& result) {
@@ -118,6 +122,23 @@ void MainWindow::Activate(ControlId id) {
         }
         default: break;  // the other controls do nothing
     }
+}
+
+void MainWindow::Dropped(const std::vector<std::string>& paths) {
+    if (running_ || paths.empty()) return;  // the run keeps its folder
+    const char* caption = MainWindowDesign().caption;
+    if (paths.size() > 1) {
+        Message(MessageKind::Information, caption, kDropOneFolder + std::to_string(paths.size()) + " items).");
+        return;
+    }
+    const std::string folder = WithoutTrailingSeparators(paths.front());
+    if (!fs::DirExists(folder)) {
+        Message(MessageKind::Information, caption, kDropNotAFolder + paths.front());
+        return;
+    }
+    sourceFolder_ = folder;
+    view_.SetText(ControlId::FolderName, sourceFolder_);
+    view_.SetText(ControlId::StatusLine, kStatusDirectorySelected);
 }
 
 bool MainWindow::CloseRequested() {

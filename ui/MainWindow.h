@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "convert/Conversion.h"
 #include "ui/Launch.h"
@@ -24,6 +25,8 @@ inline constexpr const char* kTitleInProgress = "Tagshift";
 inline constexpr const char* kAskStop = "A conversion is in progress. Stop it and remove the unfinished copy?";
 inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
+inline constexpr const char* kDropOneFolder = "Please drop a single folder (you dropped ";
+inline constexpr const char* kDropNotAFolder = "Only a folder can be dropped here, and this is not one: ";
 }  // namespace windowTexts
 
 // The folder an argument text names: one pair of surrounding double quotes
@@ -59,6 +62,11 @@ public:
 
     // A control was clicked, or activated with Enter or Space.
     void Activate(ControlId id);
+
+    // Items were dropped on the window (paths in the platform's own form).
+    // One folder is chosen as the folder label chooses it; anything else is
+    // refused with a message; during a run nothing is taken.
+    void Dropped(const std::vector<std::string>& paths);
 
     // The user asks to close the window. True: close it now. During a run the
     // user is asked whether to stop it; the window then closes when the run

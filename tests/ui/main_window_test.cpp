@@ -112,6 +112,44 @@ TEST(MainWindowActs, FolderChooserChoiceAndCancel) {
     EXPECT_EQ(w.face.texts[C::StatusLine], "Progress: Directory selected - Press Convert");
 }
 
+TEST(MainWindowDrop, OneFolderIsChosenAsByTheLabelAnythingElseIsRefused) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> paths;  // '@' stands for the temporary folder
+        std::string folder;              // the chosen folder afterwards
+        std::string status;
+        std::string box;  // the refusal's text, '@' as above
+    };
+    const std::string selected = "Progress: Directory selected - Press Convert";
+    const std::vector<Case> cases = {
+        {"a folder", {"@/site"}, "@/site", selected, ""},
+        {"a folder with a trailing separator", {"@/site/"}, "@/site", selected, ""},
+        {"a file", {"@/site/page0.htm"}, "/previous", "", "Only a folder can be dropped here, and this is not one: @/site/page0.htm"},
+        {"a name that is gone", {"@/gone"}, "/previous", "", "Only a folder can be dropped here, and this is not one: @/gone"},
+        {"two folders", {"@/site", "@/other"}, "/previous", "", "Please drop a single folder (you dropped 2 items)."},
+    };
+    for (const Case& c : cases) {
+        Window w;
+        w.MakeSite(1);
+        WriteFile(w.dir.Path() + "/other/x", "");
+        auto at = [&](std::string text) {
+            if (const std::size_t i = text.find('@'); i != std::string::npos) text.replace(i, 1, w.dir.Path());
+            return text;
+        };
+        w.Choose("/previous");
+        std::vector<std::string> paths;
+        for (const std::string& path : c.paths) paths.push_back(at(path));
+        w.window.Dropped(paths);
+        EXPECT_EQ(w.window.SourceFolder(), at(c.folder)) << c.name;
+        EXPECT_EQ(w.face.texts[C::FolderName], at(c.folder)) << c.name;
+        EXPECT_EQ(w.face.texts[C::StatusLine], c.status) << c.name;
+        ASSERT_EQ(w.face.boxes.size(), c.box.empty() ? 0u : 1u) << c.name;
+        if (!c.box.empty()) {
+            EXPECT_EQ(w.face.boxes[0].prompt, at(c.box)) << c.name;
+        }
+    }
+}
+
 TEST(MainWindowHelp, CurrentFolderFirstThenBesideTheProgramElseAnError) {
     TempDir dir;
     const std::string current = dir / "current", program = dir / "program";
@@ -283,6 +321,7 @@ TEST(MainWindowRun, ClicksDuringARunStartNothingAndChangeNoFolder) {
         clicked = true;
         w.face.chooserAnswers.push_back(std::string("/elsewhere"));
         for (C id : {C::ConvertLink, C::ConvertButton, C::FolderName, C::FolderButton}) w.window.Activate(id);
+        w.window.Dropped({w.dir.Path()});
     };
     w.window.Activate(C::ConvertButton);
     EXPECT_TRUE(clicked);
