@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -101,6 +102,37 @@ TEST(QtEvents, ClicksKeysPointerAndCloseReachTheMainWindowsLogic) {
         ASSERT_TRUE(ShowActive(window));
         for (const Act& act : c.acts) act(window);
         EXPECT_TRUE(Observe(window, face) == c.seen);
+    }
+}
+
+TEST(QtEvents, AFolderDroppedFromTheFileManagerIsChosenAndAFileRefused) {
+    test::TempDir dir;
+    test::WriteFile(dir / "site/index.htm", "<object></object>");
+    const struct {
+        const char* name;
+        std::string path;
+        QString folderShown;
+        std::size_t boxes;
+    } cases[] = {
+        {"a folder", dir / "site", QString::fromStdString(dir / "site"), 0},
+        {"a file", dir / "site/index.htm", "No Directory Chosen", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::testing::FakeFace face;
+        MainWindowWidget window(face, 1.0);
+        ASSERT_TRUE(ShowActive(window));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(c.path))});
+        const QPoint at = window.Control(C::IntroText)->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.DesignControl(C::FolderName)->Text(), c.folderShown);
+        EXPECT_EQ(face.boxes.size(), c.boxes);
     }
 }
 
