@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/win32/ControlWindow.h"
+#include "app/win32/Drops.h"
 #include "app/win32/MainFrame.h"
 #include "fs/Utf16.h"
 #include "ui/Design.h"
@@ -480,6 +481,57 @@ void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
           "the chosen folder is taken: " + Narrow(WindowText(folderName)));
 }
 
+// The text of a box's child that starts with prefix, its lines joined.
+std::wstring BoxText(HWND box, const std::wstring& prefix) {
+    struct Search {
+        const std::wstring* prefix;
+        std::wstring found;
+    } search{&prefix, L""};
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            std::wstring text = WindowText(child);
+            for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.erase(at, 2);
+            if (text.rfind(*s->prefix, 0) != 0) return TRUE;
+            s->found = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Drops the paths on the window through its test entry.
+void Drop(HWND window, const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    COPYDATASTRUCT data{win32::kTestDropMark, static_cast<DWORD>(list.size() * sizeof(wchar_t)), list.data()};
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kTimeoutMs, &answer);
+}
+
+// A folder dropped on the window is chosen as the folder label chooses it;
+// a dropped file is refused with a box and changes nothing.
+void CheckDrops(Program& program, HWND main, const std::wstring& folder, const std::wstring& file) {
+    HWND folderName = Child(main, ControlId::FolderName);
+    HWND status = Child(main, ControlId::StatusLine);
+    Drop(main, {folder});
+    Check(WaitFor([&] {
+              return WindowText(folderName) == folder &&
+                     WindowText(status) == Wide(ui::windowTexts::kStatusDirectorySelected);
+          }),
+          "a folder dropped on the window is chosen: " + Narrow(WindowText(folderName)) + ", \"" +
+              Narrow(WindowText(status)) + "\"");
+    Drop(main, {file});
+    HWND box = program.WaitWindow(kMain, L"#32770");
+    const std::wstring refusal = Wide(ui::windowTexts::kDropNotAFolder);
+    const std::wstring shown = box ? BoxText(box, refusal.substr(0, 20)) : L"";
+    Check(shown == refusal + file, "a dropped file is refused: " + Narrow(shown));
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Check(WaitFor([&] { return program.Window(kMain, L"#32770") == nullptr; }) && WindowText(folderName) == folder,
+          "the refusal closes and the chosen folder stays");
+}
+
 void CloseMain(Program& program, HWND main, const std::string& what) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     Check(program.Ended(kTimeoutMs), what);
@@ -547,6 +599,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
+    SetEnvironmentVariableW(win32::kTestDropsVariable, L"1");  // inherited by every start
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     {  // A fresh profile: the disclaimer, Continue, then the main window's keys, names, hover and chooser.
@@ -559,6 +612,7 @@ int wmain(int argc, wchar_t** argv) {
             CheckTabOrderAndNames(main);
             CheckHover(main);
             CheckChooser(program, main, site);
+            CheckDrops(program, main, work + L"\\fresh", site + L"\\index.html");
             CloseMain(program, main, "closing the main window ends the program");
         }
     }
