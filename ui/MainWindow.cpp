@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "convert/Report.h"
 #include "convert/RunTexts.h"
 #include "fs/FileSystem.h"
 
@@ -199,9 +200,7 @@ void MainWindow::Convert() {
         view_.SetProgress(result.pagesConverted + result.pagesFailed, result.pagesConverted + result.pagesFailed);
         // The summary comes while the actions are still disabled; the
         // status says the run is over once it is closed.
-        if (Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result)) == Answer::OpenFolder &&
-            !services_.OpenFolder(result.convertedFolder))
-            Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
+        ShowSummary();
         view_.SetText(ControlId::StatusLine, tagshift::texts::kStatusConverted);
         Announce(tagshift::texts::kStatusConverted, true);
     }
@@ -216,6 +215,36 @@ void MainWindow::Convert() {
     // Whether the run ended or was refused, Convert has the focus next.
     view_.SetFocus(ControlId::ConvertButton);
     if (!result.error.empty()) Message(MessageKind::Error, kTitleError, result.error);
+}
+
+void MainWindow::ShowSummary() {
+    const ConversionResult& result = lastResult_;
+    for (;;) {
+        const Answer answer = Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result));
+        if (answer == Answer::OpenFolder && !services_.OpenFolder(result.convertedFolder))
+            Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
+        // A report not written (cancelled, or failed) leaves the summary
+        // for another try.
+        if (answer != Answer::SaveReport || SaveReport()) return;
+    }
+}
+
+bool MainWindow::SaveReport() {
+    const ConversionResult& result = lastResult_;
+    // Beside the converted tree, never in it: the tree stays as the run made it.
+    const SaveRequest request{kSaveReportTitle, fs::ParentFolder(result.convertedFolder), ReportFileName(result),
+                              kReportTypeName, kReportExtension};
+    const std::optional<ControlId> focus = view_.FocusedControl();
+    const std::optional<std::string> path = services_.ChooseSaveFile(request);
+    if (focus) view_.SetFocus(*focus);
+    if (!path) return false;
+    const fs::FsError error = WriteReport(result, *path);
+    if (error.Failed()) {
+        Message(MessageKind::Error, kTitleError, kCouldNotWriteReport + *path + ": " + error.reason);
+        return false;
+    }
+    Launch(ReportPlan(*path));
+    return true;
 }
 
 void MainWindow::Status(const std::string& text) {

@@ -25,6 +25,11 @@ inline constexpr const char* kTitleInProgress = "Tagshift";
 inline constexpr const char* kAskStop = "A conversion is in progress. Stop it and remove the unfinished copy?";
 inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
+inline constexpr const char* kSaveReportButton = "Save Report...";
+inline constexpr const char* kSaveReportTitle = "Save Report";
+inline constexpr const char* kReportTypeName = "HTML page";
+inline constexpr const char* kReportExtension = "html";
+inline constexpr const char* kCouldNotWriteReport = "Could not write the report ";
 inline constexpr const char* kDropOneFolder = "Please drop a single folder (you dropped ";
 inline constexpr const char* kDropNotAFolder = "Only a folder can be dropped here, and this is not one: ";
 }  // namespace windowTexts
@@ -88,6 +93,8 @@ public:
 private:
     void ChooseFolder();
     void Convert();
+    void ShowSummary();
+    bool SaveReport();
     void Launch(const LaunchPlan& plan);
     Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);
     void SetEnabled(ControlId id, bool enabled);

@@ -516,12 +516,13 @@ void CheckDrops(Program& program, HWND main, const std::wstring& folder, const s
     HWND folderName = Child(main, ControlId::FolderName);
     HWND status = Child(main, ControlId::StatusLine);
     Drop(main, {folder});
+    // The status line shows its text as its value (its name is the stage announced).
     Check(WaitFor([&] {
               return WindowText(folderName) == folder &&
-                     WindowText(status) == Wide(ui::windowTexts::kStatusDirectorySelected);
+                     AccessibleOf(status).value == Wide(ui::windowTexts::kStatusDirectorySelected);
           }),
           "a folder dropped on the window is chosen: " + Narrow(WindowText(folderName)) + ", \"" +
-              Narrow(WindowText(status)) + "\"");
+              Narrow(AccessibleOf(status).value) + "\"");
     Drop(main, {file});
     HWND box = program.WaitWindow(kMain, L"#32770");
     const std::wstring refusal = Wide(ui::windowTexts::kDropNotAFolder);
