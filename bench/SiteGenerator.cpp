@@ -160,8 +160,8 @@ SiteStats GenerateSite(const SiteShape& shape, const std::string& root) {
     long long number = 0;
     for (int i = 0; i < shape.files; ++i) {
         // Pages are spread evenly so that their share is exact.
-        const bool isPage = static_cast<long long>((i + 1) * shape.dPageShare) >
-                           static_cast<long long>(i * shape.dPageShare);
+        const bool isPage = static_cast<long long>((i + 1) * shape.pageShare) >
+                           static_cast<long long>(i * shape.pageShare);
         const std::string& folder = folders[random.Below(folders.size())].path;
         std::string relative, data;
         if (isPage) {

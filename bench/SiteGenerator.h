@@ -30,7 +30,7 @@ struct SiteShape {
     int files = 1000;
     int folders = 20;            // including the top folder
     int depth = 4;               // deepest folder level below the top folder
-    double dPageShare = 0.6;      // share of files that the default patterns select
+    double pageShare = 0.6;      // share of files that the default patterns select
     int maxBlocks = 5;           // blocks per page: uniform in 0..maxBlocks
     std::size_t pageBytes = 15000;   // mean page size (sizes spread 0.5x..1.5x)
     std::size_t otherBytes = 15000;  // mean size of images, scripts, style sheets

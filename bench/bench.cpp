@@ -65,8 +65,8 @@ double Median(std::vector<double> values) {
 }
 
 struct ProcessResult {
-    double dSeconds = 0;
-    double dPeakMiB = 0;  // the child's peak resident set
+    double seconds = 0;
+    double peakMiB = 0;  // the child's peak resident set
     int exitStatus = -1;
     std::string out;
 };
@@ -110,9 +110,9 @@ ProcessResult RunProcess(const std::vector<std::string>& args) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     long peakKb = 0;
-    if (std::sscanf(report.c_str(), "%lf %ld %d", &result.dSeconds, &peakKb, &result.exitStatus) != 3)
+    if (std::sscanf(report.c_str(), "%lf %ld %d", &result.seconds, &peakKb, &result.exitStatus) != 3)
         throw std::runtime_error("could not run " + args.front());
-    result.dPeakMiB = static_cast<double>(peakKb) / 1024.0;
+    result.peakMiB = static_cast<double>(peakKb) / 1024.0;
     return result;
 }
 
@@ -130,9 +130,9 @@ int SpawnChild(char** args) {
     int status = 0;
     struct rusage usage {};
     while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {}
-    const double dSeconds = Seconds(start, Clock::now());
+    const double seconds = Seconds(start, Clock::now());
     const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const std::string report = std::to_string(dSeconds) + " " + std::to_string(usage.ru_maxrss) + " " +
+    const std::string report = std::to_string(seconds) + " " + std::to_string(usage.ru_maxrss) + " " +
                                 std::to_string(exitStatus) + "\n";
     return ::write(3, report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 1;
 }
@@ -193,7 +193,7 @@ void CopyAndReplacePages(const std::string& folder, bool inPlace) {
 // floor, the copy with the pages replaced), rotating which goes first, and
 // returns the medians.
 struct Pair {
-    double dCopy = 0, dConvert = 0, dFloor = 0, dInPlace = 0, dPeakMiB = 0;
+    double copySeconds = 0, convertSeconds = 0, floorSeconds = 0, inPlaceSeconds = 0, peakMiB = 0;
 };
 
 Pair TimeAgainstCopy(const Options& options, const std::string& source, long long pageCount, long long blocks,
@@ -206,24 +206,24 @@ Pair TimeAgainstCopy(const Options& options, const std::string& source, long lon
         ProcessResult run = RunProcess({"cp", "-r", source, copy});
         if (run.exitStatus != 0) throw std::runtime_error("cp -r failed");
         Retire(copy, attic);
-        return run.dSeconds;
+        return run.seconds;
     };
     auto Convert = [&] {
         Settle(options);
         ProcessResult run = RunProcess({options.convert, source});
         CheckSummary(run, pageCount, blocks, source);
         Retire(converted, attic);
-        pair.dPeakMiB = std::max(pair.dPeakMiB, run.dPeakMiB);
-        return run.dSeconds;
+        pair.peakMiB = std::max(pair.peakMiB, run.peakMiB);
+        return run.seconds;
     };
     auto Floor = [&](bool inPlace) {
         Settle(options);
         const Clock::time_point start = Clock::now();
         if (RunProcess({"cp", "-r", source, copy}).exitStatus != 0) throw std::runtime_error("cp -r failed");
         CopyAndReplacePages(copy, inPlace);
-        const double dSeconds = Seconds(start, Clock::now());
+        const double seconds = Seconds(start, Clock::now());
         Retire(copy, attic);
-        return dSeconds;
+        return seconds;
     };
     std::vector<std::function<double()>> timed{Copy, Convert};
     if (floor) {
@@ -237,11 +237,11 @@ Pair TimeAgainstCopy(const Options& options, const std::string& source, long lon
             const std::size_t j = (k + static_cast<std::size_t>(i)) % timed.size();
             times[j].push_back(timed[j]());
         }
-    pair.dCopy = Median(times[0]);
-    pair.dConvert = Median(times[1]);
+    pair.copySeconds = Median(times[0]);
+    pair.convertSeconds = Median(times[1]);
     if (floor) {
-        pair.dFloor = Median(times[2]);
-        pair.dInPlace = Median(times[3]);
+        pair.floorSeconds = Median(times[2]);
+        pair.inPlaceSeconds = Median(times[3]);
     }
     return pair;
 }
@@ -266,8 +266,8 @@ struct SiteRow {
     std::string name;
     SiteStats stats;
     Pair pair;
-    double dSplitCopy = 0, dSplitWalk = 0;
-    double dLimitMiB = 0;
+    double splitCopySeconds = 0, splitWalkSeconds = 0;
+    double limitMiB = 0;
 };
 
 SiteShape Shape(std::uint64_t seed, int fileCount, int folderCount, std::size_t meanBytes) {
@@ -312,18 +312,18 @@ std::vector<SiteRow> BenchSites(const Options& options, const std::string& work,
         const Clock::time_point end = Clock::now();
         if (run.outcome != RunOutcome::Completed || run.functionsReplaced != row.stats.blocks)
             throw std::runtime_error(source + ": the in-process run did not complete as expected");
-        row.dSplitCopy = Seconds(host.copyStart, host.copyEnd);
-        row.dSplitWalk = Seconds(host.copyEnd, end);
+        row.splitCopySeconds = Seconds(host.copyStart, host.copyEnd);
+        row.splitWalkSeconds = Seconds(host.copyEnd, end);
         Retire(run.convertedFolder, work + "/attic");
 
-        row.dLimitMiB = 64 + 3 * static_cast<double>(row.stats.largestPage) / kMiB;
+        row.limitMiB = 64 + 3 * static_cast<double>(row.stats.largestPage) / kMiB;
         std::printf("  cp -r %.3f s, convert %.3f s, ratio %.2f; cp -r + pages replaced %.3f s, ratio %.2f; "
                     "cp -r + pages overwritten %.3f s, ratio %.2f;\n  peak %.1f MiB (limit %.1f); "
                     "in-process: copy %.3f s + walk %.3f s\n",
-                    row.pair.dCopy, row.pair.dConvert, row.pair.dConvert / row.pair.dCopy,
-                    row.pair.dFloor, row.pair.dFloor / row.pair.dCopy, row.pair.dInPlace,
-                    row.pair.dInPlace / row.pair.dCopy,
-                    row.pair.dPeakMiB, row.dLimitMiB, row.dSplitCopy, row.dSplitWalk);
+                    row.pair.copySeconds, row.pair.convertSeconds, row.pair.convertSeconds / row.pair.copySeconds,
+                    row.pair.floorSeconds, row.pair.floorSeconds / row.pair.copySeconds, row.pair.inPlaceSeconds,
+                    row.pair.inPlaceSeconds / row.pair.copySeconds,
+                    row.pair.peakMiB, row.limitMiB, row.splitCopySeconds, row.splitWalkSeconds);
         std::fflush(stdout);
         rows.push_back(row);
         if (!options.keep) fs::RemoveTree(work + "/attic");
@@ -345,9 +345,9 @@ class QuietHost : public TimingHost {};
 struct PageRow {
     int miB = 0;
     long long blocks = 0;
-    double dMemory = 0, dFile = 0;  // seconds: rewrite in memory; RewritePage with its files
+    double memorySeconds = 0, fileSeconds = 0;  // seconds: rewrite in memory; RewritePage with its files
     Pair pair;                     // the whole converter on a folder with only this page
-    double dLimitMiB = 0;
+    double limitMiB = 0;
 };
 
 double ThreadCpuSeconds() {
@@ -383,9 +383,9 @@ std::vector<PageRow> BenchPages(const Options& options, const std::string& work,
             std::string text = pages[k];
             FunctionSink sink;
             long long count = 0;
-            const double dStart = ThreadCpuSeconds();
+            const double startSeconds = ThreadCpuSeconds();
             RewriteText(text, count, sink);
-            memory[k].push_back(ThreadCpuSeconds() - dStart);
+            memory[k].push_back(ThreadCpuSeconds() - startSeconds);
             if (count != rows[k].blocks) throw std::runtime_error("rewrite in memory: wrong block count");
         }
 
@@ -412,16 +412,16 @@ std::vector<PageRow> BenchPages(const Options& options, const std::string& work,
     for (std::size_t k = 0; k < sizes.size(); ++k) {
         PageRow& row = rows[k];
         const int miB = row.miB;
-        row.dMemory = Median(memory[k]);
-        row.dFile = Median(file[k]);
+        row.memorySeconds = Median(memory[k]);
+        row.fileSeconds = Median(file[k]);
         Reset(k);
         row.pair = TimeAgainstCopy(options, FolderOf(k), 1, row.blocks, runs, work + "/attic");
-        row.dLimitMiB = 64 + 3.0 * static_cast<double>(pages[k].size()) / kMiB;
+        row.limitMiB = 64 + 3.0 * static_cast<double>(pages[k].size()) / kMiB;
         std::printf("page %2d MB, %6lld blocks: in memory %7.1f ms (%5.2f ms/MB), with its files %7.1f ms "
                     "(%5.2f ms/MB); converter %.3f s vs cp -r %.3f s, peak %.1f MiB (limit %.1f)\n",
-                    miB, row.blocks, row.dMemory * 1e3, row.dMemory * 1e3 / miB, row.dFile * 1e3,
-                    row.dFile * 1e3 / miB, row.pair.dConvert, row.pair.dCopy, row.pair.dPeakMiB,
-                    row.dLimitMiB);
+                    miB, row.blocks, row.memorySeconds * 1e3, row.memorySeconds * 1e3 / miB, row.fileSeconds * 1e3,
+                    row.fileSeconds * 1e3 / miB, row.pair.convertSeconds, row.pair.copySeconds, row.pair.peakMiB,
+                    row.limitMiB);
         std::fflush(stdout);
     }
     return rows;
@@ -431,7 +431,7 @@ std::vector<PageRow> BenchPages(const Options& options, const std::string& work,
 // click to the end of the run, the paints of the status label and the
 // longest time without one.
 struct WindowRow {
-    double dWindow = 0, dNoPaint = 0, dHeadless = 0, dPeakMiB = 0, dMaxGapMs = 0;
+    double windowSeconds = 0, noPaintSeconds = 0, headlessSeconds = 0, peakMiB = 0, maxGapMs = 0;
     long long repaints = -1;
 };
 
@@ -446,28 +446,28 @@ WindowRow BenchWindow(const Options& options, const std::string& work, int runs)
         Settle(options);
         ProcessResult run = paint ? RunProcess({options.window, source})
                                     : RunProcess({options.window, "--no-status-paint", source});
-        double dSeconds = 0, dGap = 0;
+        double seconds = 0, gapMs = 0;
         long long repaints = 0, pageCount = 0, blocks = 0;
         if (run.exitStatus != 0 ||
-            std::sscanf(run.out.c_str(), "seconds %lf repaints %lld pages %lld blocks %lld maxgap %lf", &dSeconds,
-                        &repaints, &pageCount, &blocks, &dGap) != 5 ||
+            std::sscanf(run.out.c_str(), "seconds %lf repaints %lld pages %lld blocks %lld maxgap %lf", &seconds,
+                        &repaints, &pageCount, &blocks, &gapMs) != 5 ||
             pageCount != stats.pages || blocks != stats.blocks)
             throw std::runtime_error("window run failed: exit " + std::to_string(run.exitStatus) + ", \"" + run.out +
                                      "\"");
         Retire(converted, attic);
         if (paint) {
-            row.dMaxGapMs = std::max(row.dMaxGapMs, dGap);
+            row.maxGapMs = std::max(row.maxGapMs, gapMs);
             row.repaints = row.repaints < 0 ? repaints : std::min(row.repaints, repaints);
-            row.dPeakMiB = std::max(row.dPeakMiB, run.dPeakMiB);
+            row.peakMiB = std::max(row.peakMiB, run.peakMiB);
         }
-        return dSeconds;
+        return seconds;
     };
     auto Headless = [&] {
         Settle(options);
         ProcessResult run = RunProcess({options.convert, source});
         CheckSummary(run, stats.pages, stats.blocks, source);
         Retire(converted, attic);
-        return run.dSeconds;
+        return run.seconds;
     };
     const std::vector<std::function<double()>> timed{Headless, [&] { return Window(true); },
                                                       [&] { return Window(false); }};
@@ -479,14 +479,14 @@ WindowRow BenchWindow(const Options& options, const std::string& work, int runs)
             const std::size_t j = (k + static_cast<std::size_t>(i)) % timed.size();
             times[j].push_back(timed[j]());
         }
-    row.dHeadless = Median(times[0]);
-    row.dWindow = Median(times[1]);
-    row.dNoPaint = Median(times[2]);
+    row.headlessSeconds = Median(times[0]);
+    row.windowSeconds = Median(times[1]);
+    row.noPaintSeconds = Median(times[2]);
     std::printf("window: %lld files, %lld pages: window %.3f s vs headless %.3f s, ratio %.2f "
                 "(status label not painted: %.3f s, ratio %.2f);\n  at least %lld paints of the status per run, "
                 "longest without one %.0f ms; peak %.1f MiB\n",
-                stats.files, stats.pages, row.dWindow, row.dHeadless, row.dWindow / row.dHeadless,
-                row.dNoPaint, row.dNoPaint / row.dHeadless, row.repaints, row.dMaxGapMs, row.dPeakMiB);
+                stats.files, stats.pages, row.windowSeconds, row.headlessSeconds, row.windowSeconds / row.headlessSeconds,
+                row.noPaintSeconds, row.noPaintSeconds / row.headlessSeconds, row.repaints, row.maxGapMs, row.peakMiB);
     std::fflush(stdout);
     if (!options.keep) fs::RemoveTree(attic);
     return row;
@@ -501,21 +501,21 @@ void PrintTables(const std::vector<SiteRow>& sites, const std::vector<PageRow>& 
             std::printf("| %s | %lld | %lld | %.0f | %lld | %lld | %.3f | %.3f | %.2f | %.2f | %.2f | %.1f |\n",
                         o.name.c_str(), o.stats.files, o.stats.folders,
                         static_cast<double>(o.stats.bytes) / 1e6, o.stats.pages, o.stats.blocks,
-                        o.pair.dCopy, o.pair.dConvert, o.pair.dConvert / o.pair.dCopy,
-                        o.pair.dFloor / o.pair.dCopy, o.pair.dInPlace / o.pair.dCopy, o.pair.dPeakMiB);
+                        o.pair.copySeconds, o.pair.convertSeconds, o.pair.convertSeconds / o.pair.copySeconds,
+                        o.pair.floorSeconds / o.pair.copySeconds, o.pair.inPlaceSeconds / o.pair.copySeconds, o.pair.peakMiB);
     }
     if (!pages.empty()) {
         std::printf("\n| page MB | blocks | rewrite in memory ms/MB | page with its files ms/MB | converter s | "
                     "peak MiB |\n|---:|---:|---:|---:|---:|---:|\n");
-        double dMin[2] = {1e9, 1e9}, dMax[2] = {0, 0};
+        double minPerMiB[2] = {1e9, 1e9}, maxPerMiB[2] = {0, 0};
         for (const PageRow& o : pages) {
-            const double d[2] = {o.dMemory * 1e3 / o.miB, o.dFile * 1e3 / o.miB};
-            for (int k = 0; k < 2; ++k) dMin[k] = std::min(dMin[k], d[k]), dMax[k] = std::max(dMax[k], d[k]);
+            const double d[2] = {o.memorySeconds * 1e3 / o.miB, o.fileSeconds * 1e3 / o.miB};
+            for (int k = 0; k < 2; ++k) minPerMiB[k] = std::min(minPerMiB[k], d[k]), maxPerMiB[k] = std::max(maxPerMiB[k], d[k]);
             std::printf("| %d | %lld | %.2f | %.2f | %.3f | %.1f |\n", o.miB, o.blocks, d[0], d[1],
-                        o.pair.dConvert, o.pair.dPeakMiB);
+                        o.pair.convertSeconds, o.pair.peakMiB);
         }
-        std::printf("\ntime per MB, largest / smallest: in memory %.2f, with its files %.2f\n", dMax[0] / dMin[0],
-                    dMax[1] / dMin[1]);
+        std::printf("\ntime per MB, largest / smallest: in memory %.2f, with its files %.2f\n", maxPerMiB[0] / minPerMiB[0],
+                    maxPerMiB[1] / minPerMiB[1]);
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "cli/Console.h"
 #include "convert/Conversion.h"
+#include "convert/Report.h"
 #include "convert/RunTexts.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
@@ -24,10 +25,10 @@ constexpr int kExitPagesFailed = 3;
 constexpr int kExitFailed = 4;
 constexpr int kExitInterrupted = 130;
 
-const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--] SOURCE\n";
+const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--] SOURCE\n";
 
 const char* const kHelp =
-    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--] SOURCE\n"
+    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--] SOURCE\n"
     "\n"
     "Copies the folder SOURCE to SOURCE_Converted and, in the copy, moves every\n"
     "<object>...</object> and <embed>...</embed> block of the selected pages into\n"
@@ -49,6 +50,18 @@ const char* const kHelp =
     "  --noscript       after each replaced block that follows the page's first\n"
     "                   <body tag, keep the block itself in a <noscript> element,\n"
     "                   for visitors, browsers and crawlers without script\n"
+    "  --dry-run        a preview: read everything, write nothing (no new folder,\n"
+    "                   no log) and print the summary a run would print, ending\n"
+    "                   with where the site would be written; the exit status is\n"
+    "                   the run's (0, 1 or 3). It finds what reading shows (entries\n"
+    "                   that cannot be read, script files that are folders or\n"
+    "                   links, pipes and devices), not what only writing shows (a\n"
+    "                   full disk, a quota)\n"
+    "  --report FILE    after the run, write its report to FILE: one HTML page\n"
+    "                   with the summary, every block moved (before and after),\n"
+    "                   the tags left alone and the entries that failed; FILE is\n"
+    "                   replaced when it exists; with --dry-run it is marked as a\n"
+    "                   preview and its links open the source pages\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "  --               end of the options: what follows is SOURCE, even when it\n"
@@ -70,7 +83,8 @@ const char* const kHelp =
     "       or written: no room, a quota, an I/O error; open files or memory ran\n"
     "       out; the final rename or the log failed); the path and the reason are\n"
     "       printed on standard error, with the \"Failed File:\" lines so far;\n"
-    "       nothing is left\n"
+    "       nothing is left; or the report could not be written (the converted\n"
+    "       folder is complete)\n"
     "  130  interrupted (Ctrl-C, SIGTERM): the unfinished SOURCE_Converted is\n"
     "       removed, nothing is left\n"
     "\n"
@@ -180,8 +194,9 @@ int main(int argc, char** argv) {
     tagshift::console::Prepare();
     std::vector<std::string> arguments = tagshift::console::Arguments(argc, argv);
     std::string patterns = tagshift::texts::kDefaultPatterns;
-    bool verboseOutput = false, anyCase = false, noscript = false, help = false, version = false;
+    bool verboseOutput = false, anyCase = false, noscript = false, dryRun = false, help = false, version = false;
     std::vector<std::string> sources;
+    std::string reportFile;
 
     // The help text is ours (with the exit statuses); CLI11 only parses.
     CLI::App app("tagshift-convert");
@@ -191,7 +206,9 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", verboseOutput);
     app.add_flag("--any-case", anyCase);
     app.add_flag("--noscript", noscript);
+    app.add_flag("--dry-run", dryRun);
     app.add_option("--patterns", patterns)->expected(1);
+    app.add_option("--report", reportFile)->expected(1);
     app.add_option("SOURCE", sources);
     app.allow_extras(false);
     // "--patterns=" gives the empty list, as "--patterns ''" does (CLI11
@@ -218,6 +235,7 @@ int main(int argc, char** argv) {
     }
     if (sources.empty()) return UsageError("no SOURCE folder given");
     if (sources.size() > 1) return UsageError("only one SOURCE folder can be converted at a time");
+    if (!reportFile.empty()) reportFile = tagshift::fs::AbsoluteNormalPath(reportFile);
     for (const std::string& warning : tagshift::PatternWarnings(patterns))
         std::cerr << "tagshift-convert: warning: " << warning << '\n';
 
@@ -231,6 +249,7 @@ int main(int argc, char** argv) {
     request.patterns = patterns;
     request.anyCase = anyCase;
     request.noscriptFallback = noscript;
+    request.dryRun = dryRun;
     const tagshift::ConversionResult result = tagshift::Convert(request, observer);
     observer.ClearProgress();
 
@@ -253,6 +272,17 @@ int main(int argc, char** argv) {
             break;
     }
     for (const std::string& line : tagshift::FailureLines(result)) std::cerr << line << '\n';
+
+    const bool completed = result.outcome == tagshift::RunOutcome::Completed ||
+                           result.outcome == tagshift::RunOutcome::CompletedWithFailures;
+    if (completed && !reportFile.empty()) {
+        if (const tagshift::fs::FsError written = tagshift::WriteReport(result, reportFile, tagshift::ReportOptions{result.dryRun});
+            written.Failed()) {
+            std::cerr << "tagshift-convert: the report could not be written: " << tagshift::Visible(written.path)
+                      << " - " << written.reason << '\n';
+            return kExitFailed;
+        }
+    }
 
     switch (result.outcome) {
         case tagshift::RunOutcome::Completed:

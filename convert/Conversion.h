@@ -16,7 +16,10 @@ struct ConversionRequest {
     std::string sourceFolder;                        // made absolute and normal by the run
     std::string patterns = texts::kDefaultPatterns;  // ';'-separated page patterns
     bool anyCase = false;  // page names (INDEX.HTM by *.htm) and tags (<OBJECT ...></OBJECT>) match in any letter case
-    bool noscriptFallback = false;  // each block after the page's first <body also stays, in a <noscript> after its call
+    bool noscriptFallback = false;
+    // A preview: the checks and the walk of a run, every page read and
+    // rewritten in memory, nothing written (no new folder, no log).
+    bool dryRun = false;  // each block after the page's first <body also stays, in a <noscript> after its call
 };
 
 // An opening text that a rewrite left in a page as markup.
@@ -105,6 +108,7 @@ struct EntryNote {
 // terminal).
 struct ConversionResult {
     RunOutcome outcome = RunOutcome::NotRun;
+    bool dryRun = false;          // a preview: nothing was written
     std::string sourceFolder;     // absolute and normal
     std::string convertedFolder;  // sourceFolder + "_Converted", once the run got that far
     long long pagesConverted = 0;     // page selections (a page matching two patterns counts twice)

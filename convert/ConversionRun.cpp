@@ -26,10 +26,12 @@ class PageFunctions : public BlockSink {
 public:
     // A script file the page's functions create takes info's bits. Tags
     // left alone are recorded and told to observer, when given.
+    // With preview, nothing is appended: the script files are only looked
+    // at, in the source, for what an append would meet there.
     PageFunctions(const PageFile& file, const fs::FileInfo& info, fs::AppendFile (&scripts)[2],
-                  ConversionObserver* observer, PageRecord& record, long long& leftAlone)
+                  ConversionObserver* observer, PageRecord& record, long long& leftAlone, bool preview)
         : file_(file), info_(info), scripts_(scripts), observer_(observer), record_(record), leftAlone_(leftAlone),
-          blocksBefore_(record.blocks.size()) {}
+          blocksBefore_(record.blocks.size()), preview_(preview) {}
 
     void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
         Kind& kindState = kinds_[static_cast<int>(kind)];
@@ -73,6 +75,13 @@ private:
     void Flush(TagKind kind) {
         Kind& kindState = kinds_[static_cast<int>(kind)];
         if (kindState.buffer.empty() || error_.Failed()) return;
+        if (preview_) {
+            const std::string script(KindTexts(kind).scriptFile);
+            error_ = fs::CheckAppendable(fs::JoinPath(fs::ParentFolder(file_.sourcePath), script));
+            if (error_.Failed()) error_.path = ScriptPath(file_, kind);  // named as the run would name it
+            kindState.buffer.clear();
+            return;
+        }
         // The first append of the page marks the file's state; when it
         // could not even open the file, taking it back does nothing.
         error_ = AppendFunctionText(file_, kind, kindState.buffer, scripts_[static_cast<int>(kind)],
@@ -88,6 +97,7 @@ private:
     PageRecord& record_;
     long long& leftAlone_;
     std::size_t blocksBefore_;
+    bool preview_;
     Kind kinds_[2];
     fs::FsError error_;
 };
@@ -190,6 +200,7 @@ RunOutcome ConversionRun::CheckDestinationOutsideSource(const std::string& sourc
 }
 
 RunOutcome ConversionRun::RunSteps() {
+    result_.dryRun = request_.dryRun;
     if (!Status(kStatusDisabling)) return RunOutcome::Stopped;
 
     if (!Status(kStatusCheckingDirectory)) return RunOutcome::Stopped;
@@ -214,26 +225,32 @@ RunOutcome ConversionRun::RunSteps() {
         return inside;
     // The new tree is built under a name that says it is incomplete and
     // takes its final name only when the walk is done and its log written.
-    if (fs::FsError create = fs::CreateUniqueFolder(dest + kIncompleteSuffix, workDir_); create.Failed())
-        return Fail(kErrorCopyFailed, Named(create) + " - " + create.reason);
+    // A preview builds nothing: its walk reads what the copy would read.
+    if (!request_.dryRun)
+        if (fs::FsError create = fs::CreateUniqueFolder(dest + kIncompleteSuffix, workDir_); create.Failed())
+            return Fail(kErrorCopyFailed, Named(create) + " - " + create.reason);
     // Selected pages are left out of the copy: the walk writes each of them
     // once, converted or as it is. Counting them gives the pages in all.
     // Entries the source will not give are left out and logged after the
     // two folders.
     long long selected = 0;
     current_ = Visible(source);
-    const fs::FsError copy = fs::CopyTreeInto(
-        source, workDir_,
-        [this, &selected](const std::string& name) {
-            const bool isSelected = IsSelected(name);
-            selected += isSelected;
-            return isSelected;
-        },
-        [this] {
-            Yield();
-            return !stop_;
-        },
-        [this](const fs::FsError& error, bool isFolder) { NotCopied(error, isFolder); });
+    const auto skipPage = [this, &selected](const std::string& name) {
+        const bool isSelected = IsSelected(name);
+        selected += isSelected;
+        return isSelected;
+    };
+    const auto afterFolder = [this] {
+        Yield();
+        return !stop_;
+    };
+    const auto unreadable = [this](const fs::FsError& error, bool isFolder) {
+        if (isFolder) unreadFolders_.insert(error.path);
+        NotCopied(error, isFolder);
+    };
+    const auto leftOut = [this](const std::string& path, const std::string& why) { LeftOut(path, why); };
+    const fs::FsError copy = request_.dryRun ? fs::ReadTree(source, skipPage, afterFolder, unreadable, leftOut)
+                                             : fs::CopyTreeInto(source, workDir_, skipPage, afterFolder, unreadable, leftOut);
     if (stop_) return RunOutcome::Stopped;
     if (copy.Failed()) return Fail(kErrorCopyFailed, Named(copy) + " - " + copy.reason);
     pagesInAll_ = selected;
@@ -241,10 +258,13 @@ RunOutcome ConversionRun::RunSteps() {
     ReportProgress();
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
-    ProcessFolder(source, workDir_);
+    ProcessFolder(source, request_.dryRun ? dest : workDir_);
     if (Ended()) return Fail(fatalWhat_, fatal_);
     if (stop_) return RunOutcome::Stopped;
     CloseScriptFiles();
+    const std::string ownLog = JoinPath(source, kLogFileName);
+    if (fs::EntryExists(ownLog)) Note(EntryNoteKind::Replaced, ownLog, kWhyOwnLog);
+    if (request_.dryRun) return Outcome();
 
     // The log goes into the new tree before the tree takes its name: a tree
     // under the final name always holds its log. A log copied from the
@@ -261,8 +281,12 @@ RunOutcome ConversionRun::RunSteps() {
     }
     workDir_.clear();
     result_.logPath = JoinPath(dest, kLogFileName);
+    return Outcome();
+}
+
+RunOutcome ConversionRun::Outcome() const {
     return result_.pagesFailed > 0 || result_.entriesNotCopied > 0 ? RunOutcome::CompletedWithFailures
-                                                                       : RunOutcome::Completed;
+                                                                     : RunOutcome::Completed;
 }
 
 bool ConversionRun::IsSelected(const std::string& name) const {
@@ -333,6 +357,14 @@ void ConversionRun::NotCopied(const fs::FsError& error, bool isFolder) {
     Note(isFolder ? EntryNoteKind::FailedFolder : EntryNoteKind::FailedFile, error.path, error.reason);
 }
 
+// An entry neither file, folder nor link (a pipe, a socket, a device):
+// never part of the new tree, recorded once, and no failure.
+void ConversionRun::LeftOut(const std::string& sourcePath, const std::string& why) {
+    if (!leftOut_.insert(sourcePath).second) return;
+    ++result_.entriesLeftOut;
+    Note(EntryNoteKind::LeftOut, sourcePath, why);
+}
+
 void ConversionRun::Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason) {
     const std::string& source = result_.sourceFolder;
     std::string path = sourcePath;
@@ -348,6 +380,8 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
         if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
         return NotCopied(list, true);
     }
+    // A page that became a pipe after the copy is named here.
+    for (const fs::LeftOutEntry& entry : listing.leftOut) LeftOut(JoinPath(source, entry.name), entry.why);
     Yield();
     for (const std::string& name : listing.files) {
         if (Ended() || stop_) break;
@@ -362,7 +396,7 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
         if (sourceFolder == workDir_) continue;  // the copy itself, should it lie inside the source
         // A folder the copy could not read is left out, and logged already.
         const std::string folder = JoinPath(path, name);
-        if (!fs::DirExists(folder)) continue;
+        if (request_.dryRun ? unreadFolders_.count(sourceFolder) > 0 : !fs::DirExists(folder)) continue;
         ProcessFolder(sourceFolder, folder);
     }
     Yield();
@@ -377,6 +411,17 @@ void ConversionRun::ProcessFile(const PageFile& file) {
     for (const std::string& pattern : patterns_) {
         if (!PatternMatches(pattern, file.name, request_.anyCase)) continue;
         ++result_.pagesConverted;
+        if (request_.dryRun && rewrittenBefore_) {
+            // A further rewrite of a rewritten page finds no block; a page
+            // that failed fails again.
+            PageRecord& record = result_.pages.back();
+            record.selections.push_back(record.selections.front());
+            if (record.selections.back().failed) {
+                --result_.pagesConverted;
+                ++result_.pagesFailed;
+            }
+            continue;
+        }
         RewritePage(pageFile);
         rewrittenBefore_ = true;
         pageFile.sourcePath.clear();  // written now: a further rewrite reads the page itself
@@ -402,18 +447,18 @@ void ConversionRun::RewritePage(const PageFile& file) {
     long long& functions = result_.functionsReplaced;
     const long long countBefore = functions;
     PageFunctions pageFunctions(file, info, scriptFiles_, rewrittenBefore_ ? nullptr : &observer_, record,
-                                result_.tagsLeftAlone);
+                                result_.tagsLeftAlone, request_.dryRun);
     fs::FsError error;
     PagePieces converted;
     if (RewriteText(page, functions, pageFunctions, RewriteOptions{request_.anyCase, request_.noscriptFallback},
                     converted) == 0) {
         // Nothing to replace: the page is a plain copy.
-        if (fromSource) error = fs::WriteFileAtomic(file.path, page, &info, true);
+        if (fromSource && !request_.dryRun) error = fs::WriteFileAtomic(file.path, page, &info, true);
         if (error.Failed()) FailPage(file, error);
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed()) error = fs::WriteFileAtomic(
+    if (!error.Failed() && !request_.dryRun) error = fs::WriteFileAtomic(
             file.path, [&converted](const fs::PieceEmitter& emit) { return converted.Emit(emit); }, &info);
     if (error.Failed()) {
         pageFunctions.Undo();
@@ -435,6 +480,11 @@ void ConversionRun::FailPage(const PageFile& file, const fs::FsError& error) {
     const bool otherPath = error.path != file.path && error.path != file.sourcePath;
     if (otherPath || error.cause == fs::FsCause::TooLong) selection.failure = Named(error) + ": ";
     selection.failure += error.reason;
+    if (request_.dryRun) {
+        // A page the source will not give could not be copied either.
+        if (error.path == file.sourcePath) selection.failure += kLogNotCopied + error.reason;
+        return;
+    }
     if (!file.sourcePath.empty()) {
         // The page's copy as it was; a copy the new tree cannot take ends
         // the run: the tree would lack an entry the source gave.

@@ -4,6 +4,8 @@
 // reach a single page's rewrite through RewritePage().
 #pragma once
 
+#include <set>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ public:
 
 private:
     RunOutcome RunSteps();
+    RunOutcome Outcome() const;  // of a run that completed
     bool Status(const std::string& text);
     RunOutcome Refuse(const std::string& message, const char* logLine);
     RunOutcome Fail(const char* what, const std::string& pathAndReason);
@@ -35,6 +38,7 @@ private:
     void ProcessFile(const PageFile& file);
     void FailPage(const PageFile& file, const fs::FsError& error);
     void NotCopied(const fs::FsError& error, bool folder);
+    void LeftOut(const std::string& sourcePath, const std::string& why);
     void Note(EntryNoteKind kind, const std::string& sourcePath, const std::string& reason);
     bool EndsTheRun(const fs::FsError& error) const;
     void EndRun(const char* what, const fs::FsError& error);
@@ -57,7 +61,9 @@ private:
     const char* fatalWhat_ = nullptr;  // set by EndRun: what could not be done ...
     std::string fatal_;                // ... and the path and the reason
     std::string workDir_;  // the new tree until it is complete and takes its final name
-    fs::AppendFile scriptFiles_[2];  // the script files of the folder being walked, by kind
+    fs::AppendFile scriptFiles_[2];
+    std::set<std::string> unreadFolders_;  // source folders the copy could not read  // the script files of the folder being walked, by kind
+    std::set<std::string> leftOut_;  // the source paths of the entries recorded as left out
 };
 
 }  // namespace tagshift

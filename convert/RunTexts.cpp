@@ -65,17 +65,19 @@ std::string LogText(const ConversionResult& result, bool complete) {
 
 std::string SummaryText(const ConversionResult& result, const std::string& logReference) {
     if (result.outcome != RunOutcome::Completed && result.outcome != RunOutcome::CompletedWithFailures) return {};
-    const std::string seeLog = " (see " + logReference + ")";
+    // A preview writes no log: its lines say where the tree would be, last.
+    const std::string seeLog = result.dryRun ? std::string() : " (see " + logReference + ")";
     std::string text = kSummaryFiles + std::to_string(result.pagesConverted) + kSummaryFunctions +
                        std::to_string(result.functionsReplaced);
     // Files Converted counts selections; the pages that changed may be fewer.
     if (const long long changed = PagesChanged(result); changed != result.pagesConverted)
         text += kCrLf + (kSummaryPagesChanged + std::to_string(changed));
-    text += kCrLf + (kSummaryVisible + Visible(result.convertedFolder));
+    if (!result.dryRun) text += kCrLf + (kSummaryVisible + Visible(result.convertedFolder));
     if (result.pagesFailed > 0) text += kCrLf + (kSummaryNotConverted + std::to_string(result.pagesFailed)) + seeLog;
     if (result.entriesNotCopied > 0)
         text += kCrLf + (kSummaryNotCopied + std::to_string(result.entriesNotCopied)) + seeLog;
     if (result.entriesLeftOut > 0) text += kCrLf + (kSummaryLeftOut + std::to_string(result.entriesLeftOut)) + seeLog;
+    if (result.dryRun) text += kCrLf + (kSummaryWouldBe + Visible(result.convertedFolder));
     return text;
 }
 

@@ -34,6 +34,7 @@ inline constexpr const char* kErrorRenameFailed = "The converted folder could no
 inline constexpr const char* kSummaryFiles = "Files Converted: ";
 inline constexpr const char* kSummaryFunctions = " | Functions Replaced: ";
 inline constexpr const char* kSummaryVisible = "Your new website(s) are visible at ";
+inline constexpr const char* kSummaryWouldBe = "Your new website(s) would be written to ";
 inline constexpr const char* kSummaryNotConverted = "Pages Not Converted: ";
 inline constexpr const char* kSummaryNotCopied = "Files and Folders Not Copied: ";
 inline constexpr const char* kSummarySeeLog = " (see converter_log.txt)";

@@ -1,12 +1,12 @@
 // The file-system services that are the same on every platform: path texts,
-// the fault hook, the existence test for files and the one-shot append.
+// the fault hook and the kinds of errno values, the existence test for files
+// and the one-shot append. The walk's rules are in Walk.cpp.
 #include "fs/FileSystem.h"
 
 #include "fs/FileSystemPlatform.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -26,10 +26,30 @@ bool IsDrive(std::string_view part) { return kSeparator == '\\' && part.size() =
 namespace detail {
 
 FsError Injected(FsOp op, const std::string& path) {
-    FsError fault{path, faultHook ? faultHook(op, path) : std::string()};
-    for (int errorNumber : {ENOSPC, EIO, EMFILE, ENFILE, ENOMEM, ENAMETOOLONG})
-        if (fault.reason == std::strerror(errorNumber)) fault.cause = CauseOf(errorNumber);
-    return fault;
+    const int errorNumber = faultHook ? faultHook(op, path) : 0;
+    return errorNumber == 0 ? FsError{} : ErrnoError(path, errorNumber);
+}
+
+FsCause CauseOf(int errorNumber) {
+    if (errorNumber == kQuotaExceeded) return FsCause::Storage;
+    switch (errorNumber) {
+        case ENOSPC:
+        case EIO:
+        case EFBIG:  // past the file-size limit: every larger file would fail the same way
+            return FsCause::Storage;
+        case EMFILE:
+        case ENFILE:
+        case ENOMEM:
+            return FsCause::Resources;
+        case ENAMETOOLONG:
+            return FsCause::TooLong;
+        default:
+            return FsCause::Other;
+    }
+}
+
+FsError ErrnoError(const std::string& path, int errorNumber) {
+    return FsError{path, ErrnoText(errorNumber), CauseOf(errorNumber)};
 }
 
 std::string FolderOf(const std::string& path) {
@@ -133,14 +153,6 @@ FsError AppendToFile(const std::string& path, std::string_view data, AppendMark&
     return {};
 }
 
-void UndoAppend(const std::string& path, const AppendMark& mark) {
-    std::error_code error;  // best effort
-    if (mark.existed)
-        stdfs::resize_file(PathOf(path), mark.size, error);
-    else
-        stdfs::remove(PathOf(path), error);
-}
-
 // --- Paths, entries, unique folders and renames without replacing --------
 
 std::string AbsoluteNormalPath(const std::string& path) {
@@ -160,10 +172,8 @@ bool IsRootPath(const std::string& path) {
 }
 
 bool EntryExists(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code error;
-    const stdfs::file_status status = stdfs::symlink_status(detail::PathOf(path), error);
-    return !error && status.type() != stdfs::file_type::not_found;
+    EntryType type = EntryType::Unknown;
+    return !path.empty() && !detail::TypeOf(path, type).Failed();
 }
 
 FsError CreateUniqueFolder(const std::string& prefix, std::string& path) {
@@ -186,31 +196,9 @@ FsError CreateUniqueFolder(const std::string& prefix, std::string& path) {
     return FsError{prefix + "XXXXXX", "no free name"};
 }
 
-FsError ListFolder(const std::string& path, FolderListing& listing) {
-    listing.files.clear();
-    listing.folders.clear();
-    if (FsError fault = detail::Injected(FsOp::ListFolder, path); fault.Failed()) return fault;
-    if (FsError fail = detail::ListEntries(path, listing); fail.Failed()) return fail;
-    std::sort(listing.files.begin(), listing.files.end());
-    std::sort(listing.folders.begin(), listing.folders.end());
-    return {};
-}
-
-FsError CopyTree(const std::string& source, const std::string& dest,
-                 const std::function<bool(const std::string& name)>& leaveOut,
-                 const std::function<bool()>& afterFolder) {
-    if (FsError made = detail::MakeOwnFolder(dest); made.Failed()) return made;
-    FsError fail = CopyTreeInto(source, dest, leaveOut, afterFolder);
-    if (fail.Failed()) RemoveTree(dest);
-    return fail;
-}
-
 void RemoveFile(const std::string& path) {
-    std::error_code error;  // best effort
-    const stdfs::path fsPath = detail::PathOf(path);
-    const stdfs::file_status status = stdfs::symlink_status(fsPath, error);
-    if (!error && status.type() != stdfs::file_type::not_found && status.type() != stdfs::file_type::directory)
-        stdfs::remove(fsPath, error);
+    EntryType type = EntryType::Unknown;
+    if (!detail::TypeOf(path, type).Failed() && type != EntryType::Folder) detail::RemoveEntry(path);
 }
 
 FsError CreateFolders(const std::string& path) {

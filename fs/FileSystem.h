@@ -67,12 +67,23 @@ struct [[nodiscard]] FsError {
     bool Failed() const { return !reason.empty(); }
 };
 
+// An entry that the copy and the listing leave out because it is neither a
+// file, a folder nor a link (a named pipe, a socket, a device), with why in
+// the user's words: "a named pipe, not a file", "a socket, not a file", "a
+// device, not a file" or "not a file".
+struct LeftOutEntry {
+    std::string name;
+    std::string why;
+};
+
 // One folder's entries, listed once, each group in ascending byte order of
-// the names. Links are listed separately and never followed; other kinds of
-// entry (pipes, sockets, devices) are left out.
+// the names. Links are listed nowhere and never followed; an entry whose
+// kind cannot be told is left out (the tree copy, which asks the same, names
+// it).
 struct FolderListing {
     std::vector<std::string> files;    // names of regular files
     std::vector<std::string> folders;  // names of real subfolders
+    std::vector<LeftOutEntry> leftOut;  // pipes, sockets, devices
 };
 FsError ListFolder(const std::string& path, FolderListing& listing);
 
@@ -85,10 +96,15 @@ struct FileTime {
 
 // What a file's copy takes over from it: permission bits and times. On
 // Windows the bits are 0444 for a read-only file and 0644 for any other.
+// The owner and group only decide whether a copy may keep the
+// set-user-ID and set-group-ID bits: never when its own owner or group
+// differs, or when they are not known (-1, as on Windows).
 struct FileInfo {
     unsigned mode = 0644;
     FileTime accessed;
     FileTime modified;
+    std::int64_t owner = -1;
+    std::int64_t group = -1;
 };
 
 // Reads the whole file as bytes into data; info, when given, receives the
@@ -120,12 +136,9 @@ struct AppendMark {
 };
 
 // Appends data at the end of path, creating the file when it does not
-// exist. Refuses to write through a link. mark receives what UndoAppend
-// needs to put the file back as it was.
+// exist. Refuses to write through a link. mark receives the file's state
+// before the append.
 FsError AppendToFile(const std::string& path, std::string_view data, AppendMark& mark);
-
-// Puts a file back to the state recorded by AppendToFile. Best effort.
-void UndoAppend(const std::string& path, const AppendMark& mark);
 
 // A file that text is appended to, kept open from one append to the next.
 class AppendFile {
@@ -138,7 +151,8 @@ public:
     // Makes path the open file (created when missing, never through a
     // link), closing another one first. mark receives its current state.
     // A file it creates takes newLike's permission bits exactly (mode 0
-    // included, whatever the umask) when given. An existing file keeps its
+    // included, whatever the umask) when given, but never its set-user-ID,
+    // set-group-ID or sticky bits: a script is no program. An existing file keeps its
     // bits: a read-only one is still appended to, and stays read-only.
     FsError Open(const std::string& path, AppendMark& mark, const FileInfo* newLike = nullptr);
     FsError Append(std::string_view data);
@@ -156,24 +170,15 @@ private:
 };
 
 // Copies one regular file to to, which must not exist, with its permission
-// bits (exactly, whatever the umask) and times. The error names from when
-// the file could not be read and to when the copy could not be written; a
-// failed copy leaves nothing at to.
+// bits (exactly, whatever the umask, but for the set-user-ID and
+// set-group-ID bits when the copy's owner or group is not the file's) and
+// times; holes stay holes where the file system keeps them. The error names
+// from when the file could not be read (or is no regular file) and to when
+// the copy could not be written; a failed copy leaves nothing at to.
 FsError CopyFile(const std::string& from, const std::string& to);
 
-// Copies the folder tree source to dest, which must not exist yet:
-// folders (empty ones too), regular files with their contents, permission
-// bits and times, and links as links. Folders of the copy are always
-// writable by their owner. The copy never descends into dest itself (a
-// source whose destination lies inside it). Regular files for which
-// leaveOut(name) is true are not copied (their folder is). afterFolder is
-// called after each folder; when it returns false the copy stops. On failure
-// or stop the partial dest is removed; the error names the path that failed
-// (kStopped is the reason of a stop).
+// The reason of a tree copy that afterFolder stopped.
 inline constexpr const char* kStopped = "stopped";
-FsError CopyTree(const std::string& source, const std::string& dest,
-                 const std::function<bool(const std::string& name)>& leaveOut = nullptr,
-                 const std::function<bool()>& afterFolder = nullptr);
 
 // Removes a whole tree; links are removed, never followed. Best effort. It
 // holds one folder open at a time, however deep the tree: a run that failed
@@ -181,13 +186,14 @@ FsError CopyTree(const std::string& source, const std::string& dest,
 void RemoveTree(const std::string& path);
 
 // Fault injection for tests: when set, every operation above that reads or
-// writes a file first asks the hook; a non-empty reason makes it fail with
-// that reason for that path. CopyFile asks for its source, then for its
-// copy; the tree copies ask ListFolder for every folder they list. A reason
-// that is the system's text for ENOSPC, EIO, EMFILE, ENFILE, ENOMEM or
-// ENAMETOOLONG gives that error's cause.
+// writes a file first asks the hook; an answer other than 0 is an errno
+// value (EACCES, ENOSPC, EIO...) with which the operation fails for that
+// path, its reason and kind the same as the system's own error of that
+// number would give (on Windows too, which has no such numbers of its
+// own). CopyFile asks for its source, then for its copy; the tree copy asks
+// ListFolder for every folder it lists.
 enum class FsOp { Read, WriteAtomic, Append, CopyFile, ListFolder };
-using FaultHook = std::function<std::string(FsOp, const std::string& path)>;
+using FaultHook = std::function<int(FsOp, const std::string& path)>;
 void SetFaultHookForTesting(FaultHook hook);
 
 // Sets a fault hook for the life of the object; the hook is gone at the end
@@ -223,10 +229,16 @@ bool EntryExists(const std::string& path);
 // its path.
 FsError CreateUniqueFolder(const std::string& prefix, std::string& path);
 
-// CopyTree into dest, an existing empty folder: the same copy, leaving out
-// and stops, but a failure or stop leaves the partial copy for the caller
-// to remove. At the end dest takes source's permission bits (and stays
-// writable by its owner).
+// Copies the folder tree source into dest, an existing empty folder:
+// folders (empty ones too), regular files with their contents, permission
+// bits and times, and links as links. Folders of the copy are always
+// writable by their owner; at the end dest takes source's permission bits
+// (and stays writable by its owner). The copy never descends into dest
+// itself (a source whose destination lies inside it). Regular files for
+// which skip(name) is true are not copied (their folder is). afterFolder is
+// called after each folder; when it returns false the copy stops (kStopped
+// is the reason). A failure or stop leaves the partial copy for the caller
+// to remove; the error names the path that failed.
 //
 // With unreadable, an entry below source that cannot be read (a file that
 // cannot be opened or read, a link that cannot be read, a folder that cannot
@@ -234,11 +246,28 @@ FsError CreateUniqueFolder(const std::string& prefix, std::string& path);
 // folder, left out with everything in it) and the copy goes on. A failure
 // to write the copy, a lack of open files or memory, and a source folder
 // that cannot be listed itself still end the copy.
+//
+// An entry that is neither a file, a folder nor a link (a named pipe, a
+// socket, a device) is never copied nor opened; leftOut, when given, hears
+// of it with its path and why (LeftOutEntry's texts).
 using UnreadableEntry = std::function<void(const FsError& error, bool isFolder)>;
+using LeftOutCall = std::function<void(const std::string& sourcePath, const std::string& why)>;
 FsError CopyTreeInto(const std::string& source, const std::string& dest,
-                     const std::function<bool(const std::string& name)>& leaveOut = nullptr,
+                     const std::function<bool(const std::string& name)>& skip = nullptr,
                      const std::function<bool()>& afterFolder = nullptr,
-                     const UnreadableEntry& unreadable = nullptr);
+                     const UnreadableEntry& unreadable = nullptr, const LeftOutCall& leftOut = nullptr);
+
+// The walk of CopyTreeInto without the copy: every file it would copy is
+// read through, every folder listed, and the same calls are made; nothing
+// is written.
+FsError ReadTree(const std::string& source, const std::function<bool(const std::string& name)>& skip = nullptr,
+                 const std::function<bool()>& afterFolder = nullptr, const UnreadableEntry& unreadable = nullptr,
+                 const LeftOutCall& leftOut = nullptr);
+
+// What an append to path would meet, without writing: nothing (it would be
+// made), a file (fine), or a link, a folder or another entry (the error an
+// append gives).
+FsError CheckAppendable(const std::string& path);
 
 // Gives from the name to in one step, only when nothing stands at to;
 // never replaces an entry. When something does, existed is set, the error

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
+#include <vector>
 
 #include "fs/FileSystem.h"
 #include "fs/FileSystemPlatform.h"
@@ -22,28 +24,11 @@ namespace tagshift::fs {
 
 using namespace detail;
 
-FsCause detail::CauseOf(int errorNumber) {
-    switch (errorNumber) {
-        case ENOSPC:
-        case EDQUOT:
-        case EIO:
-            return FsCause::Storage;
-        case EMFILE:
-        case ENFILE:
-        case ENOMEM:
-            return FsCause::Resources;
-        case ENAMETOOLONG:
-            return FsCause::TooLong;
-        default:
-            return FsCause::Other;
-    }
-}
+std::string detail::ErrnoText(int errorNumber) { return std::strerror(errorNumber); }
+
+const int detail::kQuotaExceeded = EDQUOT;
 
 namespace {
-
-FsError ErrnoError(const std::string& path, int errorNumber) {
-    return FsError{path, std::strerror(errorNumber), CauseOf(errorNumber)};
-}
 
 FsError CodeError(const std::string& path, const std::error_code& error) {
     return ErrnoError(path, error.value());
@@ -106,55 +91,137 @@ mode_t CreationMask() {
     return mask;
 }
 
-// Copies the bytes of one open file into another: the kernel's in-place
-// copy where it can, plain reads and writes where it cannot. Returns 0 or
-// the errno, and whether it was reading (the source) that failed.
-int CopyData(int fromFd, int toFd, bool& reading) {
+// The type of an entry from its mode.
+EntryType TypeOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return EntryType::File;
+    if (S_ISDIR(mode)) return EntryType::Folder;
+    if (S_ISLNK(mode)) return EntryType::Link;
+    if (S_ISFIFO(mode)) return EntryType::Pipe;
+    if (S_ISSOCK(mode)) return EntryType::Socket;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return EntryType::Device;
+    return EntryType::Other;
+}
+
+// Opens a file of the tree to read it: never through a link, and never
+// waiting (a named pipe put in a page's place would wait for a writer); an
+// entry that turns out to be no regular file is refused with why.
+FsError OpenToRead(const std::string& path, Fd& file, struct stat& status) {
+    file.Reset(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (file.Get() < 0) {
+        const int errorCode = errno;
+        // A socket cannot be opened at all: say what it is.
+        if (errorCode == ENXIO && ::lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+            return FsError{path, WhyNotAFile(TypeOfMode(status.st_mode))};
+        return ErrnoError(path, errorCode);
+    }
+    if (::fstat(file.Get(), &status) != 0) return ErrnoError(path, errno);
+    if (!S_ISREG(status.st_mode)) return FsError{path, WhyNotAFile(TypeOfMode(status.st_mode))};
+    return {};
+}
+
+// The bits a copy keeps of mode: all of them, but for the set-user-ID and
+// set-group-ID bits when the copy (copyFd, or the entry at copyPath) has
+// another owner or group than its source (or the source's are not known),
+// as cp does when it cannot keep the owner: a file put into a site by one
+// user must not become another user's program.
+mode_t KeptBits(mode_t mode, std::int64_t owner, std::int64_t group, int copyFd, const char* copyPath = nullptr) {
+    if ((mode & (S_ISUID | S_ISGID)) == 0) return mode;
+    struct stat copy {};
+    const int result = copyPath ? ::lstat(copyPath, &copy) : ::fstat(copyFd, &copy);
+    if (result == 0 && owner == static_cast<std::int64_t>(copy.st_uid) &&
+        group == static_cast<std::int64_t>(copy.st_gid))
+        return mode;
+    return mode & ~static_cast<mode_t>(S_ISUID | S_ISGID);
+}
+
+bool WriteFailure(int errorCode) { return errorCode == ENOSPC || errorCode == EDQUOT || errorCode == EFBIG; }
+
+// Copies length bytes from offset at of one file to the same offset of the
+// other: the kernel's in-place copy where it can, plain reads and writes
+// where it cannot. Returns 0 or the errno, and whether it was reading (the
+// source) that failed.
+int CopyRange(int fromFd, int toFd, off_t at, off_t length, bool& reading) {
     reading = false;
+    off_t end = at + length;
 #if defined(__linux__)
-    for (;;) {
-        ssize_t done = ::copy_file_range(fromFd, nullptr, toFd, nullptr, std::size_t{1} << 30, 0);
+    loff_t in = at, out = at;
+    while (in < end) {
+        ssize_t done = ::copy_file_range(fromFd, &in, toFd, &out, static_cast<std::size_t>(end - in), 0);
         if (done > 0) continue;
-        if (done == 0) return 0;
+        if (done == 0) return 0;  // the file got shorter meanwhile
         if (errno == EINTR) continue;
-        if (errno == ENOSPC || errno == EDQUOT) return errno;
+        if (WriteFailure(errno)) return errno;
         // Any other error, or none of this kind of copy: the reads and
-        // writes below go on from where it stopped (both offsets moved
-        // with it) and tell which side fails.
+        // writes below go on from where it stopped and tell which side
+        // fails.
         break;
     }
+    at = in;
 #endif
     static thread_local std::vector<char> buffer(std::size_t{1} << 18);
-    for (;;) {
-        ssize_t bytesRead = ::read(fromFd, buffer.data(), buffer.size());
+    while (at < end) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<off_t>(end - at, static_cast<off_t>(buffer.size())));
+        ssize_t bytesRead = ::pread(fromFd, buffer.data(), wanted, at);
         if (bytesRead < 0) {
             if (errno == EINTR) continue;
             reading = true;
             return errno;
         }
         if (bytesRead == 0) return 0;
-        if (int errorCode = WriteAll(toFd, buffer.data(), static_cast<std::size_t>(bytesRead))) return errorCode;
+        for (ssize_t written = 0; written < bytesRead;) {
+            ssize_t done = ::pwrite(toFd, buffer.data() + written, static_cast<std::size_t>(bytesRead - written),
+                                    at + written);
+            if (done < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            written += done;
+        }
+        at += bytesRead;
     }
+    return 0;
+}
+
+// Copies a whole file. A file with holes (fewer blocks than its size needs)
+// has only its data copied, range by range, and its holes stay holes: a site
+// that is small on disk must not fill the disk of its copy.
+int CopyData(int fromFd, int toFd, const struct stat& status, bool& reading) {
+    reading = false;
+    const off_t size = status.st_size;
+    if (static_cast<off_t>(status.st_blocks) * 512 >= size)
+        return CopyRange(fromFd, toFd, 0, std::numeric_limits<off_t>::max(), reading);  // to its end, however it grows
+    for (off_t at = 0; at < size;) {
+        const off_t data = ::lseek(fromFd, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break;  // a hole to the end
+        if (data < 0 && at == 0) return CopyRange(fromFd, toFd, 0, std::numeric_limits<off_t>::max(), reading);
+        if (data < 0) {
+            reading = true;
+            return errno;
+        }
+        off_t hole = ::lseek(fromFd, data, SEEK_HOLE);
+        if (hole < 0) hole = size;
+        if (int errorCode = CopyRange(fromFd, toFd, data, hole - data, reading)) return errorCode;
+        at = hole;
+    }
+    return ::ftruncate(toFd, size) == 0 ? 0 : errno;
 }
 
 }  // namespace
 
-FsError CopyFile(const std::string& from, const std::string& to) {
-    if (FsError fault = Injected(FsOp::CopyFile, from); fault.Failed()) return fault;
-    if (FsError fault = Injected(FsOp::CopyFile, to); fault.Failed()) return fault;
-    Fd fromFile(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fromFile.Get() < 0) return ErrnoError(from, errno);
+FsError detail::CopyFileData(const std::string& from, const std::string& to) {
+    Fd fromFile;
     struct stat status {};
-    if (::fstat(fromFile.Get(), &status) != 0) return ErrnoError(from, errno);
-    const mode_t mode = status.st_mode & 07777;
-    Fd toFile(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (FsError fail = OpenToRead(from, fromFile, status); fail.Failed()) return fail;
+    mode_t mode = status.st_mode & 07777;
+    Fd toFile(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777));
     if (toFile.Get() < 0) return ErrnoError(to, errno);
+    mode = KeptBits(mode, status.st_uid, status.st_gid, toFile.Get());
     FsError fail;
     bool reading = false;
     // The umask took its bits off the new file; the copy keeps them all.
-    if ((mode & CreationMask()) != 0 && ::fchmod(toFile.Get(), mode) != 0) {
+    if (mode != (mode & 0777 & ~CreationMask()) && ::fchmod(toFile.Get(), mode) != 0) {
         fail = ErrnoError(to, errno);
-    } else if (int errorCode = CopyData(fromFile.Get(), toFile.Get(), reading)) {
+    } else if (int errorCode = CopyData(fromFile.Get(), toFile.Get(), status, reading)) {
         fail = ErrnoError(reading ? from : to, errorCode);
     } else {
         // Keep the modification time, as a copy in a file manager does.
@@ -166,112 +233,83 @@ FsError CopyFile(const std::string& from, const std::string& to) {
     return fail;
 }
 
-namespace {
-
-struct FolderId {
-    dev_t device;
-    ino_t inode;
-};
-
-struct CopyRules {
-    FolderId skip;
-    const std::function<bool(const std::string&)>& leaveOut;
-    const std::function<bool()>& afterFolder;
-    const UnreadableEntry& unreadable;
-};
-
-// True when the copy names fail to unreadable and goes on: the entry
-// childFrom of the source could not be read, for a reason of its own.
-bool LeftOut(const FsError& fail, const std::string& childFrom, bool isFolder, const CopyRules& rules) {
-    if (!rules.unreadable || fail.path != childFrom || fail.cause == FsCause::Resources) return false;
-    rules.unreadable(fail, isFolder);
-    return true;
-}
-
-// The kind of a folder's entry as the listing gives it, asked of the entry
-// itself (never followed) where the file system does not say.
-enum class EntryKind { Link, Folder, File, Other };
-
-FsError KindOf(const std::string& path, const struct dirent& entry, EntryKind& kind) {
-    unsigned char type = entry.d_type;
-    if (type == DT_UNKNOWN) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0) return ErrnoError(path, errno);
-        type = S_ISLNK(status.st_mode) ? DT_LNK : S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : 0;
-    }
-    kind = type == DT_LNK ? EntryKind::Link
-            : type == DT_DIR ? EntryKind::Folder
-            : type == DT_REG ? EntryKind::File
-                              : EntryKind::Other;
+FsError detail::CopyLink(const std::string& from, const std::string& to) {
+    std::error_code error;
+    const stdfs::path target = stdfs::read_symlink(from, error);
+    if (error) return CodeError(from, error);
+    stdfs::create_symlink(target, to, error);
+    if (error) return CodeError(to, error);
     return {};
 }
 
-// The folder is read with opendir/readdir: one descriptor per level of the
-// tree, and nothing else held while the copy goes down.
-FsError CopyFolderContents(const std::string& from, const std::string& to, const CopyRules& rules) {
-    if (FsError fault = Injected(FsOp::ListFolder, from); fault.Failed()) return fault;
-    std::unique_ptr<DIR, int (*)(DIR*)> folderStream(::opendir(from.c_str()), ::closedir);
-    if (!folderStream) return ErrnoError(from, errno);
+// The folder is read with opendir/readdir and closed before the caller goes
+// on: nothing is held open while the walk goes down. The type of an entry
+// that the file system does not give is asked of the entry by its name in
+// the open folder, which works however long the folder's own path is.
+FsError detail::ReadFolder(const std::string& path, std::vector<FolderEntry>& entries) {
+    std::unique_ptr<DIR, int (*)(DIR*)> folderStream(::opendir(path.c_str()), ::closedir);
+    if (!folderStream) return ErrnoError(path, errno);
     for (;;) {
         errno = 0;
         const struct dirent* direntry = ::readdir(folderStream.get());
         if (!direntry) {
-            if (errno != 0) return ErrnoError(from, errno);
-            break;
+            if (errno != 0) return ErrnoError(path, errno);
+            return {};
         }
         const std::string_view name = direntry->d_name;
         if (name == "." || name == "..") continue;
-        const std::string childFrom = JoinPath(from, name);
-        const std::string childTo = JoinPath(to, name);
-        EntryKind kind = EntryKind::Other;
-        if (FsError fail = KindOf(childFrom, *direntry, kind); fail.Failed()) {
-            if (LeftOut(fail, childFrom, false, rules)) continue;
-            return fail;
-        }
-        switch (kind) {
-            case EntryKind::Link: {
-                std::error_code error;
-                stdfs::path target = stdfs::read_symlink(childFrom, error);
-                if (error) {
-                    if (LeftOut(CodeError(childFrom, error), childFrom, false, rules)) break;
-                    return CodeError(childFrom, error);
-                }
-                stdfs::create_symlink(target, childTo, error);
-                if (error) return CodeError(childTo, error);
-                break;
-            }
-            case EntryKind::Folder: {
+        EntryType type = EntryType::Unknown;
+        switch (direntry->d_type) {
+            case DT_REG: type = EntryType::File; break;
+            case DT_DIR: type = EntryType::Folder; break;
+            case DT_LNK: type = EntryType::Link; break;
+            case DT_FIFO: type = EntryType::Pipe; break;
+            case DT_SOCK: type = EntryType::Socket; break;
+            case DT_CHR:
+            case DT_BLK: type = EntryType::Device; break;
+            default: {
                 struct stat status {};
-                if (::lstat(childFrom.c_str(), &status) != 0) {
-                    const FsError fail = ErrnoError(childFrom, errno);
-                    if (LeftOut(fail, childFrom, true, rules)) break;
-                    return fail;
-                }
-                if (status.st_dev == rules.skip.device && status.st_ino == rules.skip.inode) break;  // the copy
-                if (::mkdir(childTo.c_str(), 0700) != 0) return ErrnoError(childTo, errno);
-                if (FsError fail = CopyFolderContents(childFrom, childTo, rules); fail.Failed()) {
-                    // A folder that cannot be listed is left out whole.
-                    if (fail.reason == kStopped || !LeftOut(fail, childFrom, true, rules)) return fail;
-                    RemoveTree(childTo);
-                    break;
-                }
-                ::chmod(childTo.c_str(), (status.st_mode & 07777) | 0700);
-                break;
+                if (::fstatat(::dirfd(folderStream.get()), direntry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+                    type = TypeOfMode(status.st_mode);
             }
-            case EntryKind::File:
-                if (rules.leaveOut && rules.leaveOut(std::string(name))) break;
-                if (FsError fail = CopyFile(childFrom, childTo); fail.Failed()) {
-                    if (LeftOut(fail, childFrom, false, rules)) break;
-                    return fail;
-                }
-                break;
-            case EntryKind::Other:
-                break;  // pipes, sockets and devices are not part of a site
         }
+        entries.push_back(FolderEntry{std::string(name), type});
     }
-    if (rules.afterFolder && !rules.afterFolder()) return FsError{to, kStopped};
+}
+
+FsError detail::TypeOf(const std::string& path, EntryType& type) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return ErrnoError(path, errno);
+    type = TypeOfMode(status.st_mode);
     return {};
 }
+
+FsError detail::FolderFactsOf(const std::string& path, FolderFacts& facts) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return ErrnoError(path, errno);
+    facts = FolderFacts{S_ISDIR(status.st_mode), static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino), static_cast<unsigned>(status.st_mode & 07777),
+                        status.st_uid, status.st_gid};
+    return {};
+}
+
+void detail::SetFolderBits(const std::string& copy, const FolderFacts& source) {
+    const mode_t mode = KeptBits(source.bits, source.owner, source.group, -1, copy.c_str());
+    ::chmod(copy.c_str(), mode | 0700);
+}
+
+void detail::RemoveEntry(const std::string& path) { ::unlink(path.c_str()); }
+
+// A folder its owner cannot list or empty gets those rights first.
+void detail::OpenToOwner(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && (status.st_mode & 0700) != 0700)
+        ::chmod(path.c_str(), (status.st_mode & 07777) | 0700);
+}
+
+void detail::RemoveEmptyFolder(const std::string& path) { ::rmdir(path.c_str()); }
+
+namespace {
 
 std::atomic<unsigned> tempCounter{0};
 
@@ -317,31 +355,15 @@ bool DirExists(const std::string& dirName) {
     return stdfs::is_directory(dirName, error);
 }
 
-FsError detail::ListEntries(const std::string& path, FolderListing& listing) {
-    std::error_code error;
-    stdfs::directory_iterator it(path, error);
-    if (error) return CodeError(path, error);
-    for (; it != stdfs::directory_iterator(); it.increment(error)) {
-        stdfs::file_type fileType = it->symlink_status(error).type();
-        if (error) return CodeError(it->path().string(), error);
-        if (fileType == stdfs::file_type::regular)
-            listing.files.push_back(it->path().filename().string());
-        else if (fileType == stdfs::file_type::directory)
-            listing.folders.push_back(it->path().filename().string());
-    }
-    if (error) return CodeError(path, error);
-    return {};
-}
-
 FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* info) {
     data.clear();
     if (FsError fault = Injected(FsOp::Read, path); fault.Failed()) return fault;
-    Fd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (file.Get() < 0) return ErrnoError(path, errno);
+    Fd file;
     struct stat status {};
-    if (::fstat(file.Get(), &status) != 0) return ErrnoError(path, errno);
+    if (FsError fail = OpenToRead(path, file, status); fail.Failed()) return fail;
     if (info)
-        *info = FileInfo{static_cast<unsigned>(status.st_mode & 07777), TimeOf(status.st_atim), TimeOf(status.st_mtim)};
+        *info = FileInfo{static_cast<unsigned>(status.st_mode & 07777), TimeOf(status.st_atim), TimeOf(status.st_mtim),
+                         status.st_uid, status.st_gid};
     std::size_t capacity = static_cast<std::size_t>(status.st_size) + 1;
     data.resize(capacity);
     std::size_t filled = 0;
@@ -368,12 +390,15 @@ FsError WriteFileAtomic(const std::string& path, const PieceSource& source, cons
     // a new file without either takes those the umask leaves. Mode 0 is a
     // mode like any other.
     bool haveMode = like != nullptr;
-    unsigned mode = like ? like->mode & 07777 : 0;
+    mode_t mode = like ? like->mode & 07777 : 0;
+    std::int64_t owner = like ? like->owner : -1, group = like ? like->group : -1;
     if (!like) {
         struct stat oldStat {};
         if (::lstat(path.c_str(), &oldStat) == 0 && S_ISREG(oldStat.st_mode)) {
             haveMode = true;
             mode = oldStat.st_mode & 07777;
+            owner = oldStat.st_uid;
+            group = oldStat.st_gid;
         }
     }
     const std::string folder = FolderOf(path);
@@ -400,6 +425,7 @@ FsError WriteFileAtomic(const std::string& path, const PieceSource& source, cons
     if (file.Get() < 0) return ErrnoError(path, EEXIST);
     int errorCode = WriteGathered(
         source, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length); });
+    if (haveMode) mode = KeptBits(mode, owner, group, file.Get());
     if (!errorCode && haveMode && mode != (0666 & ~CreationMask()) && ::fchmod(file.Get(), mode) != 0)
         errorCode = errno;
     if (!errorCode && like && keepTimes) {
@@ -455,7 +481,7 @@ FsError AppendFile::Open(const std::string& path, AppendMark& mark, const FileIn
         if (fd_ >= 0) mark.needsLineEnd = detail::LacksFinalLineEnd(path, mark.size);
     } else {
         fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        const mode_t newMode = newLike ? newLike->mode & 07777 : 0666 & ~CreationMask();
+        const mode_t newMode = newLike ? newLike->mode & 0777 : 0666 & ~CreationMask();
         if (fd_ >= 0 && newMode != (0666 & ~CreationMask()) && ::fchmod(static_cast<int>(fd_), newMode) != 0) {
             const int errorCode = errno;
             Close();
@@ -500,21 +526,6 @@ FsError detail::MakeOwnFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0700) == 0 ? FsError{} : ErrnoError(path, errno);
 }
 
-FsError CopyTreeInto(const std::string& source, const std::string& dest,
-                     const std::function<bool(const std::string& name)>& leaveOut,
-                     const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable) {
-    struct stat sourceStat {};
-    if (::stat(source.c_str(), &sourceStat) != 0) return ErrnoError(source, errno);
-    if (!S_ISDIR(sourceStat.st_mode)) return ErrnoError(source, ENOTDIR);
-    struct stat destStat {};
-    if (::lstat(dest.c_str(), &destStat) != 0) return ErrnoError(dest, errno);
-    if (!S_ISDIR(destStat.st_mode)) return ErrnoError(dest, ENOTDIR);
-    const CopyRules rules{{destStat.st_dev, destStat.st_ino}, leaveOut, afterFolder, unreadable};
-    if (FsError fail = CopyFolderContents(source, dest, rules); fail.Failed()) return fail;
-    ::chmod(dest.c_str(), (sourceStat.st_mode & 07777) | 0700);
-    return {};
-}
-
 FsError RenameNoReplace(const std::string& from, const std::string& to, bool& existed) {
     existed = false;
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
@@ -544,29 +555,6 @@ FsError RenameNoReplace(const std::string& from, const std::string& to, bool& ex
     const int errorCode = errno;
     ::rmdir(to.c_str());  // fails, leaving them, when others put entries into it
     return ErrnoError(to, errorCode);
-}
-
-void RemoveTree(const std::string& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return;
-    if (!S_ISDIR(status.st_mode)) {
-        ::unlink(path.c_str());
-        return;
-    }
-    // The names are read and the folder closed before any subfolder is
-    // opened: one folder open at a time, at any depth.
-    // A folder its owner cannot list or empty gets those rights first.
-    if ((status.st_mode & 0700) != 0700) ::chmod(path.c_str(), (status.st_mode & 07777) | 0700);
-    std::vector<std::string> names;
-    if (DIR* openFolder = ::opendir(path.c_str())) {
-        while (const struct dirent* direntry = ::readdir(openFolder)) {
-            const std::string_view name = direntry->d_name;
-            if (name != "." && name != "..") names.emplace_back(name);
-        }
-        ::closedir(openFolder);
-    }
-    for (const std::string& name : names) RemoveTree(JoinPath(path, name));
-    ::rmdir(path.c_str());
 }
 
 FsError RealPath(const std::string& path, std::string& real) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 
@@ -20,21 +21,31 @@ namespace tagshift::fs {
 
 using namespace detail;
 
-FsCause detail::CauseOf(int errorNumber) {
+// The texts of the POSIX side for the errno values that both sides give
+// (the C library's own say "Filename too long", "Not enough space"), so
+// that a reason reads the same on both.
+std::string detail::ErrnoText(int errorNumber) {
     switch (errorNumber) {
-        case ENOSPC:
-        case EIO:
-            return FsCause::Storage;
-        case EMFILE:
-        case ENFILE:
-        case ENOMEM:
-            return FsCause::Resources;
-        case ENAMETOOLONG:
-            return FsCause::TooLong;
-        default:
-            return FsCause::Other;
+        case ENOENT: return "No such file or directory";
+        case EEXIST: return "File exists";
+        case EACCES: return "Permission denied";
+        case EPERM: return "Operation not permitted";
+        case EISDIR: return "Is a directory";
+        case ENOTDIR: return "Not a directory";
+        case EBADF: return "Bad file descriptor";
+        case EIO: return "Input/output error";
+        case ENOSPC: return "No space left on device";
+        case EFBIG: return "File too large";
+        case EROFS: return "Read-only file system";
+        case EMFILE: return "Too many open files";
+        case ENFILE: return "Too many open files in system";
+        case ENOMEM: return "Cannot allocate memory";
+        case ENAMETOOLONG: return "File name too long";
+        default: return std::strerror(errorNumber);
     }
 }
+
+const int detail::kQuotaExceeded = -1;
 
 std::wstring ToUtf16(std::string_view text) {
     if (text.empty()) return {};
@@ -56,18 +67,48 @@ std::string ToUtf8(std::wstring_view text) {
 
 namespace {
 
-// A path for the wide calls: UTF-16, and, past the length where the classic
-// calls stop (MAX_PATH), an absolute path in the "\\?\" form that has no such
-// limit (that form takes no '/' and no "." or ".." components).
+// A path for the wide calls: UTF-16 in the "\\?\" form, which has no limit
+// of 260 characters and takes every name as it is. The form takes no '/'
+// and no "." or ".." components: they are resolved here from the text, as
+// the classic calls resolve them. Messages keep the caller's own form.
 std::wstring WidePath(const std::string& path) {
     std::wstring wide = ToUtf16(path);
-    if (wide.size() < MAX_PATH - 12) return wide;  // CreateDirectoryW's limit is 12 below the others
     auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    const bool drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
-    const bool share = isSlash(wide[0]) && isSlash(wide[1]) && wide[2] != L'?' && wide[2] != L'.';
-    if (!drive && !share) return wide;
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return drive ? L"\\\\?\\" + wide : L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() >= 4 && wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    bool drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
+    bool share = wide.size() > 2 && isSlash(wide[0]) && isSlash(wide[1]) && wide[2] != L'?' && wide[2] != L'.';
+    if (!drive && !share) {
+        // A relative path: short ones go as they are, long ones are made
+        // absolute against the current folder first.
+        if (wide.size() < MAX_PATH - 12) return wide;  // CreateDirectoryW's limit is 12 below the others
+        const DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        std::wstring full(length, L'\0');
+        if (length == 0 || ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr) >= length) return wide;
+        full.resize(length - 1);
+        wide = full;
+        drive = wide.size() > 2 && wide[1] == L':' && isSlash(wide[2]);
+        share = wide.size() > 2 && isSlash(wide[0]) && isSlash(wide[1]);
+        if (!drive && !share) return wide;
+    }
+    // The root ("C:" or "server\share") and the components below it.
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (std::size_t i = drive ? 0 : 2; i <= wide.size(); ++i) {
+        if (i < wide.size() && !isSlash(wide[i])) {
+            part += wide[i];
+            continue;
+        }
+        const std::size_t rootParts = drive ? 1 : 2;
+        if (part == L".." && parts.size() > rootParts)
+            parts.pop_back();
+        else if (!part.empty() && part != L"." && part != L"..")
+            parts.push_back(part);
+        part.clear();
+    }
+    std::wstring result = drive ? L"\\\\?\\" : L"\\\\?\\UNC\\";
+    for (std::size_t i = 0; i < parts.size(); ++i) result += (i ? L"\\" : L"") + parts[i];
+    if (drive && parts.size() == 1) result += L'\\';  // "\\?\C:\", the root itself
+    return result;
 }
 
 std::string SystemMessage(DWORD error) {
@@ -83,11 +124,6 @@ std::string SystemMessage(DWORD error) {
     return text;
 }
 
-// The reasons the POSIX side gives for the cases both sides check themselves.
-FsError ErrnoError(const std::string& path, int errorNumber) {
-    return FsError{path, std::strerror(errorNumber), CauseOf(errorNumber)};
-}
-
 // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
 constexpr DWORD kDiskQuotaExceeded = 1295;
 
@@ -98,6 +134,7 @@ FsCause CauseOfCode(DWORD error) {
         case kDiskQuotaExceeded:
         case ERROR_IO_DEVICE:
         case ERROR_CRC:
+        case ERROR_FILE_TOO_LARGE:
             return FsCause::Storage;
         case ERROR_TOO_MANY_OPEN_FILES:
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -152,7 +189,8 @@ private:
     HANDLE handle_;
 };
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
+DWORD Attributes(const std::wstring& widePath) { return ::GetFileAttributesW(widePath.c_str()); }
+DWORD Attributes(const std::string& path) { return Attributes(WidePath(path)); }
 
 bool IsLink(DWORD attributes, DWORD tag) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
@@ -163,9 +201,12 @@ bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+HANDLE OpenFile(const std::wstring& widePath, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return ::CreateFileW(widePath.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         disposition, flags, nullptr);
+}
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-    return ::CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, disposition, flags, nullptr);
+    return OpenFile(WidePath(path), access, disposition, flags);
 }
 
 // What path names itself (never what a link leads to): its attributes
@@ -176,10 +217,10 @@ struct Entry {
     bool isLink = false;
 };
 
-Entry EntryOf(const std::string& path) {
-    Entry entry{Attributes(path), false};
+Entry EntryOf(const std::wstring& widePath) {
+    Entry entry{Attributes(widePath), false};
     if (entry.attributes != INVALID_FILE_ATTRIBUTES && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        Handle file(OpenFile(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+        Handle file(OpenFile(widePath, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
         FILE_ATTRIBUTE_TAG_INFO tagInfo{};
         entry.isLink = !file.Valid() ||
@@ -188,6 +229,7 @@ Entry EntryOf(const std::string& path) {
     }
     return entry;
 }
+Entry EntryOf(const std::string& path) { return EntryOf(WidePath(path)); }
 
 // FILETIME counts 100 ns steps since 1601-01-01 UTC.
 constexpr std::int64_t kTicksPerSecond = 10000000;
@@ -276,16 +318,39 @@ bool DirExists(const std::string& dirName) {
     return IsFolder(Attributes(dirName));
 }
 
-FsError detail::ListEntries(const std::string& path, FolderListing& listing) {
+FsError detail::ReadFolder(const std::string& path, std::vector<FolderEntry>& entries) {
     if (!IsFolder(Attributes(path))) return LastError(path, ERROR_PATH_NOT_FOUND);
-    FsError fail = ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW& findData) {
-        if (IsLink(findData.dwFileAttributes, findData.dwReserved0)) return FsError{};  // links are not walked
-        (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? listing.folders : listing.files)
-            .push_back(std::move(name));
+    return ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW& findData) {
+        const DWORD attributes = findData.dwFileAttributes;
+        const EntryType type = IsLink(attributes, findData.dwReserved0)   ? EntryType::Link
+                               : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::Folder
+                                                                          : EntryType::File;
+        entries.push_back(FolderEntry{std::move(name), type});
         return FsError{};
     });
-    if (fail.Failed()) return fail;
+}
+
+FsError detail::TypeOf(const std::string& path, EntryType& type) {
+    const Entry entry = EntryOf(path);
+    if (entry.attributes == INVALID_FILE_ATTRIBUTES) return LastError(path);
+    type = entry.isLink ? EntryType::Link : IsFolder(entry.attributes) ? EntryType::Folder : EntryType::File;
     return {};
+}
+
+FsError detail::FolderFactsOf(const std::string& path, FolderFacts& facts) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(path);
+    FileId id;
+    if (!IdOf(path, id)) return LastError(path);
+    facts = FolderFacts{IsFolder(attributes), id.volume, (std::uint64_t{id.high} << 32) | id.low,
+                        static_cast<unsigned>(attributes)};
+    return {};
+}
+
+// Of a folder's attributes only hidden and system are the folder's own
+// choice; read-only on a folder means nothing to Windows Explorer.
+void detail::SetFolderBits(const std::string& copy, const FolderFacts& source) {
+    ::SetFileAttributesW(WidePath(copy).c_str(), source.bits & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
 FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* infoOut) {
@@ -474,9 +539,7 @@ void AppendFile::Close() {
     readOnlyAtClose_ = false;
 }
 
-FsError CopyFile(const std::string& from, const std::string& to) {
-    if (FsError fault = Injected(FsOp::CopyFile, from); fault.Failed()) return fault;
-    if (FsError fault = Injected(FsOp::CopyFile, to); fault.Failed()) return fault;
+FsError detail::CopyFileData(const std::string& from, const std::string& to) {
     const Entry entry = EntryOf(from);
     if (entry.attributes == INVALID_FILE_ATTRIBUTES) return LastError(from);
     if (entry.isLink) return FsError{from, kIsLinkRead};
@@ -497,78 +560,20 @@ FsError CopyFile(const std::string& from, const std::string& to) {
     return {};
 }
 
-namespace {
-
-struct CopyRules {
-    FileId skip;
-    const std::function<bool(const std::string&)>& leaveOut;
-    const std::function<bool()>& afterFolder;
-    const UnreadableEntry& unreadable;
-};
-
-// True when the copy names fail to unreadable and goes on: the entry
-// childFrom of the source could not be read, for a reason of its own.
-bool LeftOut(const FsError& fail, const std::string& childFrom, bool isFolder, const CopyRules& rules) {
-    if (!rules.unreadable || fail.path != childFrom || fail.cause == FsCause::Resources) return false;
-    rules.unreadable(fail, isFolder);
-    return true;
+// A link is copied as a link: a folder made with the link as its template,
+// or the link file itself.
+FsError detail::CopyLink(const std::string& from, const std::string& to) {
+    const DWORD attributes = Attributes(from);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(from);
+    const BOOL done = attributes & FILE_ATTRIBUTE_DIRECTORY
+                          ? ::CreateDirectoryExW(WidePath(from).c_str(), WidePath(to).c_str(), nullptr)
+                          : ::CopyFileExW(WidePath(from).c_str(), WidePath(to).c_str(), nullptr, nullptr, nullptr,
+                                          COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
+    return done ? FsError{} : LastError(to);
 }
-
-FsError CopyFolderContents(const std::string& from, const std::string& to, const CopyRules& rules) {
-    if (FsError fault = Injected(FsOp::ListFolder, from); fault.Failed()) return fault;
-    FsError fail = ForEachEntry(from, [&](const std::string& name, const WIN32_FIND_DATAW& findData) -> FsError {
-        const std::string childFrom = JoinPath(from, name);
-        const std::string childTo = JoinPath(to, name);
-        const DWORD attributes = findData.dwFileAttributes;
-        if (IsLink(attributes, findData.dwReserved0)) {
-            // A link is copied as a link: a folder made with the link as its
-            // template, or the link file itself.
-            const BOOL done =
-                attributes & FILE_ATTRIBUTE_DIRECTORY
-                    ? ::CreateDirectoryExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr)
-                    : ::CopyFileExW(WidePath(childFrom).c_str(), WidePath(childTo).c_str(), nullptr, nullptr, nullptr,
-                                    COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK);
-            return done ? FsError{} : LastError(childTo);
-        }
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            FileId id;
-            if (IdOf(childFrom, id) && id == rules.skip) return {};  // the copy itself
-            if (!::CreateDirectoryW(WidePath(childTo).c_str(), nullptr)) return LastError(childTo);
-            if (FsError child = CopyFolderContents(childFrom, childTo, rules); child.Failed()) {
-                // A folder that cannot be listed is left out whole.
-                if (child.reason == kStopped || !LeftOut(child, childFrom, true, rules)) return child;
-                RemoveTree(childTo);
-                return {};
-            }
-            ::SetFileAttributesW(WidePath(childTo).c_str(),
-                                 attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-            return {};
-        }
-        if (rules.leaveOut && rules.leaveOut(name)) return {};
-        FsError copy = CopyFile(childFrom, childTo);
-        if (copy.Failed() && LeftOut(copy, childFrom, false, rules)) return {};
-        return copy;
-    });
-    if (fail.Failed()) return fail;
-    if (rules.afterFolder && !rules.afterFolder()) return FsError{to, kStopped};
-    return {};
-}
-
-}  // namespace
 
 FsError detail::MakeOwnFolder(const std::string& path) {
     return ::CreateDirectoryW(WidePath(path).c_str(), nullptr) ? FsError{} : LastError(path);
-}
-
-FsError CopyTreeInto(const std::string& source, const std::string& dest,
-                     const std::function<bool(const std::string& name)>& leaveOut,
-                     const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable) {
-    const DWORD sourceAttributes = Attributes(source);
-    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) return LastError(source);
-    if (!(sourceAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ErrnoError(source, ENOTDIR);
-    FileId destId;
-    if (!IdOf(dest, destId)) return LastError(dest);
-    return CopyFolderContents(source, dest, CopyRules{destId, leaveOut, afterFolder, unreadable});
 }
 
 // Without MOVEFILE_REPLACE_EXISTING a move never takes the place of an entry.
@@ -580,44 +585,76 @@ FsError RenameNoReplace(const std::string& from, const std::string& to, bool& ex
     return LastError(to, error);
 }
 
-void RemoveTree(const std::string& path) {
+// A read-only entry is made writable first: Windows removes none.
+void detail::RemoveEntry(const std::string& path) {
     const std::wstring wide = WidePath(path);
-    const Entry entry = EntryOf(path);
-    const DWORD attributes = entry.attributes;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        ::RemoveDirectoryW(wide.c_str());  // a link to a folder goes as a link
+    else
         ::DeleteFileW(wide.c_str());
-        return;
-    }
-    if (!entry.isLink) {
-        // A link to a folder goes as a link; only a real folder is emptied.
-        // The names are read and the search closed before any subfolder is
-        // opened: one search open at a time, at any depth.
-        std::vector<std::string> names;
-        (void)ForEachEntry(path, [&](std::string name, const WIN32_FIND_DATAW&) {
-            names.push_back(std::move(name));
-            return FsError{};
-        });
-        for (const std::string& name : names) RemoveTree(JoinPath(path, name));
-    }
-    ::RemoveDirectoryW(wide.c_str());
 }
 
-FsError RealPath(const std::string& path, std::string& real) {
-    Handle file(OpenFile(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-    if (!file.Valid()) return LastError(path);
-    std::wstring wide(MAX_PATH, L'\0');
+void detail::OpenToOwner(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+void detail::RemoveEmptyFolder(const std::string& path) { ::RemoveDirectoryW(WidePath(path).c_str()); }
+
+namespace {
+
+// The path the system reaches an open file by ("\\?\C:\..."); false with
+// the system's error when it will not say.
+bool FinalPath(HANDLE file, std::wstring& wide) {
+    wide.assign(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), wide.data(), static_cast<DWORD>(wide.size()),
+        const DWORD length = ::GetFinalPathNameByHandleW(file, wide.data(), static_cast<DWORD>(wide.size()),
                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return LastError(path);
+        if (length == 0) return false;
         if (length < wide.size()) {
             wide.resize(length);
-            break;
+            return true;
         }
         wide.resize(length + 1);
+    }
+}
+
+// The real path of widePath found component by component, for when the
+// system will not give a long path whole (wine answers ERROR_MORE_DATA
+// however large the buffer): each component that is a link or junction is
+// replaced by the real path of its target, which is asked of the system
+// alone; the others are taken as they are.
+bool ResolvedByParts(const std::wstring& widePath, std::wstring& real) {
+    const bool unc = widePath.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+    std::size_t at = widePath.find(L'\\', unc ? 8 : 4);  // after "C:" or "server"
+    if (unc && at != std::wstring::npos) at = widePath.find(L'\\', at + 1);  // after "share"
+    real = widePath.substr(0, at);
+    while (at != std::wstring::npos && at + 1 < widePath.size()) {
+        const std::size_t next = widePath.find(L'\\', at + 1);
+        real += widePath.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at);
+        at = next;
+        if (!EntryOf(real).isLink) continue;
+        Handle target(OpenFile(real, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+        if (!target.Valid() || !FinalPath(target.Get(), real)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FsError RealPath(const std::string& path, std::string& real) {
+    const std::wstring widePath = WidePath(path);
+    Handle file(OpenFile(widePath, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file.Valid()) return LastError(path);
+    std::wstring wide;
+    if (!FinalPath(file.Get(), wide)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_MORE_DATA || !ResolvedByParts(widePath, wide)) return LastError(path, error);
     }
     // "\\?\C:\..." and "\\?\UNC\server\..." back to the usual forms.
     if (wide.rfind(L"\\\\?\\UNC\\", 0) == 0)

@@ -66,6 +66,23 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
     return entries;
 }
 
+fs::FsError CopyTree(const std::string& source, const std::string& dest,
+                     const std::function<bool(const std::string& name)>& skip) {
+    if (fs::EntryExists(dest)) return fs::FsError{dest, "File exists"};
+    if (fs::FsError made = fs::CreateFolders(dest); made.Failed()) return made;
+    fs::FsError fail = fs::CopyTreeInto(source, dest, skip);
+    if (fail.Failed()) fs::RemoveTree(dest);
+    return fail;
+}
+
+void UndoAppend(const std::string& path, const fs::AppendMark& mark) {
+    std::error_code error;
+    if (mark.existed)
+        stdfs::resize_file(stdfs::u8path(path), mark.size, error);
+    else
+        stdfs::remove(stdfs::u8path(path), error);
+}
+
 int RunProgram(const std::vector<std::string>& arguments, std::string* output, std::string* errors) {
     TempDir dir;
     const std::string out = dir / "out", err = errors ? dir / "err" : std::string();

@@ -42,6 +42,15 @@ std::vector<std::string> Leftovers(const std::string& parent);
 // target or "D:" for folders.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
+// The tree copy into a new folder dest, which must not exist yet; a
+// failure or stop removes the partial copy.
+fs::FsError CopyTree(const std::string& source, const std::string& dest,
+                     const std::function<bool(const std::string& name)>& skip = nullptr);
+
+// Puts a file back to the state recorded by fs::AppendToFile: cut back to
+// its size, or removed when it did not exist then.
+void UndoAppend(const std::string& path, const fs::AppendMark& mark);
+
 // Runs a program (found on the PATH when arguments[0] has no folder) with
 // its arguments, no shell between, and an empty standard input. Returns its
 // exit status, or -1 when it could not be started. output receives its

@@ -1,6 +1,7 @@
 // The existence tests and the file operations the conversion relies on.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 
@@ -138,9 +139,9 @@ TEST(FileOperations, AppendCreatesAppendsAndUndoes) {
     EXPECT_EQ(ReadFile(dir / "object.js"), "onetwo");
     EXPECT_TRUE(mark.existed);
     EXPECT_EQ(mark.size, 3u);
-    fs::UndoAppend(dir / "object.js", mark);
+    test::UndoAppend(dir / "object.js", mark);
     EXPECT_EQ(ReadFile(dir / "object.js"), "one");
-    fs::UndoAppend(dir / "object.js", fs::AppendMark{});
+    test::UndoAppend(dir / "object.js", fs::AppendMark{});
     EXPECT_FALSE(Exists(dir / "object.js"));
 
     stdfs::create_directory(dir / "dir.js");
@@ -200,14 +201,14 @@ TEST(TreeCopy, CopiesEverythingLinksAsLinks) {
     SetMode(dir / "src/index.html", 0444);
     SetMode(dir / "src/a", 0555);
 
-    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    ASSERT_FALSE(test::CopyTree(dir / "src", dir / "dst").Failed());
     SetMode(dir / "src/a", 0755);
     EXPECT_EQ(Snapshot(dir / "src"), Snapshot(dir / "dst"));
     EXPECT_EQ(Mode(dir / "dst/index.html"), stdfs::perms(0444));
     EXPECT_EQ(Mode(dir / "dst/a"), stdfs::perms(0755));  // the copy's folders stay writable
 
     // The destination must not exist yet.
-    EXPECT_TRUE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    EXPECT_TRUE(test::CopyTree(dir / "src", dir / "dst").Failed());
 }
 
 TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
@@ -215,7 +216,7 @@ TEST(TreeCopy, CopiesFoldersFilesAndNamesOfAnyScript) {
     const std::string name = "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";  // UTF-8 on every platform
     WriteFile(dir / ("src/" + name + "/" + name + ".html"), "<object></object>");
     stdfs::create_directories(stdfs::u8path(dir / "src/empty/inner"));
-    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    ASSERT_FALSE(test::CopyTree(dir / "src", dir / "dst").Failed());
     EXPECT_EQ(Snapshot(dir / "src"), Snapshot(dir / "dst"));
     EXPECT_TRUE(fs::FileExists(dir / ("dst/" + name + "/" + name + ".html")));
     EXPECT_TRUE(fs::DirExists(dir / ("dst/" + name)));
@@ -226,7 +227,7 @@ TEST(TreeCopy, PathsLongerThanTheOldWindowsLimit) {
     std::string deep = "src";
     while (deep.size() < 320) deep += "/folder-with-a-long-name-" + std::to_string(deep.size());
     WriteFile(dir / (deep + "/page.html"), "<object></object>");
-    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "dst").Failed());
+    ASSERT_FALSE(test::CopyTree(dir / "src", dir / "dst").Failed());
     const std::string copy = dir / ("dst" + deep.substr(3) + "/page.html");
     ASSERT_GT(copy.size(), 340u);
     std::string data;
@@ -264,7 +265,7 @@ TEST(TreeCopy, NeverDescendsIntoItsOwnDestination) {
     TempDir dir;
     WriteFile(dir / "src/page.html", "p");
     WriteFile(dir / "src/sub/x.html", "x");
-    ASSERT_FALSE(fs::CopyTree(dir / "src", dir / "src/_Converted").Failed());
+    ASSERT_FALSE(test::CopyTree(dir / "src", dir / "src/_Converted").Failed());
     EXPECT_EQ(ReadFile(dir / "src/_Converted/page.html"), "p");
     EXPECT_EQ(ReadFile(dir / "src/_Converted/sub/x.html"), "x");
     EXPECT_FALSE(Exists(dir / "src/_Converted/_Converted"));
@@ -275,11 +276,36 @@ TEST(FaultHook, EndsWithItsScope) {
     WriteFile(dir / "page.html", "p");
     std::string data;
     {
-        fs::ScopedFaultHook hook([](fs::FsOp, const std::string&) { return std::string("injected"); });
-        EXPECT_EQ(fs::ReadWholeFile(dir / "page.html", data).reason, "injected");
+        fs::ScopedFaultHook hook([](fs::FsOp, const std::string&) { return EIO; });
+        EXPECT_EQ(fs::ReadWholeFile(dir / "page.html", data).reason, "Input/output error");
     }
     EXPECT_EQ(fs::ReadWholeFile(dir / "page.html", data).reason, "");
     EXPECT_EQ(data, "p");
+}
+
+// An injected errno value gives the system's text and kind, the same on
+// every platform.
+TEST(FaultHook, CodesGiveTheirTextAndKind) {
+    TempDir dir;
+    WriteFile(dir / "page.html", "p");
+    struct Case {
+        int code;
+        const char* reason;
+        fs::FsCause cause;
+    };
+    for (const Case& c : std::initializer_list<Case>{{EACCES, "Permission denied", fs::FsCause::Other},
+                                                      {ENOSPC, "No space left on device", fs::FsCause::Storage},
+                                                      {EIO, "Input/output error", fs::FsCause::Storage},
+                                                      {EFBIG, "File too large", fs::FsCause::Storage},
+                                                      {EMFILE, "Too many open files", fs::FsCause::Resources},
+                                                      {ENOMEM, "Cannot allocate memory", fs::FsCause::Resources},
+                                                      {ENAMETOOLONG, "File name too long", fs::FsCause::TooLong}}) {
+        fs::ScopedFaultHook hook([&](fs::FsOp, const std::string&) { return c.code; });
+        std::string data;
+        const fs::FsError error = fs::ReadWholeFile(dir / "page.html", data);
+        EXPECT_EQ(error.reason, c.reason) << c.code;
+        EXPECT_EQ(error.cause, c.cause) << c.code;
+    }
 }
 
 TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
@@ -288,10 +314,9 @@ TEST(TreeCopy, AFailurePartWayRemovesThePartialCopyAndNamesThePath) {
     WriteFile(dir / "src/m/broken.gif", "b");
     WriteFile(dir / "src/z.html", "z");
     fs::ScopedFaultHook hook([](fs::FsOp op, const std::string& path) {
-        return op == fs::FsOp::CopyFile && path.find("broken.gif") != std::string::npos ? "Input/output error"
-                                                                                          : "";
+        return op == fs::FsOp::CopyFile && path.find("broken.gif") != std::string::npos ? EIO : 0;
     });
-    fs::FsError error = fs::CopyTree(dir / "src", dir / "dst");
+    fs::FsError error = test::CopyTree(dir / "src", dir / "dst");
     EXPECT_EQ(error.path, dir / "src/m/broken.gif");
     EXPECT_EQ(error.reason, "Input/output error");
     EXPECT_FALSE(Exists(dir / "dst"));
@@ -303,18 +328,18 @@ TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
     struct Case {
         fs::FsOp op;
         std::string path;  // below the tree the hook answers for: "src/..." or "dst/..."
-        std::string reason;
+        int code;
         std::vector<std::string> leftOut;  // "F:" or "D:" and the path below src
         std::string end;                   // the path below the trees that ends the copy, if any
     };
     const std::vector<Case> cases = {
-        {fs::FsOp::CopyFile, "src/m/broken.gif", "Permission denied", {"F:m/broken.gif"}, ""},
-        {fs::FsOp::CopyFile, "src/m/broken.gif", "Input/output error", {"F:m/broken.gif"}, ""},
-        {fs::FsOp::ListFolder, "src/m", "Permission denied", {"D:m"}, ""},
-        {fs::FsOp::CopyFile, "src/m/broken.gif", "Too many open files", {}, "src/m/broken.gif"},
-        {fs::FsOp::CopyFile, "dst/m/broken.gif", "No space left on device", {}, "dst/m/broken.gif"},
-        {fs::FsOp::CopyFile, "dst/z.html", "Permission denied", {}, "dst/z.html"},
-        {fs::FsOp::ListFolder, "src", "Permission denied", {}, "src"},
+        {fs::FsOp::CopyFile, "src/m/broken.gif", EACCES, {"F:m/broken.gif"}, ""},
+        {fs::FsOp::CopyFile, "src/m/broken.gif", EIO, {"F:m/broken.gif"}, ""},
+        {fs::FsOp::ListFolder, "src/m", EACCES, {"D:m"}, ""},
+        {fs::FsOp::CopyFile, "src/m/broken.gif", EMFILE, {}, "src/m/broken.gif"},
+        {fs::FsOp::CopyFile, "dst/m/broken.gif", ENOSPC, {}, "dst/m/broken.gif"},
+        {fs::FsOp::CopyFile, "dst/z.html", EACCES, {}, "dst/z.html"},
+        {fs::FsOp::ListFolder, "src", EACCES, {}, "src"},
     };
     for (const Case& testCase : cases) {
         TempDir dir;
@@ -324,7 +349,7 @@ TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
         WriteFile(dir / "src/z.html", "z");
         stdfs::create_directories(dir / "dst");
         fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
-            return op == testCase.op && path == dir / testCase.path ? testCase.reason : std::string();
+            return op == testCase.op && path == dir / testCase.path ? testCase.code : 0;
         });
         std::vector<std::string> leftOut;
         const fs::FsError error = fs::CopyTreeInto(dir / "src", dir / "dst", nullptr, nullptr,
@@ -334,16 +359,16 @@ TEST(TreeCopy, UnreadableEntriesAreLeftOutAndNamedWriteFailuresEndTheCopy) {
                                                     });
         std::vector<std::string> expected;
         for (const std::string& entry : testCase.leftOut) expected.push_back(test::Native(entry));
-        EXPECT_EQ(leftOut, expected) << testCase.path << " " << testCase.reason;
+        EXPECT_EQ(leftOut, expected) << testCase.path << " " << testCase.code;
         if (!testCase.end.empty()) {
-            EXPECT_EQ(error.path, dir / testCase.end) << testCase.path << " " << testCase.reason;
+            EXPECT_EQ(error.path, dir / testCase.end) << testCase.path << " " << testCase.code;
             continue;
         }
         EXPECT_FALSE(error.Failed()) << testCase.path << " " << error.reason;
         auto copies = test::Snapshot(dir / "src");
         for (auto it = copies.begin(); it != copies.end();)
             it = it->first.rfind(test::Native(testCase.path.substr(4)), 0) == 0 ? copies.erase(it) : std::next(it);
-        EXPECT_EQ(test::Snapshot(dir / "dst"), copies) << testCase.path << " " << testCase.reason;
+        EXPECT_EQ(test::Snapshot(dir / "dst"), copies) << testCase.path << " " << testCase.code;
     }
 }
 

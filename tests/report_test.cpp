@@ -2,6 +2,8 @@
 // of everything taken from the pages, and the validity of the page it makes.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "TestSupport.h"
 #include "convert/Conversion.h"
 #include "convert/Report.h"
@@ -61,8 +63,8 @@ void ConvertAndReport(Tree& tree, const std::vector<std::pair<std::string, std::
     {
         fs::ScopedFaultHook hook([&](fs::FsOp, const std::string& path) {
             for (const std::string& name : unreadable)
-                if (path == source + Native("/" + name)) return std::string("Permission denied");
-            return std::string();
+                if (path == source + Native("/" + name)) return EACCES;
+            return 0;
         });
         ConversionObserver quiet;
         ConversionRequest request{source};

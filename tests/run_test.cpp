@@ -2,7 +2,10 @@
 // host, and the headless converter's command line.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <tuple>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -247,14 +250,13 @@ TEST(ConversionRun, APageThatCannotBeConvertedKeepsItsCopyAndIsReported) {
     WriteFile(f.Source() + Native("/z.html"), "<embed>z</embed>");
     // And one that can be neither converted nor copied: the run goes on.
     WriteFile(f.Source() + Native("/f.html"), "<object>f</object>");
-    fs::ScopedFaultHook hook([](fs::FsOp op, const std::string& path) -> std::string {
-        if (op == fs::FsOp::Read && path.find(Native("/d.html")) != std::string::npos) return "Permission denied";
-        if (op == fs::FsOp::WriteAtomic && path.find(Native("/e.html")) != std::string::npos)
-            return "Operation not permitted";
+    fs::ScopedFaultHook hook([](fs::FsOp op, const std::string& path) {
+        if (op == fs::FsOp::Read && path.find(Native("/d.html")) != std::string::npos) return EACCES;
+        if (op == fs::FsOp::WriteAtomic && path.find(Native("/e.html")) != std::string::npos) return EPERM;
         if ((op == fs::FsOp::WriteAtomic || op == fs::FsOp::CopyFile) &&
             path.find(Native("/f.html")) != std::string::npos)
-            return "File name too long";
-        return "";
+            return ENAMETOOLONG;
+        return 0;
     });
     f.Convert();
 
@@ -430,6 +432,21 @@ TEST(ConversionRun, CopiesKeepModesAndTimesAndScriptFilesAreNeverPages) {
               stdfs::last_write_time(f.Source() + Native("/page.html")));
 }
 
+// Paths past the 260 characters of the classic Windows calls, in the source
+// folder's own path and below it.
+TEST(ConversionRun, LongSourceAndPagePaths) {
+    Fixture f;
+    const std::string source = f.dir / (std::string(140, 's') + "/" + std::string(140, 'i') + "/site");
+    const std::string page = Native("/" + std::string(140, 'p') + "/" + std::string(140, 'q') + "/page.html");
+    ASSERT_GE(source.size(), 300u);
+    ASSERT_GE(page.size(), 290u);
+    WriteFile(source + page, "<object>x</object>");
+    f.request.sourceFolder = source;
+    f.Run();
+    EXPECT_EQ(f.result.outcome, RunOutcome::Completed) << f.result.error;
+    EXPECT_EQ(ReadFile(source + "_Converted" + page), kObj + "1();</script>");
+}
+
 // What the source will not give is a failure of that entry, logged and
 // counted, and the run goes on: the published tree holds everything else.
 TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
@@ -437,19 +454,20 @@ TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
         const char* name;
         fs::FsOp op;
         std::string entry;   // below the source
-        std::string reason;  // injected
+        int code;            // injected
+        std::string reason;  // its text
         std::string line;    // the log line ("{dest}": the converted folder, "{reason}": the reason)
         long long pagesFailed;
         long long notCopied;
     };
     const std::vector<Case> cases = {
-        {"an image that cannot be read", fs::FsOp::CopyFile, "/img/secret.gif", "Permission denied",
+        {"an image that cannot be read", fs::FsOp::CopyFile, "/img/secret.gif", EACCES, "Permission denied",
          "Failed File:{dest}/img/secret.gif - not copied: {reason}", 0, 1},
-        {"an image on a failing disk", fs::FsOp::CopyFile, "/img/secret.gif", "Input/output error",
+        {"an image on a failing disk", fs::FsOp::CopyFile, "/img/secret.gif", EIO, "Input/output error",
          "Failed File:{dest}/img/secret.gif - not copied: {reason}", 0, 1},
-        {"a folder that cannot be listed", fs::FsOp::ListFolder, "/img", "Permission denied",
+        {"a folder that cannot be listed", fs::FsOp::ListFolder, "/img", EACCES, "Permission denied",
          "Failed Folder:{dest}/img - not copied: {reason}", 0, 1},
-        {"a page that cannot be read", fs::FsOp::Read, "/b.html", "Input/output error",
+        {"a page that cannot be read", fs::FsOp::Read, "/b.html", EIO, "Input/output error",
          "Failed File:{dest}/b.html - {reason}; not copied either: {reason}", 1, 0},
     };
     for (const Case& testCase : cases) {
@@ -463,7 +481,7 @@ TEST(ConversionRun, UnreadableEntriesAreFailuresNotTheEnd) {
         fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
             // A page's copy as it was reads it again.
             const bool opMatches = op == testCase.op || (testCase.op == fs::FsOp::Read && op == fs::FsOp::CopyFile);
-            return opMatches && path == entry ? testCase.reason : std::string();
+            return opMatches && path == entry ? testCase.code : 0;
         });
         f.Convert();
         std::string line = Native(testCase.line);
@@ -499,22 +517,23 @@ TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
         const char* name;
         fs::FsOp op;
         std::string entry;   // below the new tree ("{tree}") or the source
-        std::string reason;  // injected
+        int code;            // injected
+        std::string reason;  // its text
         std::string error;   // "{dest}", "{source}": the two folders; "{reason}": the reason
         int failedBefore;  // a.html (unreadable) and b.html (not written back) fail in that order
     };
     const std::vector<Case> cases = {
-        {"a page on a full disk", fs::FsOp::WriteAtomic, "{tree}/c.html", "No space left on device",
+        {"a page on a full disk", fs::FsOp::WriteAtomic, "{tree}/c.html", ENOSPC, "No space left on device",
          "The converted folder could not be written: {dest}/c.html - {reason}", 2},
-        {"a script file on a failing disk", fs::FsOp::Append, "{tree}/object.js", "Input/output error",
+        {"a script file on a failing disk", fs::FsOp::Append, "{tree}/object.js", EIO, "Input/output error",
          "The converted folder could not be written: {dest}/object.js - {reason}", 1},
-        {"an image copied onto a full disk", fs::FsOp::CopyFile, "{tree}/img/x.gif", "No space left on device",
+        {"an image copied onto a full disk", fs::FsOp::CopyFile, "{tree}/img/x.gif", ENOSPC, "No space left on device",
          "The folder could not be copied: {dest}/img/x.gif - {reason}", 0},
-        {"the log", fs::FsOp::WriteAtomic, "{tree}/converter_log.txt", "Read-only file system",
+        {"the log", fs::FsOp::WriteAtomic, "{tree}/converter_log.txt", EROFS, "Read-only file system",
          "The run log could not be written: {dest}/converter_log.txt - {reason}", 2},
-        {"a page without its copy", fs::FsOp::CopyFile, "{tree}/b.html", "Operation not permitted",
+        {"a page without its copy", fs::FsOp::CopyFile, "{tree}/b.html", EPERM, "Operation not permitted",
          "The converted folder could not be written: {dest}/b.html - {reason}", 2},
-        {"open files run out", fs::FsOp::Read, "/c.html", "Too many open files",
+        {"open files run out", fs::FsOp::Read, "/c.html", EMFILE, "Too many open files",
          "The site could not be converted: {source}/c.html - {reason}", 2},
     };
     for (const Case& testCase : cases) {
@@ -527,14 +546,13 @@ TEST(ConversionRun, WhatTheNewTreeCannotTakeEndsTheRunAndLeavesNothing) {
         fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
             // a.html cannot be read; b.html cannot be written back (a reason
             // of its own): both are that page's failure.
-            if (op == fs::FsOp::Read && path == f.Source() + Native("/a.html")) return std::string("Permission denied");
-            if (op == fs::FsOp::WriteAtomic && path.find(Native("/b.html")) != std::string::npos)
-                return std::string("Operation not permitted");
-            if (op != testCase.op) return std::string();
+            if (op == fs::FsOp::Read && path == f.Source() + Native("/a.html")) return EACCES;
+            if (op == fs::FsOp::WriteAtomic && path.find(Native("/b.html")) != std::string::npos) return EPERM;
+            if (op != testCase.op) return 0;
             const std::size_t tree = path.find(".incomplete-");
             const std::string below = tree == std::string::npos ? path.substr(f.Source().size())
                                                                   : "{tree}" + path.substr(tree + 18);
-            return below == Native(testCase.entry) ? testCase.reason : std::string();
+            return below == Native(testCase.entry) ? testCase.code : 0;
         });
         f.Convert();
         }
@@ -570,6 +588,64 @@ CliResult RunCli(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), TAGSHIFT_CLI);
     result.exitStatus = test::RunProgram(arguments, &result.out, &result.err);
     return result;
+}
+
+// What a preview leaves: the source's parent exactly as it was (names,
+// sizes, modes, times); and what it finds: the counts and failures of the
+// run that follows it.
+TEST(ConversionRun, APreviewWritesNothingAndCountsAsTheRunAfterIt) {
+    auto manifest = [](const std::string& root) {
+        std::vector<std::string> lines;
+        for (const auto& entry : stdfs::recursive_directory_iterator(stdfs::u8path(root))) {
+            const auto status = entry.symlink_status();
+            std::string line = entry.path().u8string() + " " + std::to_string(static_cast<int>(status.permissions()));
+            if (stdfs::is_regular_file(status))
+                line += " " + std::to_string(entry.file_size()) + " " +
+                        std::to_string(entry.last_write_time().time_since_epoch().count());
+            lines.push_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    struct Case {
+        const char* name;
+        bool faults;  // an unreadable image and an unreadable page; a page whose object.js is a folder
+        RunOutcome outcome;
+    };
+    for (const Case& testCase : {Case{"sample site", false, RunOutcome::Completed},
+                                 Case{"faults", true, RunOutcome::CompletedWithFailures}}) {
+        Fixture f;
+        stdfs::copy(std::string(TAGSHIFT_SOURCE_DIR) + "/examples/sample-site", f.Source(), stdfs::copy_options::recursive);
+        if (testCase.faults) {
+            WriteFile(f.Source() + Native("/image.gif"), "GIF89a");
+            WriteFile(f.Source() + Native("/unread.html"), "<object>u</object>");
+            WriteFile(f.Source() + Native("/folder/p.html"), "<object>p</object><embed>q</embed>");
+            stdfs::create_directories(f.Source() + Native("/folder/object.js"));
+        }
+        fs::ScopedFaultHook hook([&](fs::FsOp op, const std::string& path) {
+            if (!testCase.faults) return 0;
+            const bool image = op == fs::FsOp::CopyFile && path == f.Source() + Native("/image.gif");
+            const bool page = (op == fs::FsOp::Read || op == fs::FsOp::CopyFile) && path == f.Source() + Native("/unread.html");
+            return image || page ? EACCES : 0;
+        });
+        const std::vector<std::string> before = manifest(f.dir.Path());
+        f.request.dryRun = true;
+        f.Convert();
+        const ConversionResult preview = f.result;
+        EXPECT_EQ(manifest(f.dir.Path()), before) << testCase.name;
+        f.request.dryRun = false;
+        f.Convert();
+        EXPECT_EQ(preview.outcome, testCase.outcome) << testCase.name;
+        EXPECT_EQ(f.result.outcome, testCase.outcome) << testCase.name;
+        for (const auto& [what, a, b] : {std::tuple{"pages", preview.pagesConverted, f.result.pagesConverted},
+                                         {"functions", preview.functionsReplaced, f.result.functionsReplaced},
+                                         {"failed", preview.pagesFailed, f.result.pagesFailed},
+                                         {"not copied", preview.entriesNotCopied, f.result.entriesNotCopied},
+                                         {"left alone", preview.tagsLeftAlone, f.result.tagsLeftAlone},
+                                         {"changed", PagesChanged(preview), PagesChanged(f.result)}})
+            EXPECT_EQ(a, b) << testCase.name << ": " << what;
+        EXPECT_EQ(FailureLines(preview), FailureLines(f.result)) << testCase.name;
+    }
 }
 
 TEST(HeadlessConverter, ExitStatusesAndOutput) {
@@ -613,6 +689,28 @@ TEST(HeadlessConverter, ExitStatusesAndOutput) {
     EXPECT_EQ(dashed.err, "tagshift-convert: warning: `html` selects every name that ends in `ml`; did you mean "
                           "`*.html`?\n");
     EXPECT_TRUE(Exists(dir / "-rf_Converted/c.html"));
+
+    // --dry-run prints the summary a run would print, and writes nothing.
+    WriteFile(dir / "preview/a.html", "<object></object>");
+    CliResult preview = RunCli({"--dry-run", dir / "preview"});
+    EXPECT_EQ(preview.exitStatus, 0);
+    EXPECT_EQ(preview.out, "Files Converted: 1 | Functions Replaced: 1\nYour new website(s) would be written to " +
+                               (dir / "preview_Converted") + "\n");
+    EXPECT_FALSE(Exists(dir / "preview_Converted"));
+
+    // --report writes the run's report after the run; one that cannot be
+    // written is exit status 4, the converted folder staying complete.
+    WriteFile(dir / "reported/a.html", "<object></object>");
+    const CliResult unwritten = RunCli({"--report", dir / "no/such/folder/r.html", dir / "reported"});
+    EXPECT_EQ(unwritten.exitStatus, 4);
+    EXPECT_EQ(unwritten.err.rfind("tagshift-convert: the report could not be written: " +
+                                      Native(dir / "no/such/folder/r.html") + " - ", 0),
+              0u)
+        << unwritten.err;
+    EXPECT_TRUE(Exists(dir / "reported_Converted/converter_log.txt"));
+    stdfs::remove_all(dir / "reported_Converted");
+    EXPECT_EQ(RunCli({"--report=" + (dir / "r.html"), dir / "reported"}).exitStatus, 0);
+    EXPECT_NE(ReadFile(dir / "r.html").find("a.html"), std::string::npos);
     CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 "})

@@ -8,8 +8,14 @@
 // expected_differences.js; 1 a new difference, a listed difference that is
 // gone, or a failure; 77 skipped (no browser, or it cannot start).
 //
+// With --noscript 1 the sites are converted with --noscript: with script on
+// every page must compare as without it, and with script off every page
+// that holds a fallback must show its elements (they are in the rendered
+// tree, inside the <noscript>).
+//
 // Usage: node compare_pages.js --converter PATH --work DIR
 //          [--examples DIR] [--cases DIR] [--corpus DIR] [--chromium PATH] [--only SUBSTRING]
+//          [--noscript 1]
 const childProcess = require('child_process');
 const crypto = require('crypto');
 const fs = require('fs');
@@ -58,11 +64,11 @@ function skip(reason) {
 
 // Copies SOURCE to WORK/NAME (writable, as an author's own folder would be)
 // and converts it to WORK/NAME_Converted.
-function prepareSet(converter, source, work, name) {
+function prepareSet(converter, source, work, name, options = []) {
   const original = path.join(work, name);
   fs.cpSync(source, original, { recursive: true });
   makeWritable(original);
-  const run = childProcess.spawnSync(converter, [original], { encoding: 'utf8', timeout: 60000 });
+  const run = childProcess.spawnSync(converter, [...options, original], { encoding: 'utf8', timeout: 60000 });
   if (run.status !== 0) {
     throw new Error(`${converter} ${original} ended with ${run.status ?? run.signal}:\n${run.stdout}${run.stderr}`);
   }
@@ -167,9 +173,15 @@ class PageLoader {
     }
   }
 
+  // The object and embed elements inside <noscript> elements of the file.
+  async count(file) {
+    const loaded = await this.load(file, "document.querySelectorAll('noscript object, noscript embed').length");
+    return loaded.error ? -1 : loaded.value;
+  }
+
   // Loads the file, waits for its load event and a short settling time, and
   // returns the collected elements, or an error text.
-  async load(file) {
+  async load(file, expression = null) {
     const url = `file://${file.split('/').map(encodeURIComponent).join('/')}`;
     this.errors = [];
     let loaderId = null;
@@ -181,9 +193,10 @@ class PageLoader {
     loaderId = navigation.loaderId;
     if (!(await loaded)) return { error: `no load event within ${LOAD_TIMEOUT_MS} ms` };
     await new Promise((resolve) => setTimeout(resolve, SETTLE_MS));
-    const result = await this.send('Runtime.evaluate', { expression: COLLECT, returnByValue: true });
+    const result = await this.send('Runtime.evaluate', { expression: expression || COLLECT, returnByValue: true });
     if (result.exceptionDetails) return { error: `collecting failed: ${result.exceptionDetails.text}` };
     const value = result.result.value;
+    if (expression) return { value };
     if (value.url !== url) return { error: `page went on to ${value.url}` };
     return { elements: value.elements, errors: this.errors.slice() };
   }
@@ -258,10 +271,11 @@ async function main() {
 
   const sets = [];
   const notes = [];
-  if (args.examples) sets.push(prepareSet(args.converter, args.examples, work, 'examples'));
-  if (args.cases) sets.push(prepareSet(args.converter, args.cases, work, 'cases'));
+  const options = args.noscript === '1' ? ['--noscript'] : [];
+  if (args.examples) sets.push(prepareSet(args.converter, args.examples, work, 'examples', options));
+  if (args.cases) sets.push(prepareSet(args.converter, args.cases, work, 'cases', options));
   if (args.corpus && fs.existsSync(args.corpus)) {
-    sets.push(prepareSet(args.converter, args.corpus, work, 'corpus'));
+    sets.push(prepareSet(args.converter, args.corpus, work, 'corpus', options));
   } else if (args.corpus) {
     notes.push(`corpus part skipped: no folder ${args.corpus}`);
   }
@@ -285,12 +299,26 @@ async function main() {
 
   const loader = new PageLoader(browser, sessionId);
   const results = [];
+  const fallbackFailures = [];
+  let fallbackPages = 0;
   try {
     await loader.init();
     for (const page of pages) {
       const original = await loader.load(page.original);
       const converted = await loader.load(page.converted);
       results.push({ id: page.id, ...comparePage(original, converted) });
+    }
+    if (options.length) {
+      // Script off: the fallbacks' elements are in the tree, inside their <noscript>.
+      await loader.send('Emulation.setScriptExecutionDisabled', { value: true });
+      for (const page of pages) {
+        if (!fs.readFileSync(page.converted, 'latin1').includes('</script><noscript>')) continue;
+        fallbackPages++;
+        const before = await loader.count(page.original);
+        const after = await loader.count(page.converted);
+        if (!(after > before)) fallbackFailures.push(`${page.id}: ${after} elements in <noscript> without script, ${before} in the original`);
+      }
+      await loader.send('Emulation.setScriptExecutionDisabled', { value: false });
     }
   } finally {
     await browser.close();
@@ -300,7 +328,8 @@ async function main() {
   let matched = 0;
   let documented = 0;
   for (const result of results) {
-    const expected = expectedDifferences[result.id];
+    const listed = expectedDifferences[result.id];
+    const expected = listed && !(options.length && listed.goneWithNoscript) ? listed : null;
     const expectedLines = expected ? expected.lines : [];
     if (sameList(result.lines, expectedLines)) {
       if (result.lines.length === 0) {
@@ -323,10 +352,20 @@ async function main() {
     if (!seen.length && !gone.length) console.log('  the listed lines come in another order or number');
   }
   for (const id of Object.keys(expectedDifferences)) {
+    if (options.length && expectedDifferences[id].goneWithNoscript) continue;
     const setRan = sets.some((s) => s.name === id.split('/')[0]);
     if (setRan && !args.only && !results.some((r) => r.id === id)) {
       failed++;
       console.log(`FAILED     ${id}: listed in expected_differences.js but not compared`);
+    }
+  }
+  if (options.length) {
+    for (const line of fallbackFailures) console.log(`FAILED     ${line}`);
+    failed += fallbackFailures.length;
+    console.log(`script off: ${fallbackPages} pages with a fallback, ${fallbackPages - fallbackFailures.length} show it`);
+    if (fallbackPages === 0) {
+      failed++;
+      console.log('FAILED     no page got a fallback');
     }
   }
   for (const note of notes) console.log(`NOTE: ${note}`);
