@@ -32,7 +32,7 @@ class BenchServices : public tagshift::ui::Services {
 public:
     explicit BenchServices(std::string folder) : folder_(std::move(folder)) { clock_.start(); }
     std::optional<std::string> ChooseFolder(const std::string&) override { return folder_; }
-    std::optional<std::string> ChooseSaveFile(const SaveRequest&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const tagshift::ui::SaveRequest&) override { return std::nullopt; }
     Answer ShowMessage(MessageKind kind, const std::string&, const std::string& prompt) override {
         lastKind = kind;
         lastPrompt = prompt;

@@ -15,7 +15,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
 #include "TestSupport.h"
+#include "app/qt/QtServices.h"
 #include "tests/gui/GuiSupport.h"
 
 namespace tagshift::qt::testing {
@@ -134,6 +139,50 @@ TEST(QtEvents, AFolderDroppedFromTheFileManagerIsChosenAndAFileRefused) {
         EXPECT_EQ(window.DesignControl(C::FolderName)->Text(), c.folderShown);
         EXPECT_EQ(face.boxes.size(), c.boxes);
     }
+}
+
+// The real summary box and save dialog; launches go to the fake opener.
+struct RealDialogs : ui::testing::FakeFace {
+    QtServices qt;
+    ui::Answer ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) override {
+        return qt.ShowMessage(kind, title, prompt);
+    }
+    std::optional<std::string> ChooseSaveFile(const ui::SaveRequest& request) override {
+        return qt.ChooseSaveFile(request);
+    }
+};
+
+TEST(QtEvents, SaveReportOnTheSummaryBoxSavesWhereTheDialogSaysAndOpensIt) {
+    test::TempDir dir;
+    test::WriteFile(dir / "site/index.htm", "<object></object>");
+    RealDialogs face;
+    MainWindowWidget window(face, 1.0);
+    ASSERT_TRUE(ShowActive(window));
+    face.chooserAnswers = {dir / "site"};
+    window.Logic().Activate(C::FolderButton);
+    QString shownFolder, shownName;
+    const QString saved = QString::fromStdString(dir / "mine.html");
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == "Save Report...") button->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            shownFolder = dialog->directory().absolutePath();
+            shownName = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            dialog->selectFile(saved);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    answer.start();
+    window.Logic().Activate(C::ConvertButton);
+    answer.stop();
+    EXPECT_EQ(shownFolder, QString::fromStdString(dir.Path()));
+    EXPECT_EQ(shownName, "site_Converted-report.html");
+    EXPECT_NE(test::ReadFile(saved.toStdString()).find("index.htm"), std::string::npos);
+    EXPECT_EQ(face.files, std::vector<std::string>{saved.toStdString()});
 }
 
 TEST(QtEvents, ClosingDuringARunAsksAndStaysOpenUntilTheStoppedRunEndsTheProgram) {
