@@ -192,6 +192,7 @@ int UsageError(const std::string& what) {
 
 int main(int argc, char** argv) {
     tagshift::console::Prepare();
+    tagshift::fs::LetWritesPastTheSizeLimitFail();
     std::vector<std::string> arguments = tagshift::console::Arguments(argc, argv);
     std::string patterns = tagshift::texts::kDefaultPatterns;
     bool verboseOutput = false, anyCase = false, noscript = false, dryRun = false, help = false, version = false;

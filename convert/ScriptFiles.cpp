@@ -82,13 +82,6 @@ void AppendFunctionTo(std::string& out, TagKind kind, long long number, std::str
     out += "}\r\n";
 }
 
-std::string BuildFunctionText(TagKind kind, long long number, std::string_view block) {
-    std::string text;
-    text.reserve(block.size() + 64);
-    AppendFunctionTo(text, kind, number, block);
-    return text;
-}
-
 std::string ScriptPath(const PageFile& file, TagKind kind) {
     std::string path = file.path.substr(0, file.path.size() - file.name.size());
     path += KindTexts(kind).scriptFile;

@@ -36,10 +36,7 @@ struct PageFile {
 // block's number, then one document.write line per line of the block (split
 // at CR LF, lone CR and lone LF; backslashes and apostrophes escaped; each
 // line's own line end written inside the quotes as \r\n, \r or \n), every
-// line of the function ending in CR LF.
-std::string BuildFunctionText(TagKind kind, long long number, std::string_view block);
-
-// The same text, appended to out.
+// line of the function ending in CR LF; appended to out.
 void AppendFunctionTo(std::string& out, TagKind kind, long long number, std::string_view block);
 
 // The kind's script file beside the page: Path without Name, then the name.

@@ -180,6 +180,12 @@ FsError CopyFile(const std::string& from, const std::string& to);
 // The reason of a tree copy that afterFolder stopped.
 inline constexpr const char* kStopped = "stopped";
 
+// A write past the process's file-size limit (ulimit -f) then fails with
+// EFBIG, which ends a run like a full disk, instead of killing the process
+// with its tree half-built (POSIX: SIGXFSZ ignored; nothing on Windows).
+// Every program that runs a conversion calls it once at its start.
+void LetWritesPastTheSizeLimitFail();
+
 // Removes a whole tree; links are removed, never followed. Best effort. It
 // holds one folder open at a time, however deep the tree: a run that failed
 // for want of open files can still take its tree away.

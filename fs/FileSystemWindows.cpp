@@ -665,4 +665,6 @@ FsError RealPath(const std::string& path, std::string& real) {
     return {};
 }
 
+void LetWritesPastTheSizeLimitFail() {}  // Windows has no such signal: the write fails
+
 }  // namespace tagshift::fs

@@ -42,6 +42,12 @@ std::string Call(TagKind kind, long long number) {
 const std::string kObj = "<script src='object.js' type='text/javascript'></script><script type='text/javascript'>InsertObject";
 const std::string kEmb = "<script src='embed.js' type='text/javascript'></script><script type='text/javascript'>InsertEmbed";
 
+std::string BuildFunctionText(TagKind kind, long long number, std::string_view block) {
+    std::string text;
+    AppendFunctionTo(text, kind, number, block);
+    return text;
+}
+
 TEST(FunctionText, ThreeLineObjectBlockGivesSixLines) {
     EXPECT_EQ(BuildFunctionText(TagKind::Object, 5, "<object data=x>\r\n<param name=y>\r\n</object>"),
               "function InsertObject5()\r\n{\r\n"

@@ -7,6 +7,7 @@
 
 #include "app/qt/QtServices.h"
 #include "app/qt/StartUp.h"
+#include "fs/FileSystem.h"
 #include "ui/CommandLine.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
         std::fputs(answer->c_str(), stdout);
         return 0;
     }
+    tagshift::fs::LetWritesPastTheSizeLimitFail();
     QApplication app(argc, argv);
     tagshift::qt::ConfigureApplicationNames();
     tagshift::qt::QtServices services;
