@@ -33,6 +33,7 @@ public:
     explicit BenchServices(std::string folder) : folder_(std::move(folder)) { clock_.start(); }
     std::optional<std::string> ChooseFolder(const std::string&) override { return folder_; }
     void ShowFileTypes(tagshift::ui::FileTypesDialog&) override {}
+    std::optional<std::string> ChooseSaveFile(const tagshift::ui::SaveRequest&) override { return std::nullopt; }
     Answer ShowMessage(MessageKind kind, const std::string&, const std::string& prompt) override {
         lastKind = kind;
         lastPrompt = prompt;

@@ -83,4 +83,8 @@ LaunchPlan HelpFilePlan(Platform platform, const std::string& helpFile, const st
     return plan;
 }
 
+LaunchPlan ReportPlan(const std::string& path) {
+    return {{{LaunchStep::Kind::OpenFile, "", path}}, "The report was saved as " + path + ", but it could not be opened"};
+}
+
 }  // namespace tagshift::ui

@@ -1,5 +1,5 @@
-// What the window's three launches open and how: the donation page, the
-// information page and the help file. The plan of each launch is data, for
+// What the window's launches open and how: the donation page, the
+// information page, the help file and the report of a run. The plan of each launch is data, for
 // either platform, so that every face does the same and the Windows plan
 // can be checked anywhere. A face only carries out one step when told.
 #pragma once
@@ -51,5 +51,9 @@ LaunchPlan WebPagePlan(Platform platform, const std::string& address, const std:
 // first, then the default viewer; no steps when there is no help file.
 LaunchPlan HelpFilePlan(Platform platform, const std::string& helpFile, const std::string& currentFolder,
                         const std::string& programFolder);
+
+// The report of a run, saved at path: opened in the default browser, as
+// the system opens an HTML file.
+LaunchPlan ReportPlan(const std::string& path);
 
 }  // namespace tagshift::ui

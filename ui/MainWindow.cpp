@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "convert/Report.h"
 #include "convert/RunTexts.h"
 #include "fs/FileSystem.h"
 #include "ui/FileTypes.h"
@@ -12,19 +13,23 @@ using namespace windowTexts;
 
 bool IsPerFileStatus(const std::string& text) { return text.rfind(tagshift::texts::kStatusCheckingFile, 0) == 0; }
 
+// "site/" would otherwise give "site/_Converted", a folder inside the
+// source that the copy would have to copy into itself.
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
+        if (folder.size() == 3 && folder[1] == ':') break;  // "C:\" is a root
+        folder.pop_back();
+    }
+    return folder;
+}
+
 }  // namespace
 
 std::string FolderFromArgumentText(const std::string& text) {
     std::string folder = text;
     if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
         folder = folder.substr(1, folder.size() - 2);
-    // "site/" would otherwise give "site/_Converted", a folder inside the
-    // source that the copy would have to copy into itself.
-    while (folder.size() > 1 && fs::IsSeparator(folder.back())) {
-        if (folder.size() == 3 && folder[1] == ':') break;  // "C:\" is a root
-        folder.pop_back();
-    }
-    return folder;
+    return WithoutTrailingSeparators(folder);
 }
 
 std::string SummaryPrompt(const ConversionResult& result) {
@@ -125,6 +130,23 @@ void MainWindow::Activate(ControlId id) {
     }
 }
 
+void MainWindow::Dropped(const std::vector<std::string>& paths) {
+    if (running_ || paths.empty()) return;  // the run keeps its folder
+    const char* caption = MainWindowDesign().caption;
+    if (paths.size() > 1) {
+        Message(MessageKind::Information, caption, kDropOneFolder + std::to_string(paths.size()) + " items).");
+        return;
+    }
+    const std::string folder = WithoutTrailingSeparators(paths.front());
+    if (!fs::DirExists(folder)) {
+        Message(MessageKind::Information, caption, kDropNotAFolder + paths.front());
+        return;
+    }
+    sourceFolder_ = folder;
+    view_.SetText(ControlId::FolderName, sourceFolder_);
+    view_.SetText(ControlId::StatusLine, kStatusDirectorySelected);
+}
+
 bool MainWindow::CloseRequested() {
     if (!running_) return true;
     if (closeAfterRun_) return false;  // already stopping
@@ -196,9 +218,7 @@ void MainWindow::Convert() {
         view_.SetProgress(result.pagesConverted + result.pagesFailed, result.pagesConverted + result.pagesFailed);
         // The summary comes while the actions are still disabled; the
         // status says the run is over once it is closed.
-        if (Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result)) == Answer::OpenFolder &&
-            !services_.OpenFolder(result.convertedFolder))
-            Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
+        ShowSummary();
         view_.SetText(ControlId::StatusLine, tagshift::texts::kStatusConverted);
         Announce(tagshift::texts::kStatusConverted, true);
     }
@@ -213,6 +233,36 @@ void MainWindow::Convert() {
     // Whether the run ended or was refused, Convert has the focus next.
     view_.SetFocus(ControlId::ConvertButton);
     if (!result.error.empty()) Message(MessageKind::Error, kTitleError, result.error);
+}
+
+void MainWindow::ShowSummary() {
+    const ConversionResult& result = lastResult_;
+    for (;;) {
+        const Answer answer = Message(MessageKind::Summary, kTitleComplete, SummaryPrompt(result));
+        if (answer == Answer::OpenFolder && !services_.OpenFolder(result.convertedFolder))
+            Message(MessageKind::Error, kTitleError, "Could not open the folder " + result.convertedFolder);
+        // A report not written (cancelled, or failed) leaves the summary
+        // for another try.
+        if (answer != Answer::SaveReport || SaveReport()) return;
+    }
+}
+
+bool MainWindow::SaveReport() {
+    const ConversionResult& result = lastResult_;
+    // Beside the converted tree, never in it: the tree stays as the run made it.
+    const SaveRequest request{kSaveReportTitle, fs::ParentFolder(result.convertedFolder), ReportFileName(result),
+                              kReportTypeName, kReportExtension};
+    const std::optional<ControlId> focus = view_.FocusedControl();
+    const std::optional<std::string> path = services_.ChooseSaveFile(request);
+    if (focus) view_.SetFocus(*focus);
+    if (!path) return false;
+    const fs::FsError error = WriteReport(result, *path);
+    if (error.Failed()) {
+        Message(MessageKind::Error, kTitleError, kCouldNotWriteReport + *path + ": " + error.reason);
+        return false;
+    }
+    Launch(ReportPlan(*path));
+    return true;
 }
 
 void MainWindow::Status(const std::string& text) {

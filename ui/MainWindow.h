@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "convert/Conversion.h"
 #include "ui/Launch.h"
@@ -27,6 +28,13 @@ inline constexpr const char* kLogIsAt = " (the log is ";
 inline constexpr const char* kHelpFileName = "readme.txt";
 // After the count of tags left alone for their capital letters.
 inline constexpr const char* kSeeFileTypes = " (see Change file types)";
+inline constexpr const char* kSaveReportButton = "Save Report...";
+inline constexpr const char* kSaveReportTitle = "Save Report";
+inline constexpr const char* kReportTypeName = "HTML page";
+inline constexpr const char* kReportExtension = "html";
+inline constexpr const char* kCouldNotWriteReport = "Could not write the report ";
+inline constexpr const char* kDropOneFolder = "Please drop a single folder (you dropped ";
+inline constexpr const char* kDropNotAFolder = "Only a folder can be dropped here, and this is not one: ";
 }  // namespace windowTexts
 
 // The folder an argument text names: one pair of surrounding double quotes
@@ -55,6 +63,11 @@ public:
     // A control was clicked, or activated with Enter or Space.
     void Activate(ControlId id);
 
+    // Items were dropped on the window (paths in the platform's own form).
+    // One folder is chosen as the folder label chooses it; anything else is
+    // refused with a message; during a run nothing is taken.
+    void Dropped(const std::vector<std::string>& paths);
+
     // The user asks to close the window. True: close it now. During a run the
     // user is asked whether to stop it; the window then closes when the run
     // has ended.
@@ -76,6 +89,8 @@ private:
     void ChooseFolder();
     void EditFileTypes();
     void Convert();
+    void ShowSummary();
+    bool SaveReport();
     void Launch(const LaunchPlan& plan);
     Answer Message(MessageKind kind, const std::string& title, const std::string& prompt);
     void SetEnabled(ControlId id, bool enabled);

@@ -15,11 +15,21 @@ namespace tagshift::ui {
 enum class MessageKind {
     Error,        // stop icon, OK
     Information,  // information icon, OK
-    Summary,      // information icon, OK (the default) and "Open Folder"
+    Summary,      // information icon, OK (the default), "Open Folder" and "Save Report..."
     Question,     // question icon, Yes and No (No is the default)
 };
 
-enum class Answer { Ok, OpenFolder, Yes, No };
+enum class Answer { Ok, OpenFolder, SaveReport, Yes, No };
+
+// What the save dialog starts with: its title, the folder it shows, the name
+// in its name box, and the one type of file it offers ("HTML page", "html").
+struct SaveRequest {
+    std::string title;
+    std::string folder;
+    std::string fileName;
+    std::string typeName;
+    std::string extension;
+};
 
 class FileTypesDialog;
 
@@ -30,6 +40,9 @@ public:
 
     // The folder chooser, modal to the main window; nothing when cancelled.
     virtual std::optional<std::string> ChooseFolder(const std::string& title) = 0;
+    // The system's save dialog, modal to the main window, asking before it
+    // replaces a file; the path chosen, or nothing when cancelled.
+    virtual std::optional<std::string> ChooseSaveFile(const SaveRequest& request) = 0;
     // A modal message box; returns the button the user pressed (closing the
     // box counts as its default button).
     virtual Answer ShowMessage(MessageKind kind, const std::string& title, const std::string& prompt) = 0;

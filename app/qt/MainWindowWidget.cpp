@@ -5,6 +5,10 @@
 #include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,6 +49,7 @@ MainWindowWidget::MainWindowWidget(ui::Services& services, double textScale, QWi
     setPalette(DesignPalette(design_.background, ui::kBlack));
     setFont(DesignFont(design_.pointSize100, false, textScale_, kLetterSpacingPercent));
     setMouseTracking(true);
+    setAcceptDrops(true);
     Build();
 }
 
@@ -203,6 +208,22 @@ void MainWindowWidget::closeEvent(QCloseEvent* event) {
         event->accept();
     else
         event->ignore();
+}
+
+void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindowWidget::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const QString path = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+        paths.push_back(path.toUtf8().toStdString());
+    }
+    event->acceptProposedAction();
+    // After the drop has ended: the file manager is not kept waiting while a
+    // refusal's box is open.
+    QMetaObject::invokeMethod(this, [this, paths] { logic_.Dropped(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace tagshift::qt

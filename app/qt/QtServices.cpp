@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ui/MainWindow.h"
+
 namespace tagshift::qt {
 
 namespace {
@@ -46,6 +48,22 @@ std::optional<std::string> QtServices::ChooseFolder(const std::string& title) {
 }
 
 void QtServices::ShowFileTypes(ui::FileTypesDialog& dialog) { FileTypesWidget::Run(dialog, Owner()); }
+std::optional<std::string> QtServices::ChooseSaveFile(const ui::SaveRequest& request) {
+    // The platform's own dialog where there is one (a portal's too, which
+    // lets a confined browser read the file chosen); Qt's where there is not.
+    QFileDialog dialog(Owner(), FromUtf8(request.title), FromUtf8(request.folder));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QString extension = FromUtf8(request.extension);
+    dialog.setNameFilter(FromUtf8(request.typeName) + QStringLiteral(" (*.") + extension + QStringLiteral(")"));
+    dialog.setDefaultSuffix(extension);
+    dialog.selectFile(FromUtf8(request.fileName));
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+    return ToUtf8(NativeFolder(chosen.front()));
+}
 
 ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
     QMessageBox box(Owner());
@@ -53,6 +71,7 @@ ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& titl
     box.setTextFormat(Qt::PlainText);
     box.setText(FromUtf8(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QAbstractButton* openFolder = nullptr;
+    QAbstractButton* saveReport = nullptr;
     switch (kind) {
         case ui::MessageKind::Error:
             box.setIcon(QMessageBox::Critical);
@@ -66,6 +85,7 @@ ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& titl
             box.setIcon(QMessageBox::Information);
             box.setStandardButtons(QMessageBox::Ok);
             openFolder = box.addButton(QString::fromLatin1(kOpenFolderText), QMessageBox::ActionRole);
+            saveReport = box.addButton(QString::fromUtf8(ui::windowTexts::kSaveReportButton), QMessageBox::ActionRole);
             box.setDefaultButton(QMessageBox::Ok);
             box.setEscapeButton(QMessageBox::Ok);
             break;
@@ -81,6 +101,7 @@ ui::Answer QtServices::ShowMessage(ui::MessageKind kind, const std::string& titl
     if (kind == ui::MessageKind::Question)
         return pressed == box.button(QMessageBox::Yes) ? ui::Answer::Yes : ui::Answer::No;
     if (openFolder && pressed == openFolder) return ui::Answer::OpenFolder;
+    if (saveReport && pressed == saveReport) return ui::Answer::SaveReport;
     return ui::Answer::Ok;
 }
 

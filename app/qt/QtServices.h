@@ -20,6 +20,7 @@ public:
     bool Ended() const { return ended_; }
 
     std::optional<std::string> ChooseFolder(const std::string& title) override;
+    std::optional<std::string> ChooseSaveFile(const ui::SaveRequest& request) override;
     ui::Answer ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) override;
     void ShowFileTypes(ui::FileTypesDialog& dialog) override;
     bool Launch(const ui::LaunchStep& step) override;

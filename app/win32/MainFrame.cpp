@@ -1,10 +1,12 @@
 #include "app/win32/MainFrame.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
 #include "app/win32/Accessible.h"
+#include "app/win32/Drops.h"
 #include "app/win32/MessageLoop.h"
 #include "fs/Utf16.h"
 
@@ -75,6 +77,7 @@ void MainFrame::CreateControls() {
         if (child) controls_[control->id] = child;
     }
     CreateTooltips();
+    DragAcceptFiles(window_, TRUE);
 }
 
 void MainFrame::CreateTooltips() {
@@ -258,6 +261,20 @@ LRESULT MainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
                 ::SetFocus(lastFocus_);
                 return 0;
+            }
+            break;
+        case WM_DROPFILES: {
+            auto drop = reinterpret_cast<HDROP>(wParam);
+            const std::vector<std::string> paths = DroppedPaths(drop);
+            DragFinish(drop);
+            logic_.Dropped(paths);
+            return 0;
+        }
+        case WM_COPYDATA:
+            if (HDROP drop = TestDrop(*reinterpret_cast<const COPYDATASTRUCT*>(lParam))) {
+                // Posted, so that the sender is not held while a refusal's box is open.
+                PostMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+                return TRUE;
             }
             break;
         case WM_CLOSE:

@@ -1,16 +1,19 @@
 #include "app/win32/PlatformServices.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <fstream>
 #include <vector>
 
 #include "app/win32/FaceText.h"
 #include "app/win32/FileTypesBox.h"
 #include "fs/Utf16.h"
+#include "ui/MainWindow.h"
 
 namespace tagshift::win32 {
 
@@ -20,6 +23,46 @@ using fs::ToUtf16;
 using fs::ToUtf8;
 
 constexpr int kOpenFolderButton = 100;
+constexpr int kSaveReportButton = 101;
+
+// The common save dialog: without a hook or a template Windows shows it as
+// its item dialog, and the name given is in its name box (which wine's item
+// dialog leaves empty when asked through IFileSaveDialog).
+std::optional<std::string> SaveWithCommonDialog(HWND owner, const ui::SaveRequest& request) {
+    const std::wstring title = ToUtf16(request.title), folder = ToUtf16(request.folder);
+    const std::wstring extension = ToUtf16(request.extension);
+    std::wstring filter = ToUtf16(request.typeName) + L'\0' + L"*." + extension + L'\0';
+    filter += L'\0';
+    std::vector<wchar_t> path(32768, L'\0');
+    const std::wstring name = ToUtf16(request.fileName);
+    std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(std::min(name.size(), path.size() - 1)),
+              path.begin());
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrInitialDir = folder.c_str();
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN | OFN_EXPLORER;
+    if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+    return ToUtf8(path.data());
+}
+
+// The tests' record of launches: the file named by the variable, if any.
+std::wstring LaunchRecord() {
+    std::vector<wchar_t> value(32768);
+    const DWORD length = GetEnvironmentVariableW(kRecordLaunchesVariable, value.data(), static_cast<DWORD>(value.size()));
+    return length && length < value.size() ? std::wstring(value.data(), length) : std::wstring();
+}
+
+bool Record(const std::wstring& record, const char* kind, const std::string& program, const std::string& subject) {
+    std::ofstream out(record.c_str(), std::ios::binary | std::ios::app);
+    out << kind << '\t' << program << '\t' << subject << '\n';
+    return static_cast<bool>(out);
+}
 
 std::optional<std::string> ChooseWithItemDialog(HWND owner, const std::wstring& title, bool* available) {
     IFileOpenDialog* dialog = nullptr;
@@ -112,7 +155,9 @@ bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const BoxText&
                                            reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))
                                      : nullptr;
     if (!taskDialog) return false;
-    const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption}};
+    const std::wstring saveReport = ToUtf16(ui::windowTexts::kSaveReportButton);
+    const TASKDIALOG_BUTTON buttons[] = {{kOpenFolderButton, kOpenFolderCaption},
+                                         {kSaveReportButton, saveReport.c_str()}};
     TASKDIALOGCONFIG config{};
     config.cbSize = sizeof config;
     config.hwndParent = owner;
@@ -124,22 +169,28 @@ bool SummaryWithTaskDialog(HWND owner, const std::wstring& title, const BoxText&
     // Wide enough for the widest line beside the icon, in dialog units (4 to
     // the font's average character).
     config.cxWidth = static_cast<UINT>(MulDiv(prompt.widest + GetSystemMetrics(SM_CXICON), 4, prompt.dialogUnitX) + 40);
-    config.cButtons = 1;
+    config.cButtons = 2;
     config.pButtons = buttons;
     config.nDefaultButton = IDOK;
     int pressed = 0;
     if (FAILED(taskDialog(&config, &pressed, nullptr, nullptr))) return false;
-    *answer = pressed == kOpenFolderButton ? ui::Answer::OpenFolder : ui::Answer::Ok;
+    *answer = pressed == kOpenFolderButton   ? ui::Answer::OpenFolder
+              : pressed == kSaveReportButton ? ui::Answer::SaveReport
+                                             : ui::Answer::Ok;
     return true;
 }
 
-// Without the task dialog: an OK / Cancel box whose Cancel button is
-// renamed as it opens. Escape then means Open Folder, as Cancel did.
+// Without the task dialog: a Yes / No / Cancel box whose buttons are
+// renamed as it opens: "Open Folder", "Save Report...", OK. Cancel is OK,
+// the default, so that Escape and the close box mean OK.
 HHOOK renameHook = nullptr;
 
 LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
-        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDCANCEL, kOpenFolderCaption);
+        const auto box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextW(box, IDYES, kOpenFolderCaption);
+        SetDlgItemTextW(box, IDNO, ToUtf16(ui::windowTexts::kSaveReportButton).c_str());
+        SetDlgItemTextW(box, IDCANCEL, L"OK");
         UnhookWindowsHookEx(renameHook);
         renameHook = nullptr;
         return 0;
@@ -150,12 +201,12 @@ LRESULT CALLBACK RenameCancel(int code, WPARAM wParam, LPARAM lParam) {
 ui::Answer SummaryWithMessageBox(HWND owner, const std::wstring& title, const std::wstring& prompt) {
     renameHook = SetWindowsHookExW(WH_CBT, RenameCancel, nullptr, GetCurrentThreadId());
     const int pressed =
-        MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
+        MessageBoxW(owner, prompt.c_str(), title.c_str(), MB_YESNOCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON3);
     if (renameHook) {
         UnhookWindowsHookEx(renameHook);
         renameHook = nullptr;
     }
-    return pressed == IDCANCEL ? ui::Answer::OpenFolder : ui::Answer::Ok;
+    return pressed == IDYES ? ui::Answer::OpenFolder : pressed == IDNO ? ui::Answer::SaveReport : ui::Answer::Ok;
 }
 
 bool ShellOpen(const wchar_t* verb, const std::wstring& target) {
@@ -196,6 +247,9 @@ std::optional<std::string> PlatformServices::ChooseFolder(const std::string& tit
 }
 
 void PlatformServices::ShowFileTypes(ui::FileTypesDialog& dialog) { RunFileTypesBox(dialog, Owner()); }
+std::optional<std::string> PlatformServices::ChooseSaveFile(const ui::SaveRequest& request) {
+    return SaveWithCommonDialog(Owner(), request);
+}
 
 ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) {
     const std::wstring wideTitle = ToUtf16(title);
@@ -223,6 +277,10 @@ ui::Answer PlatformServices::ShowMessage(ui::MessageKind kind, const std::string
 }
 
 bool PlatformServices::Launch(const ui::LaunchStep& step) {
+    if (const std::wstring record = LaunchRecord(); !record.empty()) {
+        const char* kinds[] = {"StartProgram", "OpenAddress", "OpenFile"};
+        return Record(record, kinds[static_cast<int>(step.kind)], step.program, step.subject);
+    }
     const std::wstring subject = ToUtf16(step.subject);
     switch (step.kind) {
         case ui::LaunchStep::Kind::StartProgram: return StartProgram(ToUtf16(step.program), subject);
@@ -233,6 +291,7 @@ bool PlatformServices::Launch(const ui::LaunchStep& step) {
 }
 
 bool PlatformServices::OpenFolder(const std::string& path) {
+    if (const std::wstring record = LaunchRecord(); !record.empty()) return Record(record, "OpenFolder", "", path);
     const std::wstring widePath = ToUtf16(path);
     return ShellOpen(L"explore", widePath) || ShellOpen(L"open", widePath);
 }

@@ -10,6 +10,10 @@ namespace tagshift::win32 {
 
 // The summary box's second button.
 inline constexpr const wchar_t* kOpenFolderCaption = L"Open Folder";
+// For the tests: while this variable names a file, every launch and folder
+// opened is appended to it as a line ("kind<TAB>program<TAB>subject",
+// UTF-8) instead of being made.
+inline constexpr const wchar_t* kRecordLaunchesVariable = L"TAGSHIFT_RECORD_LAUNCHES";
 
 class PlatformServices : public ui::Services {
 public:
@@ -18,6 +22,7 @@ public:
     HWND Owner() const { return owner_ && IsWindow(owner_) ? owner_ : nullptr; }
 
     std::optional<std::string> ChooseFolder(const std::string& title) override;
+    std::optional<std::string> ChooseSaveFile(const ui::SaveRequest& request) override;
     ui::Answer ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) override;
     void ShowFileTypes(ui::FileTypesDialog& dialog) override;
     bool Launch(const ui::LaunchStep& step) override;

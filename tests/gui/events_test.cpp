@@ -10,11 +10,17 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
 #include "TestSupport.h"
+#include "app/qt/QtServices.h"
 #include "tests/gui/GuiSupport.h"
 
 namespace tagshift::qt::testing {
@@ -102,6 +108,81 @@ TEST(QtEvents, ClicksKeysPointerAndCloseReachTheMainWindowsLogic) {
         for (const Act& act : c.acts) act(window);
         EXPECT_TRUE(Observe(window, face) == c.seen);
     }
+}
+
+TEST(QtEvents, AFolderDroppedFromTheFileManagerIsChosenAndAFileRefused) {
+    test::TempDir dir;
+    test::WriteFile(dir / "site/index.htm", "<object></object>");
+    const struct {
+        const char* name;
+        std::string path;
+        QString folderShown;
+        std::size_t boxes;
+    } cases[] = {
+        {"a folder", dir / "site", QString::fromStdString(dir / "site"), 0},
+        {"a file", dir / "site/index.htm", "No Directory Chosen", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::testing::FakeFace face;
+        MainWindowWidget window(face, 1.0);
+        ASSERT_TRUE(ShowActive(window));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(c.path))});
+        const QPoint at = window.Control(C::IntroText)->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.DesignControl(C::FolderName)->Text(), c.folderShown);
+        EXPECT_EQ(face.boxes.size(), c.boxes);
+    }
+}
+
+// The real summary box and save dialog; launches go to the fake opener.
+struct RealDialogs : ui::testing::FakeFace {
+    QtServices qt;
+    ui::Answer ShowMessage(ui::MessageKind kind, const std::string& title, const std::string& prompt) override {
+        return qt.ShowMessage(kind, title, prompt);
+    }
+    std::optional<std::string> ChooseSaveFile(const ui::SaveRequest& request) override {
+        return qt.ChooseSaveFile(request);
+    }
+};
+
+TEST(QtEvents, SaveReportOnTheSummaryBoxSavesWhereTheDialogSaysAndOpensIt) {
+    test::TempDir dir;
+    test::WriteFile(dir / "site/index.htm", "<object></object>");
+    RealDialogs face;
+    MainWindowWidget window(face, 1.0);
+    ASSERT_TRUE(ShowActive(window));
+    face.chooserAnswers = {dir / "site"};
+    window.Logic().Activate(C::FolderButton);
+    QString shownFolder, shownName;
+    const QString saved = QString::fromStdString(dir / "mine.html");
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == "Save Report...") button->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            shownFolder = dialog->directory().absolutePath();
+            shownName = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            dialog->selectFile(saved);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    answer.start();
+    window.Logic().Activate(C::ConvertButton);
+    answer.stop();
+    EXPECT_EQ(shownFolder, QString::fromStdString(dir.Path()));
+    EXPECT_EQ(shownName, "site_Converted-report.html");
+    EXPECT_NE(test::ReadFile(saved.toStdString()).find("index.htm"), std::string::npos);
+    EXPECT_EQ(face.files, std::vector<std::string>{saved.toStdString()});
 }
 
 TEST(QtEvents, ClosingDuringARunAsksAndStaysOpenUntilTheStoppedRunEndsTheProgram) {

@@ -66,6 +66,13 @@ public:
         chooserAnswers.pop_front();
         return answer;
     }
+    std::optional<std::string> ChooseSaveFile(const SaveRequest& request) override {
+        saveRequests.push_back(request);
+        if (saveAnswers.empty()) return std::nullopt;
+        std::optional<std::string> answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
     Answer ShowMessage(MessageKind kind, const std::string& title, const std::string& prompt) override {
         focus.reset();  // a box takes the focus from the window
         boxes.push_back({kind, title, prompt, disabled.empty()});
@@ -107,6 +114,8 @@ public:
 
     std::deque<std::optional<std::string>> chooserAnswers;  // nullopt: the user cancels
     int choosers = 0;
+    std::deque<std::optional<std::string>> saveAnswers;  // nullopt: the user cancels
+    std::vector<SaveRequest> saveRequests;
     std::vector<Box> boxes;
     std::function<void(const Box&)> onBox;
     std::deque<Answer> answers;

@@ -113,6 +113,44 @@ TEST(MainWindowActs, FolderChooserChoiceAndCancel) {
     EXPECT_EQ(w.face.texts[C::StatusLine], "Progress: Directory selected - Press Convert");
 }
 
+TEST(MainWindowDrop, OneFolderIsChosenAsByTheLabelAnythingElseIsRefused) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> paths;  // '@' stands for the temporary folder
+        std::string folder;              // the chosen folder afterwards
+        std::string status;
+        std::string box;  // the refusal's text, '@' as above
+    };
+    const std::string selected = "Progress: Directory selected - Press Convert";
+    const std::vector<Case> cases = {
+        {"a folder", {"@/site"}, "@/site", selected, ""},
+        {"a folder with a trailing separator", {"@/site/"}, "@/site", selected, ""},
+        {"a file", {"@/site/page0.htm"}, "/previous", "", "Only a folder can be dropped here, and this is not one: @/site/page0.htm"},
+        {"a name that is gone", {"@/gone"}, "/previous", "", "Only a folder can be dropped here, and this is not one: @/gone"},
+        {"two folders", {"@/site", "@/other"}, "/previous", "", "Please drop a single folder (you dropped 2 items)."},
+    };
+    for (const Case& c : cases) {
+        Window w;
+        w.MakeSite(1);
+        WriteFile(w.dir.Path() + "/other/x", "");
+        auto at = [&](std::string text) {
+            if (const std::size_t i = text.find('@'); i != std::string::npos) text.replace(i, 1, w.dir.Path());
+            return text;
+        };
+        w.Choose("/previous");
+        std::vector<std::string> paths;
+        for (const std::string& path : c.paths) paths.push_back(at(path));
+        w.window.Dropped(paths);
+        EXPECT_EQ(w.window.SourceFolder(), at(c.folder)) << c.name;
+        EXPECT_EQ(w.face.texts[C::FolderName], at(c.folder)) << c.name;
+        EXPECT_EQ(w.face.texts[C::StatusLine], c.status) << c.name;
+        ASSERT_EQ(w.face.boxes.size(), c.box.empty() ? 0u : 1u) << c.name;
+        if (!c.box.empty()) {
+            EXPECT_EQ(w.face.boxes[0].prompt, at(c.box)) << c.name;
+        }
+    }
+}
+
 TEST(MainWindowHelp, CurrentFolderFirstThenBesideTheProgramElseAnError) {
     TempDir dir;
     const std::string current = dir / "current", program = dir / "program";
@@ -284,6 +322,7 @@ TEST(MainWindowRun, ClicksDuringARunStartNothingAndChangeNoFolder) {
         clicked = true;
         w.face.chooserAnswers.push_back(std::string("/elsewhere"));
         for (C id : {C::ConvertLink, C::ConvertButton, C::FolderName, C::FolderButton}) w.window.Activate(id);
+        w.window.Dropped({w.dir.Path()});
     };
     w.window.Activate(C::ConvertButton);
     EXPECT_TRUE(clicked);
@@ -403,6 +442,70 @@ TEST(MainWindowSummary, LeftAloneTagsAndTheLogsFullPath) {
     w.face.answers.push_back(Answer::OpenFolder);
     w.window.Activate(C::ConvertButton);
     EXPECT_EQ(w.face.folders, (std::vector<std::string>{w.Site() + "_Converted"}));
+}
+
+TEST(MainWindowSummary, SaveReportWritesWhereTheUserSaysThenOpensItAndCancelWritesNothing) {
+    struct Case {
+        const char* name;
+        std::vector<std::optional<std::string>> saves;  // '@' stands for the temporary folder; nullopt: Cancel
+        std::vector<Answer> answers;                     // the buttons pressed, box after box
+        bool launchesSucceed;
+        std::vector<std::string> boxes;  // the boxes' titles, in order
+        std::string report;              // the file written, '@' as above; empty: none
+    };
+    const std::vector<Case> cases = {
+        {"saved", {"@/mine.html"}, {Answer::SaveReport}, true, {"Process Complete"}, "@/mine.html"},
+        {"cancelled, then OK", {std::nullopt}, {Answer::SaveReport, Answer::Ok}, true, {"Process Complete", "Process Complete"}, ""},
+        {"a folder that is not there, then saved",
+         {"@/gone/r.html", "@/r.html"},
+         {Answer::SaveReport, Answer::Ok, Answer::SaveReport},
+         true,
+         {"Process Complete", "Error", "Process Complete"},
+         "@/r.html"},
+        {"saved, but nothing opens it", {"@/r.html"}, {Answer::SaveReport}, false, {"Process Complete", "Error"}, "@/r.html"},
+    };
+    for (const Case& c : cases) {
+        Window w;
+        w.MakeSite(2);
+        w.Choose(w.Site());
+        auto at = [&](std::string text) {
+            if (const std::size_t i = text.find('@'); i != std::string::npos) text.replace(i, 1, w.dir.Path());
+            return text;
+        };
+        for (const std::optional<std::string>& save : c.saves)
+            w.face.saveAnswers.push_back(save ? std::optional<std::string>(at(*save)) : std::nullopt);
+        w.face.answers.assign(c.answers.begin(), c.answers.end());
+        w.face.launchesSucceed = c.launchesSucceed;
+        w.window.Activate(C::ConvertButton);
+        std::vector<std::string> titles;
+        for (const Box& box : w.face.boxes) titles.push_back(box.title);
+        EXPECT_EQ(titles, c.boxes) << c.name;
+        ASSERT_FALSE(w.face.saveRequests.empty()) << c.name;
+        const SaveRequest& asked = w.face.saveRequests[0];
+        EXPECT_EQ(asked.title, "Save Report") << c.name;
+        EXPECT_EQ(asked.folder, w.dir.Path()) << c.name;
+        EXPECT_EQ(asked.fileName, "site_Converted-report.html") << c.name;
+        EXPECT_EQ(asked.extension, "html") << c.name;
+        if (c.report.empty()) {
+            EXPECT_TRUE(w.face.launches.empty()) << c.name;
+        } else {
+            const std::string report = test::ReadFile(at(c.report));
+            EXPECT_NE(report.find("page0.htm"), std::string::npos) << c.name;
+            EXPECT_NE(report.find("page1.htm"), std::string::npos) << c.name;
+            EXPECT_EQ(w.face.files, std::vector<std::string>{at(c.report)}) << c.name;
+        }
+        if (titles.size() > 1 && titles[1] == "Error") {
+            const std::string prompt = w.face.boxes[1].prompt;
+            const std::string expected = c.launchesSucceed ? "Could not write the report " + at("@/gone/r.html") + ": "
+                                                           : "The report was saved as " + at(c.report) +
+                                                                 ", but it could not be opened";
+            EXPECT_EQ(prompt.substr(0, expected.size()), expected) << c.name;
+            EXPECT_GT(prompt.size(), c.launchesSucceed ? expected.size() : 0u) << c.name << ": the reason";
+        }
+        // The converted tree holds what the run wrote and nothing more.
+        EXPECT_FALSE(Exists(w.Site() + Native("_Converted/site_Converted-report.html"))) << c.name;
+        EXPECT_EQ(w.face.statusShown.back(), "Progress: Website Converted") << c.name;
+    }
 }
 
 TEST(MainWindowStart, CommandLineStartConvertsTheFolderItNames) {

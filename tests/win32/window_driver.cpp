@@ -25,7 +25,9 @@
 
 #include "app/win32/ControlWindow.h"
 #include "app/win32/FileTypesBox.h"
+#include "app/win32/Drops.h"
 #include "app/win32/MainFrame.h"
+#include "app/win32/PlatformServices.h"
 #include "fs/Utf16.h"
 #include "ui/Design.h"
 #include "ui/Disclaimer.h"
@@ -611,6 +613,123 @@ void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
           "the run converted PAGE.HTM with its <noscript> copy: " + converted.substr(0, 120));
     Click(GetDlgItem(summary, IDOK));
     WaitFor([&] { return program.Window(Wide(ui::windowTexts::kTitleComplete)) == nullptr; });
+// The text of a box's child that starts with prefix, its lines joined.
+std::wstring BoxText(HWND box, const std::wstring& prefix) {
+    struct Search {
+        const std::wstring* prefix;
+        std::wstring found;
+    } search{&prefix, L""};
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            std::wstring text = WindowText(child);
+            for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.erase(at, 2);
+            if (text.rfind(*s->prefix, 0) != 0) return TRUE;
+            s->found = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Drops the paths on the window through its test entry.
+void Drop(HWND window, const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    COPYDATASTRUCT data{win32::kTestDropMark, static_cast<DWORD>(list.size() * sizeof(wchar_t)), list.data()};
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kTimeoutMs, &answer);
+}
+
+// A folder dropped on the window is chosen as the folder label chooses it;
+// a dropped file is refused with a box and changes nothing.
+void CheckDrops(Program& program, HWND main, const std::wstring& folder, const std::wstring& file) {
+    HWND folderName = Child(main, ControlId::FolderName);
+    HWND status = Child(main, ControlId::StatusLine);
+    Drop(main, {folder});
+    // The status line shows its text as its value (its name is the stage announced).
+    Check(WaitFor([&] {
+              return WindowText(folderName) == folder &&
+                     AccessibleOf(status).value == Wide(ui::windowTexts::kStatusDirectorySelected);
+          }),
+          "a folder dropped on the window is chosen: " + Narrow(WindowText(folderName)) + ", \"" +
+              Narrow(AccessibleOf(status).value) + "\"");
+    Drop(main, {file});
+    HWND box = program.WaitWindow(kMain, L"#32770");
+    const std::wstring refusal = Wide(ui::windowTexts::kDropNotAFolder);
+    const std::wstring shown = box ? BoxText(box, refusal.substr(0, 20)) : L"";
+    Check(shown == refusal + file, "a dropped file is refused: " + Narrow(shown));
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Check(WaitFor([&] { return program.Window(kMain, L"#32770") == nullptr; }) && WindowText(folderName) == folder,
+          "the refusal closes and the chosen folder stays");
+}
+
+void CloseMain(Program& program, HWND main, const std::string& what);
+
+// A visible child of the class whose text passes the test.
+HWND FindChild(HWND parent, const wchar_t* className, const std::function<bool(const std::wstring&)>& test) {
+    struct Search {
+        const wchar_t* className;
+        const std::function<bool(const std::wstring&)>* test;
+        HWND found;
+    } search{className, &test, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t name[64] = L"";
+            GetClassNameW(child, name, 64);
+            if (lstrcmpiW(name, s->className) != 0 || !IsWindowVisible(child) || !(*s->test)(WindowText(child)))
+                return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string ReadBytes(const stdfs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), {}};
+}
+
+// "Save Report..." on the summary box: the save dialog starts beside the
+// converted tree with the report's name, the report is written where the
+// user says and opened (the launch recorded, not made).
+void CheckSaveReport(Program& program, const std::wstring& site, const std::wstring& saved,
+                     const std::wstring& launches) {
+    HWND summary = program.WaitWindow(Wide(ui::windowTexts::kTitleComplete));
+    const std::wstring caption = Wide(ui::windowTexts::kSaveReportButton);
+    HWND button = summary ? FindChild(summary, L"Button", [&](const std::wstring& text) { return text == caption; })
+                          : nullptr;
+    if (!Check(button != nullptr, "the summary box offers Save Report...")) return;
+    Click(button);
+    HWND dialog = program.WaitWindow(Wide(ui::windowTexts::kSaveReportTitle));
+    const std::wstring name = stdfs::path(site).filename().wstring() + L"_Converted-report.html";
+    // Wine's save dialog leaves the name box empty whatever name it is
+    // given (Windows shows it): the name is reported, not required.
+    HWND nameBox = nullptr;
+    WaitFor([&] { return dialog && (nameBox = FindChild(dialog, L"Edit", [](const std::wstring&) { return true; })); });
+    if (!Check(nameBox != nullptr, "Save Report... opens the save dialog with a name box")) return;
+    std::printf("NOTE: the save dialog's name box shows \"%s\" (given: %s)\n", Narrow(WindowText(nameBox)).c_str(),
+                Narrow(name).c_str());
+    SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    HWND main = program.WaitWindow(kMain, win32::kMainWindowClass);
+    Check(main != nullptr && !program.Window(Wide(ui::windowTexts::kSaveReportTitle)),
+          "Save closes the dialog and the summary");
+    const std::string report = ReadBytes(saved);
+    std::string missing;
+    for (const char* page : {"index.html", "trailers.htm", "contact.html"})
+        if (report.find(page) == std::string::npos) missing += std::string(page) + " ";
+    Check(!report.empty() && missing.empty() && report.find("<!DOCTYPE html>") != std::string::npos,
+          "the report is written where the user said and holds the run's pages" +
+              (missing.empty() ? std::string() : "; missing: " + missing));
+    const std::string opened = "OpenFile\t\t" + Narrow(saved) + "\n";
+    Check(ReadBytes(launches) == opened, "the report is opened in the default viewer: " + ReadBytes(launches));
+    Check(!stdfs::exists(site + L"_Converted\\" + name), "the converted tree holds no report");
+    if (main) CloseMain(program, main, "the program ends with its window");
 }
 
 void CloseMain(Program& program, HWND main, const std::string& what) {
@@ -680,6 +799,11 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring exe = argv[1], work = argv[2], site = argv[3], reference = argv[4];
+    SetEnvironmentVariableW(win32::kTestDropsVariable, L"1");  // inherited by every start
+    // No start opens a browser or a folder: the launches are written down.
+    const std::wstring launches = work + L"\\launches.txt";
+    DeleteFileW(launches.c_str());
+    SetEnvironmentVariableW(win32::kRecordLaunchesVariable, launches.c_str());
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     {  // A fresh profile: the disclaimer, Continue, then the main window's keys, names, hover and chooser.
@@ -692,6 +816,7 @@ int wmain(int argc, wchar_t** argv) {
             CheckTabOrderAndNames(main);
             CheckHover(main);
             CheckChooser(program, main, site);
+            CheckDrops(program, main, work + L"\\fresh", site + L"\\index.html");
             CloseMain(program, main, "closing the main window ends the program");
         }
     }
@@ -778,6 +903,14 @@ int wmain(int argc, wchar_t** argv) {
                 CloseMain(program, main, "the program ends with its window");
             }
         }
+    }
+    {  // Save Report... on the summary of a command-line start.
+        const std::wstring copy = work + L"\\report site", saved = work + L"\\saved";
+        std::error_code error;
+        stdfs::copy(site, copy, stdfs::copy_options::recursive, error);
+        stdfs::create_directories(saved, error);
+        Program program(marked + L"\\tagshift.exe", L"\"" + copy + L"\"");
+        CheckSaveReport(program, copy, saved + L"\\mine.html", launches);
     }
     {  // A long path: the summary box breaks it into lines within the screen and shows all of it.
         const std::wstring longSite = work + L"\\" + std::wstring(120, L'x') + L" " + std::wstring(60, L'y');
