@@ -613,6 +613,8 @@ void CheckFileTypes(Program& program, HWND main, const std::wstring& site) {
           "the run converted PAGE.HTM with its <noscript> copy: " + converted.substr(0, 120));
     Click(GetDlgItem(summary, IDOK));
     WaitFor([&] { return program.Window(Wide(ui::windowTexts::kTitleComplete)) == nullptr; });
+}
+
 // The text of a box's child that starts with prefix, its lines joined.
 std::wstring BoxText(HWND box, const std::wstring& prefix) {
     struct Search {
