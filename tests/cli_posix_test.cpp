@@ -243,7 +243,16 @@ TEST(HeadlessConverter, EdgesOfSourcePathsDestinationsPatternsAndOutputs) {
          "{ sleep 0.05; {cli} --verbose site 2>&1 >/dev/null; echo $? >{status}; } | true; exit $(cat {status})", 0,
          [](const std::string& work, const CliResult&) { ExpectConverted(work, "stderr"); }},
     };
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' runtime cannot work with four open files: the run is
+    // then ended by the runtime, not by the fault under test.
+    std::vector<EdgeCase> kept;
+    for (const EdgeCase& testCase : cases)
+        if (std::string(testCase.name) != "a deep tree and too few open files") kept.push_back(testCase);
+    RunEdgeCases(kept, "", false);
+#else
     RunEdgeCases(cases, "", false);
+#endif
 }
 
 // Permissions bind only an ordinary user: as root the cases run as nobody.
