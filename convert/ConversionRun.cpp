@@ -436,9 +436,10 @@ void ConversionRun::ProcessFile(const PageFile& file) {
 }
 
 void ConversionRun::RewritePage(const PageFile& file) {
-    current_ = Visible(Shown(file.path));
-    if (result_.pages.empty() || result_.pages.back().path != Shown(file.path))
-        result_.pages.push_back(PageRecord{Shown(file.path), file.sourcePath, {}, {}, {}});
+    const std::string shown = Shown(file.path);
+    current_ = Visible(shown);
+    if (result_.pages.empty() || result_.pages.back().path != shown)
+        result_.pages.push_back(PageRecord{shown, file.sourcePath, {}, {}, {}});
     PageRecord& record = result_.pages.back();
     record.selections.emplace_back();
     const bool fromSource = !file.sourcePath.empty();
