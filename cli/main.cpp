@@ -25,10 +25,10 @@ constexpr int kExitPagesFailed = 3;
 constexpr int kExitFailed = 4;
 constexpr int kExitInterrupted = 130;
 
-const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--] SOURCE\n";
+const char* const kUsage = "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--jobs N] [--] SOURCE\n";
 
 const char* const kHelp =
-    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--] SOURCE\n"
+    "Usage: tagshift-convert [--patterns LIST] [--verbose] [--any-case] [--noscript] [--dry-run] [--report FILE] [--jobs N] [--] SOURCE\n"
     "\n"
     "Copies the folder SOURCE to SOURCE_Converted and, in the copy, moves every\n"
     "<object>...</object> and <embed>...</embed> block of the selected pages into\n"
@@ -62,6 +62,10 @@ const char* const kHelp =
     "                   the tags left alone and the entries that failed; FILE is\n"
     "                   replaced when it exists; with --dry-run it is marked as a\n"
     "                   preview and its links open the source pages\n"
+    "  --jobs N         copy the files and rewrite the pages on N workers side by\n"
+    "                   side (default: one per hardware thread, at most 8; 1: one\n"
+    "                   after the other); the new folder, its log and every byte\n"
+    "                   in them are the same whatever N is\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "  --               end of the options: what follows is SOURCE, even when it\n"
@@ -203,6 +207,7 @@ int main(int argc, char** argv) {
     bool verboseOutput = false, anyCase = false, noscript = false, dryRun = false, help = false, version = false;
     std::vector<std::string> sources;
     std::string reportFile;
+    int jobs = 0;
 
     // The help text is ours (with the exit statuses); CLI11 only parses.
     CLI::App app("tagshift-convert");
@@ -215,6 +220,7 @@ int main(int argc, char** argv) {
     app.add_flag("--dry-run", dryRun);
     app.add_option("--patterns", patterns)->expected(1);
     app.add_option("--report", reportFile)->expected(1);
+    app.add_option("--jobs", jobs)->expected(1)->check(CLI::Range(1, 64));
     app.add_option("SOURCE", sources);
     app.allow_extras(false);
     // "--patterns=" gives the empty list, as "--patterns ''" does (CLI11
@@ -256,6 +262,7 @@ int main(int argc, char** argv) {
     request.anyCase = anyCase;
     request.noscriptFallback = noscript;
     request.dryRun = dryRun;
+    request.jobs = jobs;
     const tagshift::ConversionResult result = tagshift::Convert(request, observer);
     observer.ClearProgress();
 

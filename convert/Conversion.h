@@ -16,10 +16,15 @@ struct ConversionRequest {
     std::string sourceFolder;                        // made absolute and normal by the run
     std::string patterns = texts::kDefaultPatterns;  // ';'-separated page patterns
     bool anyCase = false;  // page names (INDEX.HTM by *.htm) and tags (<OBJECT ...></OBJECT>) match in any letter case
-    bool noscriptFallback = false;
+    bool noscriptFallback = false;  // each block after the page's first <body also stays, in a <noscript> after its call
     // A preview: the checks and the walk of a run, every page read and
     // rewritten in memory, nothing written (no new folder, no log).
-    bool dryRun = false;  // each block after the page's first <body also stays, in a <noscript> after its call
+    bool dryRun = false;
+    // How many workers copy the files and rewrite the pages side by side
+    // (0: one per hardware thread, at most 8; 1: none, all on the calling
+    // thread). Whatever the number, the run writes, records and tells the
+    // same, in the same order.
+    int jobs = 0;
 };
 
 // An opening text that a rewrite left in a page as markup.

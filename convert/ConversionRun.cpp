@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "convert/PageRewriter.h"
@@ -102,6 +104,134 @@ private:
     fs::FsError error_;
 };
 
+// The function numbers in the walk's order, handed from one page's worker
+// to the next: a page takes its first number once every page before it has
+// counted its blocks, so the pages are rewritten side by side and still
+// numbered as one after the other.
+class NumberChain {
+public:
+    // Waits for the turn of page index, which has blocks blocks; base
+    // receives the count before them. False once the walk is abandoned.
+    bool Take(std::size_t index, long long blocks, long long& base) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        turn_.wait(lock, [&] { return abandoned_ || next_ == index; });
+        if (abandoned_) return false;
+        base = count_;
+        count_ += blocks;
+        ++next_;
+        turn_.notify_all();
+        return true;
+    }
+    // A page took more or fewer numbers than it counted (it failed, or was
+    // done again): the pages after it number from the right count.
+    void Shift(long long delta) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        count_ += delta;
+    }
+    void Abandon() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            abandoned_ = true;
+        }
+        turn_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::size_t next_ = 0;
+    long long count_ = 0;
+    bool abandoned_ = false;
+};
+
+}  // namespace
+
+// A page rewritten on a worker, numbered from 1, and what the rewrite found
+// there; the run takes it in the walk's order.
+struct ConversionRun::PageJob {
+    PageFile file;
+    std::size_t turn = 0;     // its place in the walk's order of pages
+    bool numbered = false;    // the chain gave it its first number
+    long long base = 0;       // the count before its first number
+    long long counted = 0;    // the blocks it told the chain
+    bool numbersFinal = false;  // its numbers hold base already (rewritten again from it)
+    bool outOfMemory = false;
+    fs::FsError readError, writeError;
+    bool written = false;  // the converted page (or its copy) stands in the new tree
+    fs::FileInfo info;
+    std::vector<MovedBlock> blocks;
+    struct Alone {
+        std::string opening;
+        long long line;
+        LeftAloneReason why;
+    };
+    std::vector<Alone> leftAlone;
+    // Each kind's functions without their headers, one after the other, and
+    // where each ends, with its number.
+    std::string bodies[2];
+    std::vector<std::pair<long long, std::size_t>> ends[2];
+
+    void ClearFindings() {
+        blocks.clear();
+        leftAlone.clear();
+        for (int kind = 0; kind < 2; ++kind) {
+            bodies[kind].clear();
+            ends[kind].clear();
+        }
+    }
+};
+
+struct ConversionRun::PageWork {
+    // A page in the making holds its text, and a page rewritten its
+    // functions until its turn: the pages ahead of the run are bounded by
+    // their number and by their bytes together.
+    explicit PageWork(fs::Workers* workers)
+        : order(workers, 16 * static_cast<std::size_t>(workers->Count()), false,
+                (std::uint64_t{4} << 20) * static_cast<std::uint64_t>(workers->Count())) {}
+    ~PageWork() {
+        chain.Abandon();  // a worker that waits for its turn gives up ...
+        order.Abandon();  // ... so that every running one can be waited for
+    }
+    NumberChain chain;
+    fs::InOrder order;
+    std::size_t pages = 0;  // handed out so far
+};
+
+namespace {
+
+// Writes a page of the new tree. The first write of a page read from the
+// source makes a new file: the tree is published whole, under its final
+// name, only once complete. A file that stands there after all is replaced.
+fs::FsError WritePage(const PageFile& file, const fs::PieceSource& source, const fs::FileInfo& info, bool keepTimes) {
+    if (file.sourcePath.empty()) return fs::WriteFileAtomic(file.path, source, &info, keepTimes);
+    fs::FsError error = fs::WriteNewFile(file.path, source, info, keepTimes);
+    if (error.Failed() && error.path == file.path && fs::EntryExists(file.path))
+        error = fs::WriteFileAtomic(file.path, source, &info, keepTimes);
+    return error;
+}
+fs::FsError WritePage(const PageFile& file, std::string_view page, const fs::FileInfo& info) {
+    return WritePage(file, [page](const fs::PieceEmitter& emit) { return emit(page); }, info, true);
+}
+
+// Collects what a rewrite on a worker finds, for the run to take in order.
+template <typename Job>
+class JobSink : public BlockSink {
+public:
+    explicit JobSink(Job& job) : job_(job) {}
+    void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
+        const int k = static_cast<int>(kind);
+        AppendFunctionBody(job_.bodies[k], block);
+        job_.ends[k].emplace_back(number, job_.bodies[k].size());
+        job_.blocks.push_back(MovedBlock{kind, number, place.line, place.offset, block.size(), place.fallback});
+    }
+    void LeftAlone(TagKind, std::string_view opening, long long line, LeftAloneReason why) override {
+        job_.leftAlone.push_back({std::string(opening), line, why});
+    }
+
+private:
+    Job& job_;
+};
+
 }  // namespace
 
 bool PatternListUsable(const std::string& text) {
@@ -144,6 +274,8 @@ ConversionResult Convert(const ConversionRequest& request, ConversionObserver& o
 ConversionRun::ConversionRun(const ConversionRequest& request, ConversionObserver& observer)
     : observer_(observer), request_(request) {}
 
+ConversionRun::~ConversionRun() = default;
+
 void ConversionRun::Yield() {
     if (!stop_ && observer_.ShouldStop()) stop_ = true;
 }
@@ -158,6 +290,8 @@ ConversionResult ConversionRun::Run() {
         result_.outcome = Fail(kErrorConvertFailed, (current_.empty() ? result_.sourceFolder : current_) +
                                                         " - " + kReasonNoMemory);
     }
+    pageWork_.reset();  // waits for the workers: nothing more is written
+    workers_.reset();
     CloseScriptFiles();
     // A new tree that did not take its final name is not left behind.
     if (!workDir_.empty()) fs::RemoveTree(workDir_);
@@ -239,6 +373,11 @@ RunOutcome ConversionRun::RunSteps() {
     // two folders.
     long long selected = 0;
     current_ = Visible(source);
+    const int jobs = request_.jobs > 0 ? request_.jobs : fs::DefaultWorkerCount();
+    if (jobs > 1) {
+        workers_ = std::make_unique<fs::Workers>(jobs);
+        if (workers_->Count() < 2) workers_.reset();  // one worker would only wait for this thread
+    }
     const auto skipPage = [this, &selected](const std::string& name) {
         const bool isSelected = IsSelected(name);
         selected += isSelected;
@@ -253,8 +392,9 @@ RunOutcome ConversionRun::RunSteps() {
         NotCopied(error, isFolder);
     };
     const auto leftOut = [this](const std::string& path, const std::string& why) { LeftOut(path, why); };
-    const fs::FsError copy = request_.dryRun ? fs::ReadTree(source, skipPage, afterFolder, unreadable, leftOut)
-                                             : fs::CopyTreeInto(source, workDir_, skipPage, afterFolder, unreadable, leftOut);
+    const fs::FsError copy =
+        request_.dryRun ? fs::ReadTree(source, skipPage, afterFolder, unreadable, leftOut, workers_.get())
+                        : fs::CopyTreeInto(source, workDir_, skipPage, afterFolder, unreadable, leftOut, workers_.get());
     if (stop_) return RunOutcome::Stopped;
     if (copy.Failed()) return Fail(kErrorCopyFailed, Named(copy) + " - " + copy.reason);
     pagesInAll_ = selected;
@@ -262,7 +402,10 @@ RunOutcome ConversionRun::RunSteps() {
     ReportProgress();
 
     if (!Status(kStatusPreparing)) return RunOutcome::Stopped;
+    if (workers_) pageWork_ = std::make_unique<PageWork>(workers_.get());
     ProcessFolder(source, request_.dryRun ? dest : workDir_);
+    if (pageWork_ && !stop_) pageWork_->order.FinishAll();
+    pageWork_.reset();
     if (Ended()) return Fail(fatalWhat_, fatal_);
     if (stop_) return RunOutcome::Stopped;
     CloseScriptFiles();
@@ -381,17 +524,20 @@ void ConversionRun::Note(EntryNoteKind kind, const std::string& sourcePath, cons
 void ConversionRun::ProcessFolder(const std::string& source, const std::string& path) {
     fs::FolderListing listing;
     if (fs::FsError list = fs::ListFolder(source, listing); list.Failed()) {
-        if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
-        return NotCopied(list, true);
+        return InOrder([this, list] {
+            if (EndsTheRun(list)) return EndRun(kErrorWalkFailed, list);
+            NotCopied(list, true);
+        });
     }
     // A page that became a pipe after the copy is named here.
-    for (const fs::LeftOutEntry& entry : listing.leftOut) LeftOut(JoinPath(source, entry.name), entry.why);
+    for (const fs::LeftOutEntry& entry : listing.leftOut)
+        InOrder([this, entryPath = JoinPath(source, entry.name), why = entry.why] { LeftOut(entryPath, why); });
     Yield();
     for (const std::string& name : listing.files) {
         if (Ended() || stop_) break;
         ProcessFile(PageFile{JoinPath(path, name), name, JoinPath(source, name)});
     }
-    CloseScriptFiles();
+    InOrder([this] { CloseScriptFiles(); });
     if (Ended()) return;
     Yield();
     for (const std::string& name : listing.folders) {
@@ -406,10 +552,49 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
     Yield();
 }
 
+void ConversionRun::InOrder(std::function<void()> step) {
+    if (!pageWork_) {
+        if (!Ended()) step();
+        return;
+    }
+    pageWork_->order.Add(nullptr, [this, step = std::move(step)] {
+        if (!Ended()) step();
+    });
+}
+
 void ConversionRun::ProcessFile(const PageFile& file) {
     // A stopped run's new tree is removed: nothing more is written.
     if (stop_ || !Status(kStatusCheckingFile + Visible(file.name))) return;
     if (!IsSelected(file.name)) return;
+    if (!pageWork_) return ProcessSelectedPage(file);
+    const std::size_t turn = pageWork_->pages++;
+    const long long patternsMatched = std::count_if(patterns_.begin(), patterns_.end(), [&](const std::string& p) {
+        return PatternMatches(p, file.name, request_.anyCase);
+    });
+    if (request_.dryRun || patternsMatched != 1) {
+        // Rewritten here, in its turn: a preview, or a page rewritten once
+        // for each of several patterns, the later ones reading what the
+        // first wrote.
+        pageWork_->order.Add(nullptr, [this, file, turn] {
+            if (Ended()) return;
+            const long long before = result_.functionsReplaced;
+            ProcessSelectedPage(file);
+            long long base = 0;
+            pageWork_->chain.Take(turn, result_.functionsReplaced - before, base);
+        });
+        return;
+    }
+    auto job = std::make_shared<PageJob>();
+    job->file = file;
+    job->turn = turn;
+    pageWork_->order.Add([this, job] { RewriteOnWorker(*job); },
+                         [this, job] {
+                             if (!Ended()) CommitPage(*job);
+                         },
+                         fs::SizeOf(file.sourcePath));
+}
+
+void ConversionRun::ProcessSelectedPage(const PageFile& file) {
     PageFile pageFile = file;
     rewrittenBefore_ = false;
     for (const std::string& pattern : patterns_) {
@@ -435,6 +620,131 @@ void ConversionRun::ProcessFile(const PageFile& file) {
     ReportProgress();
 }
 
+// On a worker: reads the page from the source, rewrites it numbered from 1,
+// waits for its turn to learn its first number, and writes it into the new
+// tree. Nothing here touches the run's record: CommitPage takes the job in
+// order.
+void ConversionRun::RewriteOnWorker(PageJob& job) const {
+    bool tookTurn = false;
+    try {
+        std::string page;
+        job.readError = fs::ReadWholeFile(job.file.sourcePath, page, &job.info);
+        const RewriteOptions options{request_.anyCase, request_.noscriptFallback};
+        PagePieces converted;
+        JobSink<PageJob> sink(job);
+        long long count = 0;
+        if (!job.readError.Failed()) RewriteText(page, count, sink, options, converted);
+        tookTurn = true;
+        if (!pageWork_->chain.Take(job.turn, count, job.base)) return;
+        job.numbered = true;
+        job.counted = count;
+        if (job.readError.Failed()) return;
+        if (count == 0) {
+            // Nothing to replace: the page is a plain copy.
+            job.writeError = WritePage(job.file, page, job.info);
+            job.written = !job.writeError.Failed();
+            return;
+        }
+        if (converted.NumbersInBlocks() && job.base != 0) {
+            // A block holds a call numbered from 1: the page is rewritten
+            // again from its own first number.
+            job.ClearFindings();
+            job.readError = fs::ReadWholeFile(job.file.sourcePath, page, &job.info);
+            if (job.readError.Failed()) return;
+            long long from = job.base;
+            RewriteText(page, from, sink, options, converted);
+            job.numbersFinal = true;
+        }
+        const long long numberBase = job.numbersFinal ? 0 : job.base;
+        job.writeError = WritePage(
+            job.file, [&converted, numberBase](const fs::PieceEmitter& emit) { return converted.Emit(emit, numberBase); },
+            job.info, false);
+        job.written = !job.writeError.Failed();
+    } catch (const std::bad_alloc&) {
+        // Told by the run, in the page's turn, as memory running out there.
+        job.outOfMemory = true;
+        job.ClearFindings();
+        long long ignored = 0;
+        if (!tookTurn) pageWork_->chain.Take(job.turn, 0, ignored);
+    }
+}
+
+void ConversionRun::AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2],
+                                    fs::FsError& error) {
+    constexpr std::size_t kFlushSize = std::size_t{1} << 20;
+    const long long numberBase = job.numbersFinal ? 0 : job.base;
+    std::string text;
+    for (TagKind kind : kTagKinds) {
+        const int k = static_cast<int>(kind);
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < job.ends[k].size(); ++i) {
+            const auto& [number, end] = job.ends[k][i];
+            AppendFunctionHead(text, kind, number + numberBase);
+            text.append(job.bodies[k], from, end - from);
+            from = end;
+            if (text.size() < kFlushSize && i + 1 < job.ends[k].size()) continue;
+            // The first append of the page marks the file's state; when it
+            // could not even open the file, taking it back does nothing.
+            error = AppendFunctionText(job.file, kind, text, scriptFiles_[k], marked[k] ? nullptr : &marks[k],
+                                       &job.info);
+            marked[k] = true;
+            text.clear();
+            if (error.Failed()) return;
+        }
+    }
+}
+
+// In the walk's order: records a page a worker rewrote and adds its
+// functions to the script files, as RewritePage would have; a page whose
+// first number turned out wrong (a page before it failed) is done again here.
+void ConversionRun::CommitPage(PageJob& job) {
+    const long long before = result_.functionsReplaced;
+    const std::string shown = Shown(job.file.path);
+    current_ = Visible(shown);
+    if (job.outOfMemory) throw std::bad_alloc();
+    if (!job.numbered || job.base != before) {
+        if (job.written) fs::RemoveFile(job.file.path);
+        ProcessSelectedPage(job.file);
+    } else {
+        ++result_.pagesConverted;
+        result_.pages.push_back(PageRecord{shown, job.file.sourcePath, {}, {}, {}});
+        PageRecord& record = result_.pages.back();
+        record.selections.emplace_back();
+        if (job.readError.Failed()) {
+            FailPage(job.file, job.readError);
+        } else {
+            for (const PageJob::Alone& alone : job.leftAlone) {
+                ++result_.tagsLeftAlone;
+                record.leftAlone.push_back(LeftAloneTag{shown, alone.opening, alone.line, LeftAloneText(alone.why)});
+                observer_.TagLeftAlone(record.leftAlone.back());
+            }
+            const long long numberBase = job.numbersFinal ? 0 : job.base;
+            for (MovedBlock block : job.blocks) {
+                block.number += numberBase;
+                record.blocks.push_back(block);
+            }
+            result_.functionsReplaced += static_cast<long long>(job.blocks.size());
+            fs::AppendMark marks[2];
+            bool marked[2] = {false, false};
+            fs::FsError error;
+            if (!job.blocks.empty()) AppendFunctions(job, marks, marked, error);
+            if (!error.Failed()) error = job.writeError;
+            if (error.Failed()) {
+                for (int k = 0; k < 2; ++k)
+                    if (marked[k]) scriptFiles_[k].Undo(marks[k]);
+                record.blocks.clear();
+                result_.functionsReplaced = before;
+                if (job.written) fs::RemoveFile(job.file.path);
+                FailPage(job.file, error);
+            }
+        }
+        ++pagesDone_;
+        ReportProgress();
+    }
+    if (const long long delta = result_.functionsReplaced - before - job.counted; delta != 0)
+        pageWork_->chain.Shift(delta);
+}
+
 void ConversionRun::RewritePage(const PageFile& file) {
     const std::string shown = Shown(file.path);
     current_ = Visible(shown);
@@ -458,13 +768,13 @@ void ConversionRun::RewritePage(const PageFile& file) {
     if (RewriteText(page, functions, pageFunctions, RewriteOptions{request_.anyCase, request_.noscriptFallback},
                     converted) == 0) {
         // Nothing to replace: the page is a plain copy.
-        if (fromSource && !request_.dryRun) error = fs::WriteFileAtomic(file.path, page, &info, true);
+        if (fromSource && !request_.dryRun) error = WritePage(file, page, info);
         if (error.Failed()) FailPage(file, error);
         return;
     }
     error = pageFunctions.Finish();
-    if (!error.Failed() && !request_.dryRun) error = fs::WriteFileAtomic(
-            file.path, [&converted](const fs::PieceEmitter& emit) { return converted.Emit(emit); }, &info);
+    if (!error.Failed() && !request_.dryRun)
+        error = WritePage(file, [&converted](const fs::PieceEmitter& emit) { return converted.Emit(emit); }, info, false);
     if (error.Failed()) {
         pageFunctions.Undo();
         functions = countBefore;

@@ -4,7 +4,7 @@
 // reach a single page's rewrite through RewritePage().
 #pragma once
 
-#include <set>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,12 +12,14 @@
 #include "convert/Conversion.h"
 #include "convert/ScriptFiles.h"
 #include "fs/FileSystem.h"
+#include "fs/Workers.h"
 
 namespace tagshift {
 
 class ConversionRun {
 public:
     ConversionRun(const ConversionRequest& request, ConversionObserver& observer);
+    ~ConversionRun();
 
     // The whole run; call once.
     ConversionResult Run();
@@ -36,6 +38,16 @@ private:
     void Yield();
     void ProcessFolder(const std::string& source, const std::string& path);
     void ProcessFile(const PageFile& file);
+    void ProcessSelectedPage(const PageFile& file);
+    struct PageJob;
+    struct PageWork;
+    void RewriteOnWorker(PageJob& job) const;
+    void CommitPage(PageJob& job);
+    void AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2], fs::FsError& error);
+    // Runs step in the walk's order: at once without workers, else once
+    // every page handed out before it is done. Nothing runs once the run
+    // has ended.
+    void InOrder(std::function<void()> step);
     void FailPage(const PageFile& file, const fs::FsError& error);
     void NotCopied(const fs::FsError& error, bool folder);
     void LeftOut(const std::string& sourcePath, const std::string& why);
@@ -61,9 +73,11 @@ private:
     const char* fatalWhat_ = nullptr;  // set by EndRun: what could not be done ...
     std::string fatal_;                // ... and the path and the reason
     std::string workDir_;  // the new tree until it is complete and takes its final name
-    fs::AppendFile scriptFiles_[2];
-    std::set<std::string> unreadFolders_;  // source folders the copy could not read  // the script files of the folder being walked, by kind
+    fs::AppendFile scriptFiles_[2];  // the script files of the folder being walked, by kind
+    std::set<std::string> unreadFolders_;  // source folders the copy could not read
     std::set<std::string> leftOut_;  // the source paths of the entries recorded as left out
+    std::unique_ptr<fs::Workers> workers_;  // none: every step on this thread
+    std::unique_ptr<PageWork> pageWork_;    // the pages handed out to the workers, during the walk
 };
 
 }  // namespace tagshift

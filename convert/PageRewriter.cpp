@@ -1,5 +1,6 @@
 #include "convert/PageRewriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -274,6 +275,11 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
         if (!ltPointer) break;
         const std::size_t lt = static_cast<std::size_t>(static_cast<const char*>(ltPointer) - page.data());
         at = lt + 1;
+        // Most '<' open some other tag, or close one: the letter after it
+        // tells, before any longer comparison.
+        if (at >= page.size()) break;
+        const char next = Lower(page[at]);
+        if (next != '!' && next != 's' && next != 't' && next != 'n' && next != 'b' && next != opening[1]) continue;
 
         if (StandsAnyCase(page, lt, "<!--")) {
             // IE reads what stands in a conditional comment, so it is markup.
@@ -368,7 +374,9 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
 void PagePieces::Clear(std::string_view page) {
     page_ = page;
     runs_.clear();
+    places_.clear();
     size_ = 0;
+    numbersInBlocks_ = false;
 }
 
 void PagePieces::AddFallback(std::size_t blockLength) {
@@ -380,7 +388,7 @@ void PagePieces::AddCall(TagKind kind, long long number) {
     if (runs_.empty() || runs_.back().number != 0) AddRun(0, 0);
     runs_.back().number = number;
     runs_.back().kind = kind;
-    size_ += CallTextSize(kind, number);
+    size_ += CallTextSize(kind, 0);
 }
 
 bool PagePieces::RunsContain(std::string_view word) const {
@@ -389,39 +397,127 @@ bool PagePieces::RunsContain(std::string_view word) const {
     return false;
 }
 
-int PagePieces::Emit(const std::function<int(std::string_view)>& emit) const {
+// The page's bytes [from, to), each call of an earlier pass in them with its number.
+int PagePieces::EmitPage(std::size_t from, std::size_t to, long long numberBase,
+                         const std::function<int(std::string_view)>& emit) const {
+    auto place = std::lower_bound(places_.begin(), places_.end(), from,
+                                  [](const CallPlace& p, std::size_t at) { return p.offset < at; });
+    for (; place != places_.end() && place->offset < to; ++place) {
+        if (place->offset > from)
+            if (int failed = emit(page_.substr(from, place->offset - from))) return failed;
+        if (int failed = EmitCallText(place->kind, place->number + numberBase, emit)) return failed;
+        from = place->offset + CallTextSize(place->kind, 0);
+    }
+    if (to > from) return emit(page_.substr(from, to - from));
+    return 0;
+}
+
+int PagePieces::Emit(const std::function<int(std::string_view)>& emit, long long numberBase) const {
     for (std::size_t i = 0; i < runs_.size(); ++i) {
         const Run& run = runs_[i];
-        if (run.length > 0)
-            if (int failed = emit(page_.substr(run.offset, run.length))) return failed;
+        if (int failed = EmitPage(run.offset, run.offset + run.length, numberBase, emit)) return failed;
         if (run.number > 0)
-            if (int failed = EmitCallText(run.kind, run.number, emit)) return failed;
+            if (int failed = EmitCallText(run.kind, run.number + numberBase, emit)) return failed;
         if (run.fallback) {
             // The block stands between this run and the next one.
             const std::size_t block = run.offset + run.length;
             if (int failed = emit(kNoscriptOpen)) return failed;
-            if (int failed = emit(page_.substr(block, runs_[i + 1].offset - block))) return failed;
+            if (int failed = EmitPage(block, runs_[i + 1].offset, numberBase, emit)) return failed;
             if (int failed = emit(kNoscriptClose)) return failed;
         }
     }
     return 0;
 }
 
-std::string PagePieces::Joined() const {
+std::string PagePieces::Joined(long long numberBase) const {
     std::string text;
-    text.reserve(size_);
-    Emit([&](std::string_view piece) {
-        text += piece;
-        return 0;
-    });
+    text.reserve(size_ + 16 * runs_.size());
+    Emit(
+        [&](std::string_view piece) {
+            text += piece;
+            return 0;
+        },
+        numberBase);
     return text;
 }
+
+std::string PagePieces::JoinedForNextPass(std::vector<CallPlace>& places) const {
+    places.clear();
+    std::string text;
+    text.reserve(size_);
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        const Run& run = runs_[i];
+        text.append(page_.data() + run.offset, run.length);
+        if (run.number > 0) {
+            places.push_back(CallPlace{text.size(), run.number, run.kind});
+            AppendCallText(text, run.kind, 0);
+        }
+        if (run.fallback) {
+            const std::size_t block = run.offset + run.length;
+            text += kNoscriptOpen;
+            text.append(page_.data() + block, runs_[i + 1].offset - block);
+            text += kNoscriptClose;
+        }
+    }
+    return text;
+}
+
+namespace {
+
+// Holds what a pass tells, to be told on only if no moved block holds one
+// of the calls an earlier pass left (which stand there without their
+// numbers): then the pass is done again over the page as numbered.
+class HeldSink : public BlockSink {
+public:
+    HeldSink(const std::vector<PagePieces::CallPlace>& places, std::string_view page) : places_(places), page_(page) {}
+    void Add(TagKind kind, long long number, std::string_view block, const BlockPlace& place) override {
+        const std::size_t begin = static_cast<std::size_t>(block.data() - page_.data());
+        auto call = std::lower_bound(places_.begin(), places_.end(), begin,
+                                     [&](const PagePieces::CallPlace& p, std::size_t at) {
+                                         return p.offset + CallTextSize(p.kind, 0) <= at;
+                                     });
+        if (call != places_.end() && call->offset < begin + block.size()) holdsCalls_ = true;
+        events_.push_back(Event{true, kind, number, block, place, {}});
+    }
+    void LeftAlone(TagKind kind, std::string_view opening, long long line, LeftAloneReason why) override {
+        BlockPlace place;
+        place.line = line;
+        events_.push_back(Event{false, kind, static_cast<long long>(why), opening, place, why});
+    }
+    bool HoldsCalls() const { return holdsCalls_; }
+    void TellTo(BlockSink& sink) const {
+        for (const Event& event : events_) {
+            if (event.added) sink.Add(event.kind, event.number, event.text, event.place);
+            else sink.LeftAlone(event.kind, event.text, event.place.line, event.why);
+        }
+    }
+
+private:
+    struct Event {
+        bool added;
+        TagKind kind;
+        long long number;
+        std::string_view text;
+        BlockPlace place;
+        LeftAloneReason why;
+    };
+    const std::vector<PagePieces::CallPlace>& places_;
+    std::string_view page_;
+    std::vector<Event> events_;
+    bool holdsCalls_ = false;
+};
+
+}  // namespace
 
 // Both passes, object blocks first, then embed blocks of the result. The
 // embed pass needs the object pass's result as one text only when the page
 // has embed openings outside its object blocks; otherwise the object pass's
 // pieces are the page (the embed pass would find nothing in them), and a
-// page without object blocks goes to the embed pass as it was read.
+// page without object blocks goes to the embed pass as it was read. The
+// object pass's calls stand in that text with the number 0, each as long as
+// any other (the embed pass skips script elements, whatever their
+// content): its result does not depend on the numbers, unless an embed
+// block takes in one of those calls.
 long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& rewrite,
                       PagePieces& out) {
     std::vector<TakenLines> taken;
@@ -435,21 +531,65 @@ long long RewriteText(std::string& page, long long& functionCount, BlockSink& si
     const long long objects = ReplaceBlocksInto(page, TagKind::Object, functionCount, objectOutput, sink, options);
     options.linesTaken = nullptr;
     options.fallbacks = nullptr;
-    if (objects > 0) {
-        if (!out.RunsContain(KindTexts(TagKind::Embed).opening)) return objects;
-        std::string next = out.Joined();
-        page.swap(next);
-        std::string().swap(next);  // give the old text's memory back before the next pass
-        options.linesTakenBefore = &taken;
-        options.fallbacksBefore = &fallbacks;
+    if (objects == 0) {
+        PieceOutput embedOutput(out, page);
+        return ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, sink, options);
     }
+    if (!out.RunsContain(KindTexts(TagKind::Embed).opening)) return objects;
+    std::vector<PagePieces::CallPlace> places;
+    std::string original;
+    {
+        std::string joined = out.JoinedForNextPass(places);
+        original.swap(page);
+        page.swap(joined);
+    }
+    options.linesTakenBefore = &taken;
+    options.fallbacksBefore = &fallbacks;
+    const long long countAfterObjects = functionCount;
     PieceOutput embedOutput(out, page);
-    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, sink, options);
-    if (embeds == 0 && objects > 0) {
+    HeldSink held(places, page);
+    const long long embeds = ReplaceBlocksInto(page, TagKind::Embed, functionCount, embedOutput, held, options);
+    if (!held.HoldsCalls()) {
+        std::string().swap(original);
+        held.TellTo(sink);
+        if (embeds == 0) {
+            out.Clear(page);
+            out.AddRun(0, page.size());
+        }
+        out.SetCallPlaces(std::move(places));
+        return objects + embeds;
+    }
+    // An embed block takes in an object call: the embed pass reads the
+    // object pass's result as numbered, and the page keeps those numbers.
+    // The object pass is done again for that text alone (its blocks were
+    // told already).
+    class Unheard : public BlockSink {
+        void Add(TagKind, long long, std::string_view, const BlockPlace&) override {}
+    } unheard;
+    long long count = countAfterObjects - objects;
+    std::string numbered;
+    options.linesTakenBefore = nullptr;
+    options.fallbacksBefore = nullptr;
+    options.linesTaken = &taken;
+    options.fallbacks = &fallbacks;
+    ReplaceBlocks(original, TagKind::Object, count, numbered, unheard, options);
+    std::string().swap(original);
+    page.swap(numbered);
+    std::string().swap(numbered);
+    options.linesTaken = nullptr;
+    options.fallbacks = nullptr;
+    options.linesTakenBefore = &taken;
+    options.fallbacksBefore = &fallbacks;
+    functionCount = countAfterObjects;
+    PieceOutput numberedOutput(out, page);
+    const long long numberedEmbeds =
+        ReplaceBlocksInto(page, TagKind::Embed, functionCount, numberedOutput, sink, options);
+    if (numberedEmbeds == 0) {
         out.Clear(page);
         out.AddRun(0, page.size());
     }
-    return objects + embeds;
+    out.SetNumbersInBlocks();
+    return objects + numberedEmbeds;
 }
 
 long long RewriteText(std::string& page, long long& functionCount, BlockSink& sink, const RewriteOptions& options) {

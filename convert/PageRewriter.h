@@ -98,6 +98,11 @@ long long ReplaceBlocks(std::string_view page, TagKind kind, long long& function
 // page as the rewrite left it, then the two elements that replaced the
 // block after it. The page is written from them, never put together in
 // memory a second time; a run costs a few words, whatever the page's size.
+//
+// The function numbers are kept apart from the text: a page rewritten with
+// its count starting at 0 is written with any first number by adding it
+// (numberBase) to every number, byte for byte what a rewrite that started
+// there gives, unless NumbersInBlocks().
 class PagePieces {
 public:
     struct Run {
@@ -107,6 +112,13 @@ public:
         TagKind kind = TagKind::Object;
         bool fallback = false;   // the block (up to the next run) again, in <noscript>
     };
+    // A call of the object pass in the page the embed pass read, where it
+    // stands written with number 0; it is written with its own number.
+    struct CallPlace {
+        std::size_t offset = 0;
+        long long number = 0;
+        TagKind kind = TagKind::Object;
+    };
 
     void Clear(std::string_view page);
     void AddRun(std::size_t offset, std::size_t length) {
@@ -115,18 +127,32 @@ public:
     }
     void AddCall(TagKind kind, long long number);
     void AddFallback(std::size_t blockLength);  // to the last call
+    // The size of the text with every number written as 0.
     std::size_t Size() const { return size_; }
     bool Empty() const { return runs_.empty(); }
     // True when a run of the page holds word (lower case, from '<') in any letter case.
     bool RunsContain(std::string_view word) const;
     // Calls emit with each piece in order; returns emit's first nonzero answer.
-    int Emit(const std::function<int(std::string_view)>& emit) const;
-    std::string Joined() const;
+    int Emit(const std::function<int(std::string_view)>& emit, long long numberBase = 0) const;
+    std::string Joined(long long numberBase = 0) const;
+    // The text with every call's number written as 0, for the next pass;
+    // places receives where the calls stand in it.
+    std::string JoinedForNextPass(std::vector<CallPlace>& places) const;
+    void SetCallPlaces(std::vector<CallPlace> places) { places_ = std::move(places); }
+    // A moved block held a call of an earlier pass: the texts hold the
+    // numbers as they were counted, and no other first number will do.
+    bool NumbersInBlocks() const { return numbersInBlocks_; }
+    void SetNumbersInBlocks() { numbersInBlocks_ = true; }
 
 private:
+    int EmitPage(std::size_t from, std::size_t to, long long numberBase,
+                 const std::function<int(std::string_view)>& emit) const;
+
     std::string_view page_;
     std::vector<Run> runs_;
+    std::vector<CallPlace> places_;  // in offset order
     std::size_t size_ = 0;
+    bool numbersInBlocks_ = false;
 };
 
 // Both passes, object blocks first, then embed blocks of the result. out

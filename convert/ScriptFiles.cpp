@@ -63,8 +63,16 @@ void AppendWriteLine(std::string& out, std::string_view line, std::string_view l
 const TagKindTexts& KindTexts(TagKind kind) { return kind == TagKind::Object ? kObjectTexts : kEmbedTexts; }
 
 void AppendFunctionTo(std::string& out, TagKind kind, long long number, std::string_view block) {
+    AppendFunctionHead(out, kind, number);
+    AppendFunctionBody(out, block);
+}
+
+void AppendFunctionHead(std::string& out, TagKind kind, long long number) {
     out += KindTexts(kind).headerStart;
     AppendNumber(out, number);
+}
+
+void AppendFunctionBody(std::string& out, std::string_view block) {
     out += "()\r\n{\r\n";
     if (!block.empty()) {
         std::size_t lineStart = 0;

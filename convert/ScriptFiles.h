@@ -38,6 +38,9 @@ struct PageFile {
 // line's own line end written inside the quotes as \r\n, \r or \n), every
 // line of the function ending in CR LF; appended to out.
 void AppendFunctionTo(std::string& out, TagKind kind, long long number, std::string_view block);
+// The same in two parts: the header up to the number, and the rest.
+void AppendFunctionHead(std::string& out, TagKind kind, long long number);
+void AppendFunctionBody(std::string& out, std::string_view block);
 
 // The kind's script file beside the page: Path without Name, then the name.
 std::string ScriptPath(const PageFile& file, TagKind kind);

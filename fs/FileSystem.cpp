@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <mutex>
 #include <random>
 
 namespace stdfs = std::filesystem;
@@ -17,6 +18,7 @@ namespace tagshift::fs {
 namespace {
 
 FaultHook faultHook;
+std::mutex faultHookMutex;  // the copy's workers ask the hook too: one question at a time
 
 // "C:" of "C:\..." on Windows: the part before the root's separator.
 bool IsDrive(std::string_view part) { return kSeparator == '\\' && part.size() == 2 && part[1] == ':'; }
@@ -26,7 +28,12 @@ bool IsDrive(std::string_view part) { return kSeparator == '\\' && part.size() =
 namespace detail {
 
 FsError Injected(FsOp op, const std::string& path) {
-    const int errorNumber = faultHook ? faultHook(op, path) : 0;
+    if (!faultHook) return {};
+    int errorNumber;
+    {
+        std::lock_guard<std::mutex> lock(faultHookMutex);
+        errorNumber = faultHook(op, path);
+    }
     return errorNumber == 0 ? FsError{} : ErrnoError(path, errorNumber);
 }
 
@@ -137,6 +144,16 @@ bool FileExists(const std::string& fileName) {
         if (WildcardMatches(name, candidate) && IsNormalFile(JoinPath(folder, candidate))) return true;
     }
     return false;
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = stdfs::file_size(detail::PathOf(path), error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+FsError WriteNewFile(const std::string& path, std::string_view data, const FileInfo& like, bool keepTimes) {
+    return WriteNewFile(path, [data](const PieceEmitter& emit) { return emit(data); }, like, keepTimes);
 }
 
 FsError WriteFileAtomic(const std::string& path, std::string_view data, const FileInfo* like, bool keepTimes) {

@@ -107,6 +107,9 @@ struct FileInfo {
     std::int64_t group = -1;
 };
 
+// The size of the file at path in bytes; 0 when it cannot be told.
+std::uint64_t SizeOf(const std::string& path);
+
 // Reads the whole file as bytes into data; info, when given, receives the
 // file's permission bits and times.
 FsError ReadWholeFile(const std::string& path, std::string& data, FileInfo* info = nullptr);
@@ -127,6 +130,13 @@ using PieceEmitter = std::function<int(std::string_view piece)>;
 using PieceSource = std::function<int(const PieceEmitter& emit)>;
 FsError WriteFileAtomic(const std::string& path, const PieceSource& source, const FileInfo* like = nullptr,
                         bool keepTimes = false);
+// Creates path, which must not exist yet, with exactly the bytes source
+// gives, like's permission bits (as CopyFile keeps them) and, with
+// keepTimes, its times. Cheaper than WriteFileAtomic, for a file of a tree
+// that is published whole once complete: a failed write leaves nothing at
+// path, but a reader could meet the file half-written meanwhile.
+FsError WriteNewFile(const std::string& path, const PieceSource& source, const FileInfo& like, bool keepTimes = false);
+FsError WriteNewFile(const std::string& path, std::string_view data, const FileInfo& like, bool keepTimes = false);
 
 // State of a file before an append, so that the append can be undone.
 struct AppendMark {
@@ -256,19 +266,24 @@ FsError CreateUniqueFolder(const std::string& prefix, std::string& path);
 // An entry that is neither a file, a folder nor a link (a named pipe, a
 // socket, a device) is never copied nor opened; leftOut, when given, hears
 // of it with its path and why (LeftOutEntry's texts).
+//
+// With workers, the files are copied side by side on them; every call above
+// is still made on the calling thread, in the same order as without.
+class Workers;
 using UnreadableEntry = std::function<void(const FsError& error, bool isFolder)>;
 using LeftOutCall = std::function<void(const std::string& sourcePath, const std::string& why)>;
 FsError CopyTreeInto(const std::string& source, const std::string& dest,
                      const std::function<bool(const std::string& name)>& skip = nullptr,
                      const std::function<bool()>& afterFolder = nullptr,
-                     const UnreadableEntry& unreadable = nullptr, const LeftOutCall& leftOut = nullptr);
+                     const UnreadableEntry& unreadable = nullptr, const LeftOutCall& leftOut = nullptr,
+                     Workers* workers = nullptr);
 
 // The walk of CopyTreeInto without the copy: every file it would copy is
 // read through, every folder listed, and the same calls are made; nothing
 // is written.
 FsError ReadTree(const std::string& source, const std::function<bool(const std::string& name)>& skip = nullptr,
                  const std::function<bool()>& afterFolder = nullptr, const UnreadableEntry& unreadable = nullptr,
-                 const LeftOutCall& leftOut = nullptr);
+                 const LeftOutCall& leftOut = nullptr, Workers* workers = nullptr);
 
 // What an append to path would meet, without writing: nothing (it would be
 // made), a file (fine), or a link, a folder or another entry (the error an

@@ -456,6 +456,26 @@ FsError WriteFileAtomic(const std::string& path, const PieceSource& source, cons
     return {};
 }
 
+FsError WriteNewFile(const std::string& path, const PieceSource& source, const FileInfo& like, bool keepTimes) {
+    if (FsError fault = Injected(FsOp::WriteAtomic, path); fault.Failed()) return fault;
+    Fd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.Get() < 0) return ErrnoError(path, errno);
+    const mode_t mode = KeptBits(like.mode & 07777, like.owner, like.group, file.Get());
+    int errorCode = WriteGathered(
+        source, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length); });
+    if (!errorCode && mode != (0666 & ~CreationMask()) && ::fchmod(file.Get(), mode) != 0) errorCode = errno;
+    if (!errorCode && keepTimes) {
+        struct timespec times[2] = {TimespecOf(like.accessed), TimespecOf(like.modified)};
+        ::futimens(file.Get(), times);
+    }
+    if (file.Close() != 0 && !errorCode) errorCode = errno;
+    if (errorCode) {
+        ::unlink(path.c_str());  // a file cut short is no file
+        return ErrnoError(path, errorCode);
+    }
+    return {};
+}
+
 FsError AppendFile::Open(const std::string& path, AppendMark& mark, const FileInfo* newLike) {
     if (fd_ >= 0 && path == path_) {
         mark = AppendMark{true, size_, needsLineEnd_};

@@ -447,6 +447,25 @@ FsError WriteFileAtomic(const std::string& path, const PieceSource& source, cons
     return {};
 }
 
+FsError WriteNewFile(const std::string& path, const PieceSource& source, const FileInfo& like, bool keepTimes) {
+    if (FsError fault = Injected(FsOp::WriteAtomic, path); fault.Failed()) return fault;
+    Handle file(OpenFile(path, GENERIC_WRITE, CREATE_NEW));
+    if (!file.Valid()) return LastError(path);
+    DWORD error = 0;
+    WriteGathered(source, [&](const char* bytes, std::size_t length) { return WriteAll(file.Get(), bytes, length, error); });
+    if (!error && keepTimes) {
+        const FILETIME accessed = FiletimeOf(like.accessed), modified = FiletimeOf(like.modified);
+        ::SetFileTime(file.Get(), nullptr, &accessed, &modified);
+    }
+    if (!file.Close() && !error) error = ::GetLastError();
+    if (!error && !(like.mode & 0200)) ::SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    if (error) {
+        ::DeleteFileW(WidePath(path).c_str());  // a file cut short is no file
+        return LastError(path, error);
+    }
+    return {};
+}
+
 FsError AppendFile::Open(const std::string& path, AppendMark& mark, const FileInfo* newLike) {
     if (fd_ != -1 && path == path_) {
         mark = AppendMark{true, size_, needsLineEnd_};

@@ -8,6 +8,7 @@
 
 #include "fs/FileSystem.h"
 #include "fs/FileSystemPlatform.h"
+#include "fs/Workers.h"
 
 namespace tagshift::fs {
 
@@ -60,14 +61,42 @@ struct TreeCopy {
     const std::function<bool()>& afterFolder;
     const UnreadableEntry& unreadable;
     const LeftOutCall& leftOut;
+    // The files are copied on workers; everything the copy tells or does
+    // after them (unreadable entries, entries left out, a folder's bits)
+    // happens in the walk's order, as the results come back in it.
+    InOrder& order;
+    mutable FsError fatal;  // the first failure, in the walk's order, that ends the copy
 
-    // True when the copy names fail to unreadable and goes on: the entry
-    // childFrom of the source could not be read, for a reason of its own
-    // (a lack of open files or memory says nothing about the entry).
-    bool PassOver(const FsError& fail, const std::string& childFrom, bool isFolder) const {
-        if (!unreadable || fail.path != childFrom || fail.cause == FsCause::Resources) return false;
-        unreadable(fail, isFolder);
-        return true;
+    // Whether the copy passes over fail, naming it to unreadable, and goes
+    // on: the entry childFrom of the source could not be read, for a reason
+    // of its own (a lack of open files or memory says nothing about the entry).
+    bool Passable(const FsError& fail, const std::string& childFrom) const {
+        return unreadable && fail.path == childFrom && fail.cause != FsCause::Resources;
+    }
+    void Then(std::function<void()> step) const {
+        order.Add(nullptr, [this, step = std::move(step)] {
+            if (!fatal.Failed()) step();
+        });
+    }
+    void TellUnreadable(const FsError& fail, bool isFolder) const {
+        Then([this, fail, isFolder] { unreadable(fail, isFolder); });
+    }
+    // A failure met by the walk itself ends the copy, unless one that comes
+    // before it in the walk's order ended it already.
+    FsError Ends(const FsError& fail) const {
+        order.FinishAll();
+        return fatal.Failed() ? fatal : fail;
+    }
+    // A file's copy (or read, or link) on a worker; its failure is told, or
+    // ends the copy, in order.
+    void CopyOnWorker(std::function<FsError()> copyIt, const std::string& childFrom) const {
+        auto result = std::make_shared<FsError>();
+        order.Add([result, copyIt = std::move(copyIt)] { *result = copyIt(); },
+                  [this, result, childFrom] {
+                      if (!result->Failed() || fatal.Failed()) return;
+                      if (Passable(*result, childFrom)) unreadable(*result, false);
+                      else fatal = *result;
+                  });
     }
 
     FsError CopyFolder(const std::string& from, const std::string& to) const {
@@ -78,11 +107,13 @@ struct TreeCopy {
             const std::string childTo = JoinPath(to, entry.name);
             if (entry.type == EntryType::Unknown) {
                 if (FsError fail = TypeOf(childFrom, entry.type); fail.Failed()) {
-                    if (PassOver(fail, childFrom, false)) continue;
-                    return fail;
+                    if (!Passable(fail, childFrom)) return Ends(fail);
+                    TellUnreadable(fail, false);
+                    continue;
                 }
             }
             if (FsError fail = CopyEntry(entry, childFrom, childTo); fail.Failed()) return fail;
+            if (fatal.Failed()) return fatal;
         }
         if (afterFolder && !afterFolder()) return FsError{to, kStopped};
         return {};
@@ -92,22 +123,21 @@ struct TreeCopy {
         switch (entry.type) {
             case EntryType::File: {
                 if (skip && skip(entry.name)) return {};
-                FsError fail = readOnly ? ReadThrough(childFrom) : CopyFile(childFrom, childTo);
-                if (fail.Failed() && PassOver(fail, childFrom, false)) return {};
-                return fail;
+                if (readOnly) CopyOnWorker([childFrom] { return ReadThrough(childFrom); }, childFrom);
+                else CopyOnWorker([childFrom, childTo] { return CopyFile(childFrom, childTo); }, childFrom);
+                return {};
             }
             case EntryType::Link: {
                 if (readOnly) return {};  // a link is copied as it stands, never followed
-                FsError fail = CopyLink(childFrom, childTo);
-                if (fail.Failed() && PassOver(fail, childFrom, false)) return {};
-                return fail;
+                CopyOnWorker([childFrom, childTo] { return CopyLink(childFrom, childTo); }, childFrom);
+                return {};
             }
             case EntryType::Folder:
                 return CopySubfolder(childFrom, childTo);
             default:
                 // Opening a pipe waits for a writer, a device may be anything:
                 // neither is part of a site, and both are named.
-                if (leftOut) leftOut(childFrom, WhyNotAFile(entry.type));
+                if (leftOut) Then([this, childFrom, why = WhyNotAFile(entry.type)] { leftOut(childFrom, why); });
                 return {};
         }
     }
@@ -115,23 +145,42 @@ struct TreeCopy {
     FsError CopySubfolder(const std::string& childFrom, const std::string& childTo) const {
         FolderFacts facts;
         if (FsError fail = FolderFactsOf(childFrom, facts); fail.Failed()) {
-            if (PassOver(fail, childFrom, true)) return {};
-            return fail;
+            if (!Passable(fail, childFrom)) return Ends(fail);
+            TellUnreadable(fail, true);
+            return {};
         }
         if (!readOnly && facts.SameAs(dest)) return {};
         if (!readOnly)
-            if (FsError made = MakeOwnFolder(childTo); made.Failed()) return made;
+            if (FsError made = MakeOwnFolder(childTo); made.Failed()) return Ends(made);
         if (FsError fail = CopyFolder(childFrom, childTo); fail.Failed()) {
             // A folder that cannot be listed is left out whole, once: what
             // lies below it was never reached.
-            if (fail.reason == kStopped || !PassOver(fail, childFrom, true)) return fail;
-            if (!readOnly) RemoveTree(childTo);
+            if (fail.reason == kStopped || fatal.Failed()) return fail;
+            if (!Passable(fail, childFrom)) return Ends(fail);
+            TellUnreadable(fail, true);
+            if (!readOnly) Then([childTo] { RemoveTree(childTo); });
             return {};
         }
-        if (!readOnly) SetFolderBits(childTo, facts);
+        // The folder's own bits once everything in it is written: a
+        // read-only folder takes no file.
+        if (!readOnly) Then([childTo, facts] { SetFolderBits(childTo, facts); });
         return {};
     }
 };
+
+// Copies (or with readOnly, reads) the tree below source into dest on
+// workers, and takes every result back in the walk's order.
+FsError CopyInOrder(const std::string& source, const std::string& dest, const FolderFacts& destFacts, bool readOnly,
+                    const std::function<bool(const std::string& name)>& skip, const std::function<bool()>& afterFolder,
+                    const UnreadableEntry& unreadable, const LeftOutCall& leftOut, Workers* workers) {
+    // A few files ahead of the walk for each worker keep them busy; more
+    // would only hold memory.
+    InOrder order(workers, workers ? 64 * static_cast<std::size_t>(workers->Count()) : 1, true);
+    const TreeCopy copy{destFacts, readOnly, skip, afterFolder, unreadable, leftOut, order, {}};
+    FsError fail = copy.CopyFolder(source, dest);
+    if (!fail.Failed()) fail = copy.Ends({});
+    return fail;  // a stopped or failed copy abandons what is still running
+}
 
 }  // namespace
 
@@ -144,26 +193,26 @@ FsError CopyFile(const std::string& from, const std::string& to) {
 FsError CopyTreeInto(const std::string& source, const std::string& dest,
                      const std::function<bool(const std::string& name)>& skip,
                      const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable,
-                     const LeftOutCall& leftOut) {
+                     const LeftOutCall& leftOut, Workers* workers) {
     FolderFacts sourceFacts, destFacts;
     if (FsError fail = FolderFactsOf(source, sourceFacts); fail.Failed()) return fail;
     if (!sourceFacts.isFolder) return ErrnoError(source, ENOTDIR);
     if (FsError fail = FolderFactsOf(dest, destFacts); fail.Failed()) return fail;
     if (!destFacts.isFolder) return ErrnoError(dest, ENOTDIR);
-    const TreeCopy copy{destFacts, false, skip, afterFolder, unreadable, leftOut};
-    if (FsError fail = copy.CopyFolder(source, dest); fail.Failed()) return fail;
+    if (FsError fail = CopyInOrder(source, dest, destFacts, false, skip, afterFolder, unreadable, leftOut, workers);
+        fail.Failed())
+        return fail;
     SetFolderBits(dest, sourceFacts);
     return {};
 }
 
 FsError ReadTree(const std::string& source, const std::function<bool(const std::string& name)>& skip,
                  const std::function<bool()>& afterFolder, const UnreadableEntry& unreadable,
-                 const LeftOutCall& leftOut) {
+                 const LeftOutCall& leftOut, Workers* workers) {
     FolderFacts sourceFacts;
     if (FsError fail = FolderFactsOf(source, sourceFacts); fail.Failed()) return fail;
     if (!sourceFacts.isFolder) return ErrnoError(source, ENOTDIR);
-    const TreeCopy walk{FolderFacts{}, true, skip, afterFolder, unreadable, leftOut};
-    return walk.CopyFolder(source, std::string());
+    return CopyInOrder(source, std::string(), FolderFacts{}, true, skip, afterFolder, unreadable, leftOut, workers);
 }
 
 FsError CheckAppendable(const std::string& path) {
