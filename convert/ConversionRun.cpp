@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <new>
 
@@ -104,23 +105,37 @@ private:
     fs::FsError error_;
 };
 
-// The function numbers in the walk's order, handed from one page's worker
-// to the next: a page takes its first number once every page before it has
-// counted its blocks, so the pages are rewritten side by side and still
-// numbered as one after the other.
+// The function numbers in the walk's order, handed from one page to the
+// next: a page takes its first number once every page before it has counted
+// its blocks, so that the pages are rewritten side by side and still
+// numbered as one after the other. Nobody waits for a turn: a page whose
+// turn has not come is left with the chain, and the thread that ends the
+// turn before it goes on with it.
 class NumberChain {
 public:
-    // Waits for the turn of page index, which has blocks blocks; base
-    // receives the count before them. False once the walk is abandoned.
-    bool Take(std::size_t index, long long blocks, long long& base) {
+    // In its turn, page index takes blocks numbers: then(true, base) runs
+    // with the count before them, now or later, on this thread or on the one
+    // that ends the turn before. then(false, 0) runs once the walk is
+    // abandoned.
+    using Then = std::function<void(bool numbered, long long base)>;
+    void InTurn(std::size_t index, long long blocks, Then then) {
         std::unique_lock<std::mutex> lock(mutex_);
-        turn_.wait(lock, [&] { return abandoned_ || next_ == index; });
-        if (abandoned_) return false;
-        base = count_;
-        count_ += blocks;
-        ++next_;
-        turn_.notify_all();
-        return true;
+        if (abandoned_) {
+            lock.unlock();
+            return then(false, 0);
+        }
+        waiting_.emplace(index, Waiting{blocks, std::move(then)});
+        // Runs every page whose turn has come, this one first when it has.
+        for (auto next = waiting_.find(next_); next != waiting_.end() && !abandoned_; next = waiting_.find(next_)) {
+            Waiting turn = std::move(next->second);
+            waiting_.erase(next);
+            const long long base = count_;
+            count_ += turn.blocks;
+            ++next_;
+            lock.unlock();
+            turn.then(true, base);
+            lock.lock();
+        }
     }
     // A page took more or fewer numbers than it counted (it failed, or was
     // done again): the pages after it number from the right count.
@@ -129,16 +144,22 @@ public:
         count_ += delta;
     }
     void Abandon() {
+        std::map<std::size_t, Waiting> left;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             abandoned_ = true;
+            left.swap(waiting_);
         }
-        turn_.notify_all();
+        for (auto& [index, turn] : left) turn.then(false, 0);
     }
 
 private:
+    struct Waiting {
+        long long blocks;
+        Then then;
+    };
     std::mutex mutex_;
-    std::condition_variable turn_;
+    std::map<std::size_t, Waiting> waiting_;  // pages counted whose turn has not come, by turn
     std::size_t next_ = 0;
     long long count_ = 0;
     bool abandoned_ = false;
@@ -189,10 +210,12 @@ struct ConversionRun::PageWork {
         : order(workers, 16 * static_cast<std::size_t>(workers->Count()), false,
                 (std::uint64_t{4} << 20) * static_cast<std::uint64_t>(workers->Count())) {}
     ~PageWork() {
-        chain.Abandon();  // a worker that waits for its turn gives up ...
-        order.Abandon();  // ... so that every running one can be waited for
+        chain->Abandon();  // the pages whose turn never came end ...
+        order.Abandon();   // ... so that all of them can be waited for
     }
-    NumberChain chain;
+    // Shared with the workers: one that ran a later page's turn still
+    // leaves the chain after that page is done.
+    std::shared_ptr<NumberChain> chain = std::make_shared<NumberChain>();
     fs::InOrder order;
     std::size_t pages = 0;  // handed out so far
 };
@@ -579,15 +602,16 @@ void ConversionRun::ProcessFile(const PageFile& file) {
             if (Ended()) return;
             const long long before = result_.functionsReplaced;
             ProcessSelectedPage(file);
-            long long base = 0;
-            pageWork_->chain.Take(turn, result_.functionsReplaced - before, base);
+            // Every page before this one is done: its turn is now.
+            const std::shared_ptr<NumberChain> chain = pageWork_->chain;
+            chain->InTurn(turn, result_.functionsReplaced - before, [](bool, long long) {});
         });
         return;
     }
     auto job = std::make_shared<PageJob>();
     job->file = file;
     job->turn = turn;
-    pageWork_->order.Add([this, job] { RewriteOnWorker(*job); },
+    pageWork_->order.AddDeferred([this, job](const fs::InOrder::Done& done) { RewriteOnWorker(job, done); },
                          [this, job] {
                              if (!Ended()) CommitPage(*job);
                          },
@@ -620,53 +644,69 @@ void ConversionRun::ProcessSelectedPage(const PageFile& file) {
     ReportProgress();
 }
 
-// On a worker: reads the page from the source, rewrites it numbered from 1,
-// waits for its turn to learn its first number, and writes it into the new
-// tree. Nothing here touches the run's record: CommitPage takes the job in
-// order.
-void ConversionRun::RewriteOnWorker(PageJob& job) const {
-    bool tookTurn = false;
+// On a worker: reads the page from the source and rewrites it numbered from
+// 1; then, in its turn, with its first number known, writes it into the new
+// tree (WritePageInTurn). Nothing here touches the run's record: CommitPage
+// takes the job in order.
+void ConversionRun::RewriteOnWorker(const std::shared_ptr<PageJob>& job, const fs::InOrder::Done& done) const {
+    auto page = std::make_shared<std::string>();
+    auto converted = std::make_shared<PagePieces>();
+    long long count = 0;
     try {
-        std::string page;
-        job.readError = fs::ReadWholeFile(job.file.sourcePath, page, &job.info);
-        const RewriteOptions options{request_.anyCase, request_.noscriptFallback};
-        PagePieces converted;
-        JobSink<PageJob> sink(job);
-        long long count = 0;
-        if (!job.readError.Failed()) RewriteText(page, count, sink, options, converted);
-        tookTurn = true;
-        if (!pageWork_->chain.Take(job.turn, count, job.base)) return;
-        job.numbered = true;
-        job.counted = count;
-        if (job.readError.Failed()) return;
-        if (count == 0) {
-            // Nothing to replace: the page is a plain copy.
-            job.writeError = WritePage(job.file, page, job.info);
-            job.written = !job.writeError.Failed();
-            return;
-        }
-        if (converted.NumbersInBlocks() && job.base != 0) {
-            // A block holds a call numbered from 1: the page is rewritten
-            // again from its own first number.
-            job.ClearFindings();
-            job.readError = fs::ReadWholeFile(job.file.sourcePath, page, &job.info);
-            if (job.readError.Failed()) return;
-            long long from = job.base;
-            RewriteText(page, from, sink, options, converted);
-            job.numbersFinal = true;
-        }
-        const long long numberBase = job.numbersFinal ? 0 : job.base;
-        job.writeError = WritePage(
-            job.file, [&converted, numberBase](const fs::PieceEmitter& emit) { return converted.Emit(emit, numberBase); },
-            job.info, false);
-        job.written = !job.writeError.Failed();
+        job->readError = fs::ReadWholeFile(job->file.sourcePath, *page, &job->info);
+        JobSink<PageJob> sink(*job);
+        if (!job->readError.Failed())
+            count = RewriteText(*page, count, sink, RewriteOptions{request_.anyCase, request_.noscriptFallback},
+                                *converted);
     } catch (const std::bad_alloc&) {
         // Told by the run, in the page's turn, as memory running out there.
-        job.outOfMemory = true;
-        job.ClearFindings();
-        long long ignored = 0;
-        if (!tookTurn) pageWork_->chain.Take(job.turn, 0, ignored);
+        job->outOfMemory = true;
+        job->ClearFindings();
+        count = 0;
     }
+    job->counted = count;
+    const std::shared_ptr<NumberChain> chain = pageWork_->chain;
+    chain->InTurn(job->turn, count, [this, job, page, converted, done](bool numbered, long long base) {
+        if (numbered) {
+            job->numbered = true;
+            job->base = base;
+            try {
+                WritePageInTurn(*job, *page, *converted);
+            } catch (const std::bad_alloc&) {
+                job->outOfMemory = true;
+            }
+        }
+        // The page's text goes before its turn to be recorded comes.
+        std::string().swap(*page);
+        *converted = PagePieces();
+        done();
+    });
+}
+
+void ConversionRun::WritePageInTurn(PageJob& job, std::string& page, PagePieces& converted) const {
+    if (job.readError.Failed() || job.outOfMemory) return;
+    if (job.counted == 0) {
+        // Nothing to replace: the page is a plain copy.
+        job.writeError = WritePage(job.file, page, job.info);
+        job.written = !job.writeError.Failed();
+        return;
+    }
+    if (converted.NumbersInBlocks() && job.base != 0) {
+        // A block holds a call numbered from 1: the page is rewritten again
+        // from its own first number.
+        job.ClearFindings();
+        job.readError = fs::ReadWholeFile(job.file.sourcePath, page, &job.info);
+        if (job.readError.Failed()) return;
+        JobSink<PageJob> sink(job);
+        long long from = job.base;
+        RewriteText(page, from, sink, RewriteOptions{request_.anyCase, request_.noscriptFallback}, converted);
+        job.numbersFinal = true;
+    }
+    const long long numberBase = job.numbersFinal ? 0 : job.base;
+    job.writeError = WritePage(
+        job.file, [&converted, numberBase](const fs::PieceEmitter& emit) { return converted.Emit(emit, numberBase); },
+        job.info, false);
+    job.written = !job.writeError.Failed();
 }
 
 void ConversionRun::AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2],
@@ -742,7 +782,7 @@ void ConversionRun::CommitPage(PageJob& job) {
         ReportProgress();
     }
     if (const long long delta = result_.functionsReplaced - before - job.counted; delta != 0)
-        pageWork_->chain.Shift(delta);
+        pageWork_->chain->Shift(delta);
 }
 
 void ConversionRun::RewritePage(const PageFile& file) {

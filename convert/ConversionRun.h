@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/Conversion.h"
+#include "convert/PageRewriter.h"
 #include "convert/ScriptFiles.h"
 #include "fs/FileSystem.h"
 #include "fs/Workers.h"
@@ -41,7 +42,8 @@ private:
     void ProcessSelectedPage(const PageFile& file);
     struct PageJob;
     struct PageWork;
-    void RewriteOnWorker(PageJob& job) const;
+    void RewriteOnWorker(const std::shared_ptr<PageJob>& job, const fs::InOrder::Done& done) const;
+    void WritePageInTurn(PageJob& job, std::string& page, PagePieces& converted) const;
     void CommitPage(PageJob& job);
     void AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2], fs::FsError& error);
     // Runs step in the walk's order: at once without workers, else once

@@ -74,11 +74,21 @@ InOrder::InOrder(Workers* workers, std::size_t inFlight, bool help, std::uint64_
 InOrder::~InOrder() { Abandon(); }
 
 void InOrder::Add(std::function<void()> work, std::function<void()> finish, std::uint64_t weight) {
+    if (!work) return AddDeferred(nullptr, std::move(finish), weight);
+    AddDeferred(
+        [work = std::move(work)](const Done& done) {
+            work();
+            done();
+        },
+        std::move(finish), weight);
+}
+
+void InOrder::AddDeferred(std::function<void(Done)> work, std::function<void()> finish, std::uint64_t weight) {
     if (Abandoned()) return;
     if (!workers_) {
         // Nothing runs side by side: the work and its finish happen here,
         // after everything before them.
-        if (work) work();
+        if (work) work([] {});
         if (finish) finish();
         return;
     }
@@ -97,27 +107,28 @@ void InOrder::Add(std::function<void()> work, std::function<void()> finish, std:
         return;
     }
     workers_->Post([piece, shared = shared_] {
-        std::exception_ptr failure;
+        auto markDone = [piece, shared](std::exception_ptr failure) {
+            bool wake;
+            {
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                if (piece->done) return;
+                piece->failure = failure;
+                piece->done = true;
+                wake = shared->waiting;
+            }
+            if (wake) shared->doneOne.notify_all();
+        };
         bool skip;
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             skip = shared->abandoned;
         }
-        if (!skip) {
-            try {
-                piece->work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
+        if (skip) return markDone(nullptr);
+        try {
+            piece->work([markDone] { markDone(nullptr); });
+        } catch (...) {
+            markDone(std::current_exception());
         }
-        bool wake;
-        {
-            std::lock_guard<std::mutex> lock(shared->mutex);
-            piece->failure = failure;
-            piece->done = true;
-            wake = shared->waiting;
-        }
-        if (wake) shared->doneOne.notify_all();
     });
 }
 
@@ -140,7 +151,6 @@ void InOrder::FinishFront(bool wait) {
     }
     pieces_.pop_front();
     weight_ -= piece->weight;
-    piece->work = nullptr;
     if (piece->failure) std::rethrow_exception(piece->failure);  // the owner abandons the rest
     if (piece->finish) piece->finish();
 }

@@ -66,6 +66,10 @@ public:
     // work runs on a worker (may be empty); finish runs here, after work and
     // after the finish of everything added before.
     void Add(std::function<void()> work, std::function<void()> finish, std::uint64_t weight = 0);
+    // The same for work that may end later, on whichever thread: it is done
+    // once it calls the Done it is given (exactly once, exceptions aside).
+    using Done = std::function<void()>;
+    void AddDeferred(std::function<void(Done)> work, std::function<void()> finish, std::uint64_t weight = 0);
     // Runs every finish that is due now.
     void FinishDone();
     // Waits for all the work and runs every finish.
@@ -77,7 +81,8 @@ public:
 
 private:
     struct Piece {
-        std::function<void()> work, finish;
+        std::function<void(Done)> work;
+        std::function<void()> finish;
         std::uint64_t weight = 0;
         bool done = false;
         std::exception_ptr failure;
