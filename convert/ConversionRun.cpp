@@ -171,6 +171,7 @@ private:
 // there; the run takes it in the walk's order.
 struct ConversionRun::PageJob {
     PageFile file;
+    std::shared_ptr<NumberChain> chain;  // of the walk it is part of
     std::size_t turn = 0;     // its place in the walk's order of pages
     bool numbered = false;    // the chain gave it its first number
     long long base = 0;       // the count before its first number
@@ -610,6 +611,7 @@ void ConversionRun::ProcessFile(const PageFile& file) {
     }
     auto job = std::make_shared<PageJob>();
     job->file = file;
+    job->chain = pageWork_->chain;
     job->turn = turn;
     pageWork_->order.AddDeferred([this, job](const fs::InOrder::Done& done) { RewriteOnWorker(job, done); },
                          [this, job] {
@@ -665,7 +667,7 @@ void ConversionRun::RewriteOnWorker(const std::shared_ptr<PageJob>& job, const f
         count = 0;
     }
     job->counted = count;
-    const std::shared_ptr<NumberChain> chain = pageWork_->chain;
+    const std::shared_ptr<NumberChain> chain = job->chain;  // which outlives the walk while this runs
     chain->InTurn(job->turn, count, [this, job, page, converted, done](bool numbered, long long base) {
         if (numbered) {
             job->numbered = true;

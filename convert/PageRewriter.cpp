@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 #include "convert/Texts.h"
@@ -42,10 +43,28 @@ std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::siz
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
+// Line ends in [from, to): every LF, and every CR that no LF follows.
 long long CountLineEnds(std::string_view text, std::size_t from, std::size_t to) {
+    const char* begin = text.data() + from;
+    const char* end = text.data() + to;
     long long count = 0;
-    for (std::size_t i = from; i < to; ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++count;
+    const char* at = begin;
+    // Eight bytes at a time: a byte of x is 0 where the text holds an LF.
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL, kLf = 0x0A0A0A0A0A0A0A0AULL;
+    for (; end - at >= 8; at += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, at, 8);
+        x ^= kLf;
+        const std::uint64_t zeros = ~(((x & kLow7) + kLow7) | x | kLow7) >> 7;  // 1 in each such byte
+        count += static_cast<long long>((zeros * 0x0101010101010101ULL) >> 56);
+    }
+    for (; at < end; ++at) count += *at == '\n';
+    for (const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)); cr;) {
+        const char* at = static_cast<const char*>(cr);
+        const std::size_t offset = static_cast<std::size_t>(at - text.data());
+        if (offset + 1 >= text.size() || text[offset + 1] != '\n') ++count;
+        ++at;
+        cr = at < end ? std::memchr(at, '\r', static_cast<std::size_t>(end - at)) : nullptr;
     }
     return count;
 }
