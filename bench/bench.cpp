@@ -22,6 +22,7 @@
 #include <functional>
 #include <iostream>
 #include <stdexcept>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "convert/PageRewriter.h"
 #include "convert/Texts.h"
 #include "fs/FileSystem.h"
+#include "fs/Workers.h"
 
 namespace {
 
@@ -48,7 +50,8 @@ struct Options {
     std::string work;
     std::string convert = TAGSHIFT_CONVERT;
     std::string window = TAGSHIFT_WINDOW_BENCH;  // empty when the window is not built
-    bool runSites = true, runPages = true, runWindow = true;
+    bool runSites = true, runPages = true, runWindow = true, runWorkers = true;
+    std::string memoryWork;  // a tmpfs folder for the workers' figures; empty: /dev/shm when it can be written
     bool keep = false;
     bool check = false;
 };
@@ -427,6 +430,125 @@ std::vector<PageRow> BenchPages(const Options& options, const std::string& work,
     return rows;
 }
 
+// The converter with one worker and with its default, against cp -r, in
+// alternating rounds (the order rotates each round; every output is removed,
+// untimed, before the next command).
+struct WorkerRow {
+    std::string place;
+    SiteStats stats;
+    double copySeconds = 0, oneSeconds = 0, defaultSeconds = 0;
+};
+
+WorkerRow TimeWorkers(const Options& options, const std::string& source, const SiteStats& stats, int runs,
+                      const std::string& place) {
+    const std::string copy = source + "_copy";
+    const std::string converted = source + texts::kDestSuffix;
+    auto Copy = [&] {
+        Settle(options);
+        ProcessResult run = RunProcess({"cp", "-r", source, copy});
+        if (run.exitStatus != 0) throw std::runtime_error("cp -r failed");
+        fs::RemoveTree(copy);
+        return run.seconds;
+    };
+    auto Convert = [&](const char* jobs) {
+        Settle(options);
+        ProcessResult run = jobs ? RunProcess({options.convert, "--jobs", jobs, source}) : RunProcess({options.convert, source});
+        CheckSummary(run, stats.pages, stats.blocks, source);
+        fs::RemoveTree(converted);
+        return run.seconds;
+    };
+    const std::vector<std::function<double()>> timed{Copy, [&] { return Convert("1"); },
+                                                      [&] { return Convert(nullptr); }};
+    for (const auto& timedRun : timed) timedRun();  // warm-up
+    std::vector<std::vector<double>> times(timed.size());
+    for (int i = 0; i < runs; ++i)
+        for (std::size_t k = 0; k < timed.size(); ++k) {
+            const std::size_t j = (k + static_cast<std::size_t>(i)) % timed.size();
+            times[j].push_back(timed[j]());
+        }
+    WorkerRow row{place, stats, Median(times[0]), Median(times[1]), Median(times[2])};
+    std::printf("workers on %s: %lld files, %.1f MB: cp -r %.3f s; --jobs 1 %.3f s, ratio %.2f; default (%u) %.3f s, "
+                "ratio %.2f (medians of %d rounds)\n",
+                place.c_str(), stats.files, static_cast<double>(stats.bytes) / 1e6, row.copySeconds, row.oneSeconds,
+                row.oneSeconds / row.copySeconds, fs::DefaultWorkerCount(),
+                row.defaultSeconds, row.defaultSeconds / row.copySeconds, runs);
+    std::fflush(stdout);
+    return row;
+}
+
+struct ScaleRow {
+    std::string place;
+    SiteStats stats;
+    double convertSeconds = 0, copySeconds = 0;
+};
+
+// The 10,000-file site on a tmpfs and on the disk, with one worker and with
+// the default; then the converter's time per file and per MB on a tmpfs for
+// 1,000 to 100,000 small files (1 to 4 KB) and on the disk for 1 GB in 1,000
+// large files.
+std::pair<std::vector<WorkerRow>, std::vector<ScaleRow>> BenchWorkers(const Options& options, const std::string& work,
+                                                                      int runs) {
+    std::string memory = options.memoryWork;
+    if (memory.empty() && ::access("/dev/shm", W_OK) == 0) memory = "/dev/shm";
+    std::string memoryRoot;
+    if (!memory.empty()) {
+        std::string nameTemplate = memory + "/tagshift-bench-XXXXXX";
+        if (!::mkdtemp(nameTemplate.data())) throw std::runtime_error("cannot make a folder in " + memory);
+        memoryRoot = nameTemplate;
+    } else {
+        std::printf("workers: no tmpfs (/dev/shm) to work in: the tmpfs figures are left out\n");
+    }
+    std::vector<WorkerRow> workerRows;
+    std::vector<ScaleRow> scaleRows;
+    const SiteShape tenThousand = options.quick ? Shape(3, 3000, 60, 15000) : Shape(10, 10000, 200, 15000);
+    try {
+        for (const auto& [place, root] : {std::pair<std::string, std::string>{"tmpfs", memoryRoot}, {"disk", work}}) {
+            if (root.empty()) continue;
+            const std::string source = root + "/site-workers";
+            const SiteStats stats = bench::GenerateSite(tenThousand, source);
+            workerRows.push_back(TimeWorkers(options, source, stats, std::max(runs, 7), place));
+            fs::RemoveTree(source);
+        }
+        std::vector<std::tuple<std::string, std::string, SiteShape>> scales;
+        if (!memoryRoot.empty())
+            for (int files : options.quick ? std::vector<int>{1000, 10000} : std::vector<int>{1000, 10000, 100000})
+                scales.emplace_back("tmpfs", memoryRoot, Shape(static_cast<std::uint64_t>(files), files, files / 50, 2500));
+        if (!options.quick) scales.emplace_back("disk", work, Shape(1000000, 1000, 20, std::size_t{1} << 20));
+        for (const auto& [place, root, shape] : scales) {
+            const std::string source = root + "/site-scale";
+            const SiteStats stats = bench::GenerateSite(shape, source);
+            const WorkerRow timed = TimeWorkers(options, source, stats, runs, place);
+            scaleRows.push_back(ScaleRow{place, stats, timed.defaultSeconds, timed.copySeconds});
+            fs::RemoveTree(source);
+        }
+    } catch (...) {
+        if (!memoryRoot.empty()) fs::RemoveTree(memoryRoot);
+        throw;
+    }
+    if (!memoryRoot.empty()) fs::RemoveTree(memoryRoot);
+    return {workerRows, scaleRows};
+}
+
+void PrintWorkerTables(const std::vector<WorkerRow>& workers, const std::vector<ScaleRow>& scales) {
+    if (!workers.empty()) {
+        std::printf("\n| 10k site on | `cp -r` s | `--jobs 1` s | ratio | default s | ratio |\n"
+                    "|---|---:|---:|---:|---:|---:|\n");
+        for (const WorkerRow& o : workers)
+            std::printf("| %s | %.3f | %.3f | %.2f | %.3f | %.2f |\n", o.place.c_str(), o.copySeconds, o.oneSeconds,
+                        o.oneSeconds / o.copySeconds, o.defaultSeconds, o.defaultSeconds / o.copySeconds);
+    }
+    if (!scales.empty()) {
+        std::printf("\n| on | files | MB | pages | convert s | µs per file | ms per MB | `cp -r` s |\n"
+                    "|---|---:|---:|---:|---:|---:|---:|---:|\n");
+        for (const ScaleRow& o : scales) {
+            const double mb = static_cast<double>(o.stats.bytes) / 1e6;
+            std::printf("| %s | %lld | %.0f | %lld | %.3f | %.1f | %.2f | %.3f |\n", o.place.c_str(), o.stats.files, mb,
+                        o.stats.pages, o.convertSeconds, o.convertSeconds * 1e6 / static_cast<double>(o.stats.files),
+                        o.convertSeconds * 1e3 / mb, o.copySeconds);
+        }
+    }
+}
+
 // The window program converts the site once and prints the seconds from the
 // click to the end of the run, the paints of the status label and the
 // longest time without one.
@@ -557,10 +679,15 @@ int CheckGenerator(const Options& options, const std::string& work) {
 
 const char* const kUsage =
     "Usage: tagshift-bench [--quick] [--runs N] [--cold] [--work DIR] [--keep]\n"
-    "                      [--only sites|pages|window] [--convert PATH] [--window PATH]\n"
+    "                      [--only sites|pages|window|workers] [--tmpfs DIR]\n"
+    "                      [--convert PATH] [--window PATH]\n"
     "Times tagshift-convert against cp -r on synthetic sites (runs alternate,\n"
     "medians are printed), and the rewrite of single pages of 1 to 16 MB with a\n"
     "block every 400 bytes. --quick: smaller sites, pages up to 8 MB, 3 runs.\n"
+    "workers: the 10,000-file site on a tmpfs (--tmpfs DIR, default /dev/shm) and\n"
+    "in the work folder, converted with --jobs 1 and with the default, against\n"
+    "cp -r; and the time per file and per MB for 1,000 to 100,000 small files on\n"
+    "the tmpfs and for 1 GB in 1,000 files in the work folder.\n"
     "--keep leaves the work folder (sites and every output) in place.\n"
     "--check only checks the site generator (a few seconds).\n";
 
@@ -584,11 +711,13 @@ int main(int argc, char** argv) {
             else if (arg == "--work") options.work = Value();
             else if (arg == "--convert") options.convert = Value();
             else if (arg == "--window") options.window = Value();
+            else if (arg == "--tmpfs") options.memoryWork = Value();
             else if (arg == "--only") {
                 const std::string which = Value();
                 options.runSites = which == "sites";
                 options.runPages = which == "pages";
                 options.runWindow = which == "window";
+                options.runWorkers = which == "workers";
             } else {
                 std::cout << kUsage;
                 return arg == "--help" ? 0 : 2;
@@ -630,7 +759,10 @@ int main(int argc, char** argv) {
             else
                 BenchWindow(options, work, runs);
         }
+        std::pair<std::vector<WorkerRow>, std::vector<ScaleRow>> workerFigures;
+        if (options.runWorkers) workerFigures = BenchWorkers(options, work, runs);
         PrintTables(sites, pages);
+        PrintWorkerTables(workerFigures.first, workerFigures.second);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tagshift-bench: %s\n", error.what());
         exitStatus = 1;

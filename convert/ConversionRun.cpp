@@ -561,7 +561,9 @@ void ConversionRun::ProcessFolder(const std::string& source, const std::string& 
         if (Ended() || stop_) break;
         ProcessFile(PageFile{JoinPath(path, name), name, JoinPath(source, name)});
     }
-    InOrder([this] { CloseScriptFiles(); });
+    InOrder([this] {
+        if (WriteQueuedFunctions()) CloseScriptFiles();
+    });
     if (Ended()) return;
     Yield();
     for (const std::string& name : listing.folders) {
@@ -621,6 +623,7 @@ void ConversionRun::ProcessFile(const PageFile& file) {
 }
 
 void ConversionRun::ProcessSelectedPage(const PageFile& file) {
+    if (!WriteQueuedFunctions()) return;  // the page's own appends come after them
     PageFile pageFile = file;
     rewrittenBefore_ = false;
     for (const std::string& pattern : patterns_) {
@@ -711,28 +714,47 @@ void ConversionRun::WritePageInTurn(PageJob& job, std::string& page, PagePieces&
     job.written = !job.writeError.Failed();
 }
 
-void ConversionRun::AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2],
-                                    fs::FsError& error) {
-    constexpr std::size_t kFlushSize = std::size_t{1} << 20;
-    const long long numberBase = job.numbersFinal ? 0 : job.base;
-    std::string text;
-    for (TagKind kind : kTagKinds) {
-        const int k = static_cast<int>(kind);
-        std::size_t from = 0;
-        for (std::size_t i = 0; i < job.ends[k].size(); ++i) {
-            const auto& [number, end] = job.ends[k][i];
-            AppendFunctionHead(text, kind, number + numberBase);
-            text.append(job.bodies[k], from, end - from);
-            from = end;
-            if (text.size() < kFlushSize && i + 1 < job.ends[k].size()) continue;
-            // The first append of the page marks the file's state; when it
-            // could not even open the file, taking it back does nothing.
-            error = AppendFunctionText(job.file, kind, text, scriptFiles_[k], marked[k] ? nullptr : &marks[k],
-                                       &job.info);
-            marked[k] = true;
-            text.clear();
-            if (error.Failed()) return;
+// The functions of the pages a worker rewrote reach their script file a
+// folder (or a megabyte) at a time: the page's failures are all known before
+// its functions are added, so nothing queued is ever taken back. Before any
+// other write to the file, and when the folder is done, the queue is written;
+// a failure to write it ends the run, as a failed append does.
+bool ConversionRun::WriteQueuedFunctions() {
+    for (int k = 0; k < 2; ++k) {
+        if (queued_[k].empty()) continue;
+        const fs::FsError error = scriptFiles_[k].Append(queued_[k]);
+        queued_[k].clear();
+        if (error.Failed()) {
+            EndRun(error.cause == fs::FsCause::Resources ? kErrorConvertFailed : kErrorWriteFailed, error);
+            return false;
         }
+    }
+    return true;
+}
+
+fs::FsError ConversionRun::OpenScriptFile(const PageJob& job, TagKind kind, fs::AppendMark& mark) {
+    const int k = static_cast<int>(kind);
+    const std::string path = ScriptPath(job.file, kind);
+    if (path != queuedPath_[k] && !queued_[k].empty() && !WriteQueuedFunctions())
+        return fs::FsError{path, "not written"};  // the run has ended
+    queuedPath_[k] = path;
+    return scriptFiles_[k].Open(path, mark, &job.info);
+}
+
+void ConversionRun::QueueFunctions(const PageJob& job, TagKind kind, const fs::AppendMark& mark) {
+    constexpr std::size_t kWriteSize = std::size_t{1} << 20;
+    const int k = static_cast<int>(kind);
+    const long long numberBase = job.numbersFinal ? 0 : job.base;
+    std::string& text = queued_[k];
+    // A script file from the source may end without a line end: the header
+    // must not run into its last line.
+    if (text.empty() && mark.needsLineEnd) text += "\r\n";
+    std::size_t from = 0;
+    for (const auto& [number, end] : job.ends[k]) {
+        AppendFunctionHead(text, kind, number + numberBase);
+        text.append(job.bodies[k], from, end - from);
+        from = end;
+        if (text.size() >= kWriteSize && !WriteQueuedFunctions()) return;
     }
 }
 
@@ -767,13 +789,22 @@ void ConversionRun::CommitPage(PageJob& job) {
             }
             result_.functionsReplaced += static_cast<long long>(job.blocks.size());
             fs::AppendMark marks[2];
-            bool marked[2] = {false, false};
+            bool opened[2] = {false, false};
             fs::FsError error;
-            if (!job.blocks.empty()) AppendFunctions(job, marks, marked, error);
+            for (TagKind kind : kTagKinds) {
+                const int k = static_cast<int>(kind);
+                if (job.ends[k].empty() || error.Failed()) continue;
+                error = OpenScriptFile(job, kind, marks[k]);
+                opened[k] = true;  // when it could not even open the file, taking it back does nothing
+            }
+            if (Ended()) return;
             if (!error.Failed()) error = job.writeError;
-            if (error.Failed()) {
+            if (!error.Failed()) {
+                for (TagKind kind : kTagKinds)
+                    if (opened[static_cast<int>(kind)] && !Ended()) QueueFunctions(job, kind, marks[static_cast<int>(kind)]);
+            } else {
                 for (int k = 0; k < 2; ++k)
-                    if (marked[k]) scriptFiles_[k].Undo(marks[k]);
+                    if (opened[k]) scriptFiles_[k].Undo(marks[k]);
                 record.blocks.clear();
                 result_.functionsReplaced = before;
                 if (job.written) fs::RemoveFile(job.file.path);

@@ -45,7 +45,9 @@ private:
     void RewriteOnWorker(const std::shared_ptr<PageJob>& job, const fs::InOrder::Done& done) const;
     void WritePageInTurn(PageJob& job, std::string& page, PagePieces& converted) const;
     void CommitPage(PageJob& job);
-    void AppendFunctions(const PageJob& job, fs::AppendMark (&marks)[2], bool (&marked)[2], fs::FsError& error);
+    fs::FsError OpenScriptFile(const PageJob& job, TagKind kind, fs::AppendMark& mark);
+    void QueueFunctions(const PageJob& job, TagKind kind, const fs::AppendMark& mark);
+    bool WriteQueuedFunctions();
     // Runs step in the walk's order: at once without workers, else once
     // every page handed out before it is done. Nothing runs once the run
     // has ended.
@@ -76,6 +78,8 @@ private:
     std::string fatal_;                // ... and the path and the reason
     std::string workDir_;  // the new tree until it is complete and takes its final name
     fs::AppendFile scriptFiles_[2];  // the script files of the folder being walked, by kind
+    std::string queued_[2];          // functions on their way to them (WriteQueuedFunctions) ...
+    std::string queuedPath_[2];      // ... and the file they go to
     std::set<std::string> unreadFolders_;  // source folders the copy could not read
     std::set<std::string> leftOut_;  // the source paths of the entries recorded as left out
     std::unique_ptr<fs::Workers> workers_;  // none: every step on this thread

@@ -29,12 +29,33 @@ bool StandsAnyCase(std::string_view text, std::size_t at, std::string_view word)
     return true;
 }
 
+// The bytes of a word that equal byte: a 1 in the lowest bit of each.
+inline std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t x = word ^ (0x0101010101010101ULL * byte);
+    return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
+}
+
+// The first '<' of text from from, or kNpos. Tags stand close together: a
+// few words are looked at before memchr is called for the rest.
+std::size_t FindLt(std::string_view text, std::size_t from) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (int words = 0; words < 8 && from + 8 <= text.size(); ++words, from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + from, 8);
+        if (const std::uint64_t hits = BytesEqual(word, '<')) return from + (__builtin_ctzll(hits) >> 3);
+    }
+#endif
+    if (from >= text.size()) return kNpos;
+    const void* lt = std::memchr(text.data() + from, '<', text.size() - from);
+    return lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - text.data()) : kNpos;
+}
+
 // The first needle (lower case, starting with '<') from from, in any letter case.
 std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::size_t from) {
     while (from < text.size()) {
-        const void* ltPointer = std::memchr(text.data() + from, '<', text.size() - from);
-        if (!ltPointer) return kNpos;
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(ltPointer) - text.data());
+        const std::size_t at = FindLt(text, from);
+        if (at == kNpos) return kNpos;
         if (StandsAnyCase(text, at, needle)) return at;
         from = at + 1;
     }
@@ -43,29 +64,27 @@ std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::siz
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
-// Line ends in [from, to): every LF, and every CR that no LF follows.
+// Line ends in [from, to): every LF, and every CR that no LF follows (the
+// byte after to counts, as in the page). Sixteen bytes at a time: the LFs,
+// the CRs, and the CRs an LF follows (the bytes one on, so that a pair
+// across two blocks of sixteen counts too), each lane counting up to 255.
 long long CountLineEnds(std::string_view text, std::size_t from, std::size_t to) {
-    const char* begin = text.data() + from;
-    const char* end = text.data() + to;
+    typedef unsigned char Lanes __attribute__((vector_size(16)));
     long long count = 0;
-    const char* at = begin;
-    // Eight bytes at a time: a byte of x is 0 where the text holds an LF.
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL, kLf = 0x0A0A0A0A0A0A0A0AULL;
-    for (; end - at >= 8; at += 8) {
-        std::uint64_t x;
-        std::memcpy(&x, at, 8);
-        x ^= kLf;
-        const std::uint64_t zeros = ~(((x & kLow7) + kLow7) | x | kLow7) >> 7;  // 1 in each such byte
-        count += static_cast<long long>((zeros * 0x0101010101010101ULL) >> 56);
+    std::size_t at = from;
+    while (at + 17 <= to) {
+        Lanes lineEnds = {};  // LF + CR - CR LF, per lane
+        for (int round = 0; round < 255 && at + 17 <= to; ++round, at += 16) {
+            Lanes bytes, next;
+            std::memcpy(&bytes, text.data() + at, 16);
+            std::memcpy(&next, text.data() + at + 1, 16);
+            const Lanes cr = bytes == '\r';  // 0xFF where true
+            lineEnds -= (bytes == '\n') + (cr & ~(next == '\n'));  // -(-1) for each line end
+        }
+        for (int lane = 0; lane < 16; ++lane) count += lineEnds[lane];
     }
-    for (; at < end; ++at) count += *at == '\n';
-    for (const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)); cr;) {
-        const char* at = static_cast<const char*>(cr);
-        const std::size_t offset = static_cast<std::size_t>(at - text.data());
-        if (offset + 1 >= text.size() || text[offset + 1] != '\n') ++count;
-        ++at;
-        cr = at < end ? std::memchr(at, '\r', static_cast<std::size_t>(end - at)) : nullptr;
-    }
+    for (; at < to; ++at)
+        if (text[at] == '\n' || (text[at] == '\r' && (at + 1 >= text.size() || text[at + 1] != '\n'))) ++count;
     return count;
 }
 
@@ -290,9 +309,8 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
     std::size_t copied = 0;  // everything before this offset is in out
     std::size_t at = 0;      // where the search goes on
     while (at < page.size()) {
-        const void* ltPointer = std::memchr(page.data() + at, '<', page.size() - at);
-        if (!ltPointer) break;
-        const std::size_t lt = static_cast<std::size_t>(static_cast<const char*>(ltPointer) - page.data());
+        const std::size_t lt = FindLt(page, at);
+        if (lt == kNpos) break;
         at = lt + 1;
         // Most '<' open some other tag, or close one: the letter after it
         // tells, before any longer comparison.

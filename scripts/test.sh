@@ -2,7 +2,8 @@
 # Builds Tagshift and runs the whole test suite, then lists every skipped
 # test with its reason. On CI (CI=true) the core and ui
 # tests run a second time, built with the address and undefined-behaviour
-# sanitizers.
+# sanitizers, and the core tests (whose runs use workers) a third time, built
+# with the thread sanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
@@ -33,6 +34,15 @@ if [ "${CI:-}" = true ] || [ "${TAGSHIFT_SANITIZE:-}" = ON ]; then
   node_modules_for "$sanitize"
   ctest --test-dir "$sanitize" --output-on-failure -L "core|ui" -j "$(nproc)" --output-junit junit.xml
   skipped_reports+=("$sanitize/junit.xml")
+
+  threads=build/sanitize-thread
+  cmake -S . -B "$threads" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGSHIFT_BUILD_GUI=OFF \
+    -DTAGSHIFT_BUILD_BENCH=OFF -DTAGSHIFT_SANITIZE_THREAD=ON >/dev/null
+  cmake --build "$threads" -j "$(nproc)" --target tagshift-convert tagshift_core_tests
+  node_modules_for "$threads"
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir "$threads" --output-on-failure -L core -j "$(nproc)" --output-junit junit.xml
+  skipped_reports+=("$threads/junit.xml")
 fi
 
 # Every test that did not run, with the reason it gave.
