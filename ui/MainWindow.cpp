@@ -211,11 +211,6 @@ void MainWindow::Convert() {
     request.patterns = settings_.patterns;
     request.anyCase = settings_.anyCase;
     request.noscriptFallback = settings_.noscript;
-    // The window's run stays on its own thread, one page after the other:
-    // its thread paints and answers between pages, which waiting for
-    // workers would hold up (the Win32 window's status and its close
-    // question during a run were seen to lag under wine).
-    request.jobs = 1;
     lastResult_ = tagshift::Convert(request, *this);
     FlushStatus();
     const ConversionResult& result = lastResult_;
