@@ -519,7 +519,7 @@ public:
     void LeftAlone(TagKind kind, std::string_view opening, long long line, LeftAloneReason why) override {
         BlockPlace place;
         place.line = line;
-        events_.push_back(Event{false, kind, static_cast<long long>(why), opening, place, why});
+        events_.push_back(Event{false, kind, 0, opening, place, why});
     }
     bool HoldsCalls() const { return holdsCalls_; }
     void TellTo(BlockSink& sink) const {

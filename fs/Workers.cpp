@@ -155,14 +155,6 @@ void InOrder::FinishFront(bool wait) {
     if (piece->finish) piece->finish();
 }
 
-void InOrder::FinishDone() {
-    while (!pieces_.empty() && !Abandoned()) {
-        const std::size_t before = pieces_.size();
-        FinishFront(false);
-        if (pieces_.size() == before) return;
-    }
-}
-
 void InOrder::FinishAll() {
     while (!pieces_.empty() && !Abandoned()) FinishFront(true);
 }

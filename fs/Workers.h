@@ -70,8 +70,6 @@ public:
     // once it calls the Done it is given (exactly once, exceptions aside).
     using Done = std::function<void()>;
     void AddDeferred(std::function<void(Done)> work, std::function<void()> finish, std::uint64_t weight = 0);
-    // Runs every finish that is due now.
-    void FinishDone();
     // Waits for all the work and runs every finish.
     void FinishAll();
     // Waits for the work already running, starts no more and runs no
