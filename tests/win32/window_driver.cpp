@@ -72,6 +72,14 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+// What a control of another process holds (an edit keeps its text to
+// itself: GetWindowText does not ask it).
+std::wstring ControlText(HWND control) {
+    wchar_t text[4096] = L"";
+    SendMessageW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 // A program under test: started, and ended by the driver if it outlives its case.
 class Program {
 public:
@@ -476,8 +484,11 @@ void CheckChooser(Program& program, HWND main, const std::wstring& folder) {
         PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
         // Open takes the folder (the chooser closes) or goes into it (the
-        // name box is emptied for the next Open).
-        WaitFor([&] { return program.Window(title) == nullptr || WindowText(nameBox) != typed; });
+        // name box is emptied for the next Open). The box is asked for its
+        // text: the text its window keeps is not the box's, and taking that
+        // for an emptied box would empty it again before the chooser has
+        // read the folder.
+        WaitFor([&] { return program.Window(title) == nullptr || ControlText(nameBox) != typed; });
     }
     Check(program.Window(title) == nullptr, "the chooser closes on Open");
     Check(WaitFor([&] { return WindowText(folderName) == folder; }),
@@ -510,14 +521,6 @@ bool TabTo(HWND main, ControlId id) {
         WaitFor([&] { return FocusOf(main) != focus; }, 5000);
     }
     return false;
-}
-
-// What a control of another process holds (an edit keeps its text to
-// itself: GetWindowText does not ask it).
-std::wstring ControlText(HWND control) {
-    wchar_t text[4096] = L"";
-    SendMessageW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
-    return text;
 }
 
 HWND DialogItem(HWND dialog, ui::FileTypesControl id) { return GetDlgItem(dialog, win32::FileTypesItemId(id)); }
