@@ -712,13 +712,11 @@ void CheckSaveReport(Program& program, const std::wstring& site, const std::wstr
     Click(button);
     HWND dialog = program.WaitWindow(Wide(ui::windowTexts::kSaveReportTitle));
     const std::wstring name = stdfs::path(site).filename().wstring() + L"_Converted-report.html";
-    // Wine's save dialog leaves the name box empty whatever name it is
-    // given (Windows shows it): the name is reported, not required.
     HWND nameBox = nullptr;
     WaitFor([&] { return dialog && (nameBox = FindChild(dialog, L"Edit", [](const std::wstring&) { return true; })); });
     if (!Check(nameBox != nullptr, "Save Report... opens the save dialog with a name box")) return;
-    std::printf("NOTE: the save dialog's name box shows \"%s\" (given: %s)\n", Narrow(WindowText(nameBox)).c_str(),
-                Narrow(name).c_str());
+    Check(WaitFor([&] { return ControlText(nameBox) == name; }),
+          "the name box holds the report's name: " + Narrow(ControlText(nameBox)));
     SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     HWND main = program.WaitWindow(kMain, win32::kMainWindowClass);
