@@ -1,6 +1,7 @@
 #include "convert/PageRewriter.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -29,32 +30,54 @@ bool StandsAnyCase(std::string_view text, std::size_t at, std::string_view word)
     return true;
 }
 
-// The bytes of a word that equal byte: a 1 in the lowest bit of each.
-inline std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const std::uint64_t x = word ^ (0x0101010101010101ULL * byte);
-    return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
-}
-
-// The first '<' of text from from, or kNpos. Tags stand close together: a
-// few words are looked at before memchr is called for the rest.
-std::size_t FindLt(std::string_view text, std::size_t from) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    for (int words = 0; words < 8 && from + 8 <= text.size(); ++words, from += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + from, 8);
-        if (const std::uint64_t hits = BytesEqual(word, '<')) return from + (__builtin_ctzll(hits) >> 3);
+// The first '<' of text from from whose next byte may be one of letters
+// (each lower case, or a byte that letter case does not change), or kNpos.
+// Bytes are compared with their 0x20 bit set, so every tag that opens with
+// one of letters, in either letter case, is found; what else is found (a
+// byte that differs from a letter in that bit alone) is told apart by the
+// caller. Sixteen bytes at a time: most '<' open tags nobody asks for, and
+// the scan does not stop at them. A '<' at the end of text is not found.
+template <std::size_t Count>
+std::size_t FindTagStart(std::string_view text, std::size_t from, const std::array<char, Count>& letters) {
+    typedef unsigned char Lanes __attribute__((vector_size(16)));
+    typedef std::uint64_t Words __attribute__((vector_size(16)));
+    Lanes wantedLetters[Count];
+    for (std::size_t i = 0; i < Count; ++i) {
+        const unsigned char letter = static_cast<unsigned char>(letters[i] | 0x20);
+        for (int lane = 0; lane < 16; ++lane) wantedLetters[i][lane] = letter;
     }
-#endif
-    if (from >= text.size()) return kNpos;
-    const void* lt = std::memchr(text.data() + from, '<', text.size() - from);
-    return lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - text.data()) : kNpos;
+    std::size_t at = from;
+    for (; at + 17 <= text.size(); at += 16) {
+        Lanes bytes, next;
+        std::memcpy(&bytes, text.data() + at, 16);
+        std::memcpy(&next, text.data() + at + 1, 16);
+        const Lanes lt = bytes == '<';  // 0xFF where true
+        Words ltWords;
+        std::memcpy(&ltWords, &lt, 16);
+        if ((ltWords[0] | ltWords[1]) == 0) continue;
+        next |= 0x20;
+        Lanes wanted = next == wantedLetters[0];
+        for (std::size_t i = 1; i < Count; ++i) wanted |= next == wantedLetters[i];
+        const Lanes hits = lt & wanted;
+        Words hitWords;
+        std::memcpy(&hitWords, &hits, 16);
+        if (hitWords[0]) return at + static_cast<std::size_t>(__builtin_ctzll(hitWords[0]) >> 3);
+        if (hitWords[1]) return at + 8 + static_cast<std::size_t>(__builtin_ctzll(hitWords[1]) >> 3);
+    }
+    for (; at + 1 < text.size(); ++at) {
+        if (text[at] != '<') continue;
+        const char next = static_cast<char>(text[at + 1] | 0x20);
+        for (char letter : letters)
+            if (next == static_cast<char>(letter | 0x20)) return at;
+    }
+    return kNpos;
 }
 
 // The first needle (lower case, starting with '<') from from, in any letter case.
 std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::size_t from) {
+    const std::array<char, 1> second{needle[1]};
     while (from < text.size()) {
-        const std::size_t at = FindLt(text, from);
+        const std::size_t at = FindTagStart(text, from, second);
         if (at == kNpos) return kNpos;
         if (StandsAnyCase(text, at, needle)) return at;
         from = at + 1;
@@ -303,13 +326,16 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
             leaveAlone(at, why);
     };
 
+    // The letters after '<' that the scan stops at: comments, the raw
+    // elements, <body and the kind's own opening.
+    const std::array<char, 6> tagLetters{'!', 's', 't', 'n', 'b', opening[1]};
     out.Clear();
     long long blocks = 0;
     bool noClosing = false;  // no closing text is left in the rest of the page
     std::size_t copied = 0;  // everything before this offset is in out
     std::size_t at = 0;      // where the search goes on
     while (at < page.size()) {
-        const std::size_t lt = FindLt(page, at);
+        const std::size_t lt = FindTagStart(page, at, tagLetters);
         if (lt == kNpos) break;
         at = lt + 1;
         // Most '<' open some other tag, or close one: the letter after it

@@ -196,6 +196,40 @@ TEST(PageRewrite, BytesOutsideBlocksComeBackUnchanged) {
     EXPECT_EQ(sink.blocks[1].text, "<embed>\x95\x5c</embed>");
 }
 
+// The scan looks at sixteen bytes at a time and at the last few one by one:
+// every tag it must stop at is found wherever it stands, in either letter
+// case, after a run of '<' and beside bytes one bit (0x20) away from what
+// it looks for ('<\x01' is '<!' so, '<\x0f' is '</').
+TEST(PageRewrite, TagsAreFoundAtEveryOffset) {
+    using R = LeftAloneReason;
+    struct Case {
+        std::string body;
+        std::vector<std::string> blocks;
+        std::vector<R> left;
+    };
+    const std::vector<Case> cases = {
+        {"<OBJECT>a</OBJECT>", {"<OBJECT>a</OBJECT>"}, {}},
+        {"<p><\x01--<object>o</object>--><EmBeD src=x>", {"<object>o</object>", "<EmBeD src=x>"}, {}},
+        {"<!--<object>--><embed>e</embed>", {"<embed>e</embed>"}, {R::InsideComment}},
+        {"<Script><object></object><\x0fscript></SCRIPT><object>o</object>", {"<object>o</object>"}, {R::InsideScript}},
+        {"<TITLE><embed></title><NOSCRIPT><object></object></noscript>", {}, {R::InsideNoscript, R::InsideTitle}},
+    };
+    for (const Case& c : cases)
+        for (std::size_t before = 0; before <= 34; ++before)
+            for (std::size_t after : {0, 1, 7, 16}) {
+                std::string page = (before ? "x" + std::string(before - 1, '<') : "") + c.body + std::string(after, 'y');
+                long long count = 0;
+                CollectingSink sink;
+                RewriteText(page, count, sink, RewriteOptions{true, false});
+                std::vector<std::string> blocks;
+                for (const Block& block : sink.blocks) blocks.push_back(block.text);
+                std::vector<R> left;
+                for (const Left& l : sink.left) left.push_back(l.why);
+                EXPECT_EQ(blocks, c.blocks) << c.body << " after " << before << " bytes, " << after << " after it";
+                EXPECT_EQ(left, c.left) << c.body << " after " << before << " bytes, " << after << " after it";
+            }
+}
+
 TEST(PageRewrite, OnlyMarkupIsConvertedAndTheRestIsReported) {
     using R = LeftAloneReason;
     struct Case {
