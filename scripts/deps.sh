@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev libgmock-dev chromium desktop-file-utils clang-tidy help2man)
+  want+=(libgtest-dev libgmock-dev chromium desktop-file-utils clang-tidy help2man tidy)  # tidy checks the run report
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)  # installs acorn for the ES5 check
 fi
