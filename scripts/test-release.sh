@@ -158,8 +158,11 @@ check_installer() {
   (cd "$programs" && wine tagshift.exe >/dev/null 2>&1) &
   local program=$!
   local seen=no
+  # grep reads the whole tree: one that stopped at the first match would
+  # leave xwininfo writing into a closed pipe, and pipefail would take its
+  # SIGPIPE for a window not found.
   for try in $(seq 100); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"Pagemend Disclaimer"'; then seen=yes; break; fi
+    if xwininfo -root -tree 2>/dev/null | grep -c -F '"Pagemend Disclaimer"' >/dev/null; then seen=yes; break; fi
     sleep 0.2
   done
   check "the installed tagshift.exe shows its disclaimer" test "$seen" = yes
