@@ -30,54 +30,64 @@ bool StandsAnyCase(std::string_view text, std::size_t at, std::string_view word)
     return true;
 }
 
-// The first '<' of text from from whose next byte may be one of letters
-// (each lower case, or a byte that letter case does not change), or kNpos.
+// Finds the first '<' of a text from an offset whose next byte may be one
+// of letters (each lower case, or a byte that letter case does not change).
 // Bytes are compared with their 0x20 bit set, so every tag that opens with
 // one of letters, in either letter case, is found; what else is found (a
 // byte that differs from a letter in that bit alone) is told apart by the
 // caller. Sixteen bytes at a time: most '<' open tags nobody asks for, and
 // the scan does not stop at them. A '<' at the end of text is not found.
+// Made once for a pass, which stops many times.
 template <std::size_t Count>
-std::size_t FindTagStart(std::string_view text, std::size_t from, const std::array<char, Count>& letters) {
+class TagStartFinder {
+public:
+    explicit TagStartFinder(const std::array<char, Count>& letters) {
+        for (std::size_t i = 0; i < Count; ++i) {
+            folded_[i] = static_cast<unsigned char>(letters[i] | 0x20);
+            for (int lane = 0; lane < 16; ++lane) lanes_[i][lane] = folded_[i];
+        }
+    }
+
+    std::size_t Find(std::string_view text, std::size_t from) const {
+        std::size_t at = from;
+        for (; at + 17 <= text.size(); at += 16) {
+            Lanes bytes, next;
+            std::memcpy(&bytes, text.data() + at, 16);
+            std::memcpy(&next, text.data() + at + 1, 16);
+            const Lanes lt = bytes == '<';  // 0xFF where true
+            Words ltWords;
+            std::memcpy(&ltWords, &lt, 16);
+            if ((ltWords[0] | ltWords[1]) == 0) continue;
+            next |= 0x20;
+            Lanes wanted = next == lanes_[0];
+            for (std::size_t i = 1; i < Count; ++i) wanted |= next == lanes_[i];
+            const Lanes hits = lt & wanted;
+            Words hitWords;
+            std::memcpy(&hitWords, &hits, 16);
+            if (hitWords[0]) return at + static_cast<std::size_t>(__builtin_ctzll(hitWords[0]) >> 3);
+            if (hitWords[1]) return at + 8 + static_cast<std::size_t>(__builtin_ctzll(hitWords[1]) >> 3);
+        }
+        for (; at + 1 < text.size(); ++at) {
+            if (text[at] != '<') continue;
+            const unsigned char next = static_cast<unsigned char>(text[at + 1] | 0x20);
+            for (unsigned char letter : folded_)
+                if (next == letter) return at;
+        }
+        return kNpos;
+    }
+
+private:
     typedef unsigned char Lanes __attribute__((vector_size(16)));
     typedef std::uint64_t Words __attribute__((vector_size(16)));
-    Lanes wantedLetters[Count];
-    for (std::size_t i = 0; i < Count; ++i) {
-        const unsigned char letter = static_cast<unsigned char>(letters[i] | 0x20);
-        for (int lane = 0; lane < 16; ++lane) wantedLetters[i][lane] = letter;
-    }
-    std::size_t at = from;
-    for (; at + 17 <= text.size(); at += 16) {
-        Lanes bytes, next;
-        std::memcpy(&bytes, text.data() + at, 16);
-        std::memcpy(&next, text.data() + at + 1, 16);
-        const Lanes lt = bytes == '<';  // 0xFF where true
-        Words ltWords;
-        std::memcpy(&ltWords, &lt, 16);
-        if ((ltWords[0] | ltWords[1]) == 0) continue;
-        next |= 0x20;
-        Lanes wanted = next == wantedLetters[0];
-        for (std::size_t i = 1; i < Count; ++i) wanted |= next == wantedLetters[i];
-        const Lanes hits = lt & wanted;
-        Words hitWords;
-        std::memcpy(&hitWords, &hits, 16);
-        if (hitWords[0]) return at + static_cast<std::size_t>(__builtin_ctzll(hitWords[0]) >> 3);
-        if (hitWords[1]) return at + 8 + static_cast<std::size_t>(__builtin_ctzll(hitWords[1]) >> 3);
-    }
-    for (; at + 1 < text.size(); ++at) {
-        if (text[at] != '<') continue;
-        const char next = static_cast<char>(text[at + 1] | 0x20);
-        for (char letter : letters)
-            if (next == static_cast<char>(letter | 0x20)) return at;
-    }
-    return kNpos;
-}
+    Lanes lanes_[Count];
+    unsigned char folded_[Count];
+};
 
 // The first needle (lower case, starting with '<') from from, in any letter case.
 std::size_t FindAnyCase(std::string_view text, std::string_view needle, std::size_t from) {
-    const std::array<char, 1> second{needle[1]};
+    const TagStartFinder<1> finder({needle[1]});
     while (from < text.size()) {
-        const std::size_t at = FindTagStart(text, from, second);
+        const std::size_t at = finder.Find(text, from);
         if (at == kNpos) return kNpos;
         if (StandsAnyCase(text, at, needle)) return at;
         from = at + 1;
@@ -329,20 +339,19 @@ long long ReplaceBlocksInto(std::string_view page, TagKind kind, long long& func
     // The letters after '<' that the scan stops at: comments, the raw
     // elements, <body and the kind's own opening.
     const std::array<char, 6> tagLetters{'!', 's', 't', 'n', 'b', opening[1]};
+    const TagStartFinder<6> tagStarts(tagLetters);
     out.Clear();
     long long blocks = 0;
     bool noClosing = false;  // no closing text is left in the rest of the page
     std::size_t copied = 0;  // everything before this offset is in out
     std::size_t at = 0;      // where the search goes on
     while (at < page.size()) {
-        const std::size_t lt = FindTagStart(page, at, tagLetters);
+        const std::size_t lt = tagStarts.Find(page, at);
         if (lt == kNpos) break;
         at = lt + 1;
-        // Most '<' open some other tag, or close one: the letter after it
-        // tells, before any longer comparison.
-        if (at >= page.size()) break;
-        const char next = Lower(page[at]);
-        if (next != '!' && next != 's' && next != 't' && next != 'n' && next != 'b' && next != opening[1]) continue;
+        // A stop may still be another tag (a byte one bit from a letter):
+        // the letter itself tells, before any longer comparison.
+        if (std::find(tagLetters.begin(), tagLetters.end(), Lower(page[at])) == tagLetters.end()) continue;
 
         if (StandsAnyCase(page, lt, "<!--")) {
             // IE reads what stands in a conditional comment, so it is markup.
