@@ -947,9 +947,13 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring big = work + L"\\big site";
         if (Check(WriteLargeSite(site + L"\\index.html", big, 3000), "a site of 3000 pages is written")) {
             Program program(marked + L"\\tagshift.exe", L"\"" + big + L"\"");
-            HWND main = nullptr;
-            WaitFor([&] { return (main = program.Window(kMain, win32::kMainWindowClass, true)) != nullptr; });
-            HWND status = main ? Child(main, ControlId::StatusLine) : nullptr;
+            // The main window is hidden during the run; its caption is there
+            // before its controls are, so it counts once its status line is.
+            HWND main = nullptr, status = nullptr;
+            WaitFor([&] {
+                main = program.Window(kMain, win32::kMainWindowClass, true);
+                return (status = main ? Child(main, ControlId::StatusLine) : nullptr) != nullptr;
+            });
             const std::wstring idle = Wide(ui::ControlOf(ui::MainWindowDesign(), ControlId::StatusLine).text);
             Check(status && WaitFor([&] { return WindowText(status) != idle; }), "the run says how far it is");
             if (main) PostMessageW(main, WM_CLOSE, 0, 0);
